@@ -1,0 +1,163 @@
+#include "platform/certificate.h"
+
+#include <cert.h>
+#include <keyhi.h>
+#include <pk11pub.h>
+#include <prtime.h>
+
+#include <memory>
+#include <utility>
+
+#include "platform/nss_types.h"
+
+namespace mirebolt::platform {
+
+Certificate Certificate::Adopt(CERTCertificate* certificate) { return Certificate(certificate); }
+
+Certificate Certificate::Share(CERTCertificate* certificate) {
+    return Certificate(certificate == nullptr ? nullptr : CERT_DupCertificate(certificate));
+}
+
+Certificate::Certificate(Certificate&& other) noexcept
+    : certificate_(std::exchange(other.certificate_, nullptr)) {}
+
+Certificate& Certificate::operator=(Certificate&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        certificate_ = std::exchange(other.certificate_, nullptr);
+    }
+    return *this;
+}
+
+Certificate::~Certificate() { Reset(); }
+
+Certificate Certificate::Duplicate() const { return Share(certificate_); }
+
+void Certificate::Reset() {
+    if (certificate_ != nullptr) {
+        CERT_DestroyCertificate(std::exchange(certificate_, nullptr));
+    }
+}
+
+bool SameCertificate(const Certificate& a, const Certificate& b) {
+    if (!a || !b) {
+        return false;
+    }
+    return SECITEM_ItemsAreEqual(&a.get()->derIssuer, &b.get()->derIssuer) &&
+           SECITEM_ItemsAreEqual(&a.get()->serialNumber, &b.get()->serialNumber);
+}
+
+namespace {
+
+std::string TakeNssString(char* text) {
+    if (text == nullptr) {
+        return {};
+    }
+    std::string result(text);
+    PORT_Free(text);
+    return result;
+}
+
+std::string DisplayName(CERTName* name) {
+    for (auto* part : {&CERT_GetCommonName, &CERT_GetOrgUnitName, &CERT_GetOrgName,
+                       &CERT_GetCertEmailAddress}) {
+        std::string text = TakeNssString(part(name));
+        if (!text.empty()) {
+            return text;
+        }
+    }
+    return TakeNssString(CERT_NameToAscii(name));
+}
+
+std::string HexWithColons(const unsigned char* bytes, size_t length) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (size_t i = 0; i < length; ++i) {
+        if (i != 0) {
+            text += ':';
+        }
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0xF];
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string SubjectDisplayName(const Certificate& certificate) {
+    return certificate ? DisplayName(&certificate.get()->subject) : std::string();
+}
+
+std::string IssuerDisplayName(const Certificate& certificate) {
+    return certificate ? DisplayName(&certificate.get()->issuer) : std::string();
+}
+
+CalendarDate NotAfterDate(const Certificate& certificate) {
+    PRTime notBefore = 0;
+    PRTime notAfter = 0;
+    if (!certificate || CERT_GetCertTimes(certificate.get(), &notBefore, &notAfter) != SECSuccess) {
+        return {};
+    }
+    PRExplodedTime exploded{};
+    PR_ExplodeTime(notAfter, PR_GMTParameters, &exploded);
+    return CalendarDate{exploded.tm_year, exploded.tm_month + 1, exploded.tm_mday};
+}
+
+std::string Sha256Fingerprint(const Certificate& certificate) {
+    if (!certificate) {
+        return {};
+    }
+    unsigned char digest[32];
+    const SECItem& der = certificate.get()->derCert;
+    if (PK11_HashBuf(SEC_OID_SHA256, digest, der.data, static_cast<PRInt32>(der.len)) !=
+        SECSuccess) {
+        return {};
+    }
+    return HexWithColons(digest, sizeof digest);
+}
+
+std::string SerialNumberText(const Certificate& certificate) {
+    if (!certificate) {
+        return {};
+    }
+    const SECItem& serial = certificate.get()->serialNumber;
+    return HexWithColons(serial.data, serial.len);
+}
+
+std::string EmailAddress(const Certificate& certificate) {
+    if (!certificate || certificate.get()->emailAddr == nullptr) {
+        return {};
+    }
+    return certificate.get()->emailAddr;
+}
+
+std::string Nickname(const Certificate& certificate) {
+    if (!certificate || certificate.get()->nickname == nullptr) {
+        return {};
+    }
+    return certificate.get()->nickname;
+}
+
+KeyKind PublicKeyKind(const Certificate& certificate) {
+    if (!certificate) {
+        return KeyKind::Other;
+    }
+    UniquePublicKey key(CERT_ExtractPublicKey(certificate.get()));
+    if (!key) {
+        return KeyKind::Other;
+    }
+    switch (SECKEY_GetPublicKeyType(key.get())) {
+        case rsaKey:
+            return KeyKind::Rsa;
+        case rsaPssKey:
+            return KeyKind::RsaPss;
+        case ecKey:
+            return KeyKind::Ec;
+        case dsaKey:
+            return KeyKind::Dsa;
+        default:
+            return KeyKind::Other;
+    }
+}
+
+}  // namespace mirebolt::platform

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CERTCertificateStr;
+
+namespace mirebolt::platform {
+
+// One reference to an NSS certificate, given back exactly once: when the holder is destroyed or
+// reset. Copies are explicit (Duplicate), so a reference can't be given back twice by accident.
+class Certificate {
+public:
+    Certificate() = default;
+    // Takes over a reference the caller already holds.
+    static Certificate Adopt(CERTCertificateStr* certificate);
+    // Takes a reference of its own to a certificate the caller only borrows.
+    static Certificate Share(CERTCertificateStr* certificate);
+
+    Certificate(Certificate&& other) noexcept;
+    Certificate& operator=(Certificate&& other) noexcept;
+    Certificate(const Certificate&) = delete;
+    Certificate& operator=(const Certificate&) = delete;
+    ~Certificate();
+
+    Certificate Duplicate() const;
+    void Reset();
+
+    CERTCertificateStr* get() const { return certificate_; }
+    explicit operator bool() const { return certificate_ != nullptr; }
+
+private:
+    explicit Certificate(CERTCertificateStr* certificate) : certificate_(certificate) {}
+    CERTCertificateStr* certificate_ = nullptr;
+};
+
+struct CalendarDate {
+    int year = 0;
+    int month = 0;  // 1 to 12
+    int day = 0;    // 1 to 31
+    bool operator==(const CalendarDate&) const = default;
+};
+
+enum class KeyKind { Rsa, RsaPss, Ec, Dsa, Other };
+
+// Two certificates are the same when their issuer names and serial numbers match byte for byte.
+bool SameCertificate(const Certificate& a, const Certificate& b);
+
+// The simple display name of the subject or the issuer: common name, else organisational unit,
+// else organisation, else e-mail address, else the whole name as text.
+std::string SubjectDisplayName(const Certificate& certificate);
+std::string IssuerDisplayName(const Certificate& certificate);
+
+// The last day of validity, as a calendar date in UTC.
+CalendarDate NotAfterDate(const Certificate& certificate);
+
+// Colon-separated upper-case hex: the SHA-256 digest of the whole certificate, and the serial.
+std::string Sha256Fingerprint(const Certificate& certificate);
+std::string SerialNumberText(const Certificate& certificate);
+
+std::string EmailAddress(const Certificate& certificate);
+std::string Nickname(const Certificate& certificate);
+
+KeyKind PublicKeyKind(const Certificate& certificate);
+
+}  // namespace mirebolt::platform

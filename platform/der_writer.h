@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace mirebolt::platform::der {
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace tag {
+inline constexpr std::uint8_t kInteger = 0x02;
+inline constexpr std::uint8_t kOctetString = 0x04;
+inline constexpr std::uint8_t kNull = 0x05;
+inline constexpr std::uint8_t kObjectIdentifier = 0x06;
+inline constexpr std::uint8_t kSequence = 0x30;
+inline constexpr std::uint8_t kSet = 0x31;
+inline constexpr std::uint8_t kContextConstructed0 = 0xA0;
+inline constexpr std::uint8_t kContextPrimitive0 = 0x80;
+}  // namespace tag
+
+// Identifier and length octets for content of the given length, in the shortest form.
+Bytes Header(std::uint8_t tagOctet, std::uint64_t contentLength);
+
+// A whole element: header and content.
+Bytes Element(std::uint8_t tagOctet, std::span<const std::uint8_t> content);
+
+// The content octets of an object identifier written in dotted form; nothing when the text is
+// not one.
+std::optional<Bytes> ObjectIdentifierContent(std::string_view dotted);
+
+// Appends the given parts, in order, to `out`.
+void Append(Bytes& out, std::span<const std::uint8_t> part);
+
+}  // namespace mirebolt::platform::der

@@ -1,0 +1,35 @@
+#include "platform/key_access.h"
+
+#include <string.h>
+
+#include "platform/key_access_nss.h"
+
+namespace mirebolt::platform {
+
+char* KeyAccessSession::Answer(const std::string& tokenName, bool retry) {
+    if (prompt_ == nullptr || cancelled_ || exhausted_) {
+        return nullptr;
+    }
+    if (answers_ == kMaxAnswers) {
+        exhausted_ = true;
+        return nullptr;
+    }
+    std::optional<std::string> secret = prompt_->AskSecret(tokenName, retry);
+    if (!secret) {
+        cancelled_ = true;
+        return nullptr;
+    }
+    ++answers_;
+    char* copy = PORT_Strdup(secret->c_str());
+    explicit_bzero(secret->data(), secret->size());
+    return copy;
+}
+
+char* AnswerKeyAccess(PK11SlotInfo* slot, PRBool retry, void* session) {
+    if (session == nullptr || slot == nullptr) {
+        return nullptr;
+    }
+    return static_cast<KeyAccessSession*>(session)->Answer(PK11_GetTokenName(slot), retry != 0);
+}
+
+}  // namespace mirebolt::platform

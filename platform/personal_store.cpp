@@ -1,0 +1,128 @@
+#include "platform/personal_store.h"
+
+#include <pk11pub.h>
+#include <pwd.h>
+#include <secerr.h>
+#include <secmod.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/error_text.h"
+#include "platform/nss_runtime.h"
+#include "platform/nss_types.h"
+
+namespace mirebolt::platform {
+
+namespace {
+
+constexpr char kTokenName[] = "Personal certificate store";
+
+bool FileIsThere(const std::string& path) {
+    struct stat info{};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+// The folder goes into NSS's module parameters between single quotes, where a backslash
+// escapes the next character.
+std::string QuotedParameter(const std::string& value) {
+    std::string quoted = "'";
+    for (char c : value) {
+        if (c == '\'' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + "'";
+}
+
+}  // namespace
+
+std::string PersonalStore::DefaultDirectory() {
+    const char* home = std::getenv("HOME");
+    std::string base = home != nullptr ? home : "";
+    if (base.empty()) {
+        if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+            base = entry->pw_dir;
+        }
+    }
+    return base + "/.pki/nssdb";
+}
+
+Result<PersonalStore> PersonalStore::Open(const std::string& directory) {
+    if (!NssRuntime::EnsureStarted()) {
+        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
+    }
+    // NSS says "bad database" alike for a missing and a broken one; only a missing one is the
+    // empty store of a user who never kept certificates.
+    if (!FileIsThere(directory + "/cert9.db") && !FileIsThere(directory + "/key4.db")) {
+        return PersonalStore(nullptr);
+    }
+    const std::string spec = "configdir=" + QuotedParameter("sql:" + directory) +
+                             " tokenDescription='" + kTokenName + "' flags=readOnly";
+    PK11SlotInfo* slot = SECMOD_OpenUserDB(spec.c_str());
+    if (slot == nullptr) {
+        return NssFailure();
+    }
+    if (!PK11_IsPresent(slot)) {
+        const int error = PORT_GetError();
+        SECMOD_CloseUserDB(slot);
+        PK11_FreeSlot(slot);
+        return NssFailure(error != 0 ? error : SEC_ERROR_BAD_DATABASE);
+    }
+    return PersonalStore(slot);
+}
+
+PersonalStore::PersonalStore(PersonalStore&& other) noexcept
+    : slot_(std::exchange(other.slot_, nullptr)) {}
+
+PersonalStore& PersonalStore::operator=(PersonalStore&& other) noexcept {
+    if (this != &other) {
+        Close();
+        slot_ = std::exchange(other.slot_, nullptr);
+    }
+    return *this;
+}
+
+PersonalStore::~PersonalStore() { Close(); }
+
+void PersonalStore::Close() {
+    if (slot_ != nullptr) {
+        PK11SlotInfo* slot = std::exchange(slot_, nullptr);
+        SECMOD_CloseUserDB(slot);
+        PK11_FreeSlot(slot);
+    }
+}
+
+std::vector<StoreCertificate> PersonalStore::PickerCertificates() const {
+    std::vector<StoreCertificate> listed;
+    if (slot_ == nullptr) {
+        return listed;
+    }
+    UniqueCertList all(PK11_ListCertsInSlot(slot_));
+    if (!all) {
+        return listed;
+    }
+    for (CERTCertListNode* node = CERT_LIST_HEAD(all.get()); !CERT_LIST_END(node, all.get());
+         node = CERT_LIST_NEXT(node)) {
+        if (CERT_IsCACert(node->cert, nullptr)) {
+            continue;
+        }
+        listed.push_back(
+            StoreCertificate{Certificate::Share(node->cert), CERT_IsUserCert(node->cert) != 0});
+    }
+    std::stable_sort(listed.begin(), listed.end(),
+                     [](const StoreCertificate& a, const StoreCertificate& b) {
+                         if (a.ownKey != b.ownKey) {
+                             return a.ownKey;
+                         }
+                         return SubjectDisplayName(a.certificate) <
+                                SubjectDisplayName(b.certificate);
+                     });
+    return listed;
+}
+
+}  // namespace mirebolt::platform

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/certificate.h"
+#include "platform/result.h"
+
+struct PK11SlotInfoStr;
+
+namespace mirebolt::platform {
+
+// A certificate of the personal store as the picker shows it.
+struct StoreCertificate {
+    Certificate certificate;
+    bool ownKey = false;  // the store holds its private key: one of the user's own certificates
+};
+
+// The user's personal certificate store: an NSS database opened read-only as a token of its own
+// and closed again when the store is destroyed. Nothing is ever written to it. A folder without
+// a database is an empty store; a database that exists but cannot be used fails to open.
+class PersonalStore {
+public:
+    // The desktop's shared NSS database: $HOME/.pki/nssdb.
+    static std::string DefaultDirectory();
+
+    static Result<PersonalStore> Open(const std::string& directory);
+
+    PersonalStore(PersonalStore&& other) noexcept;
+    PersonalStore& operator=(PersonalStore&& other) noexcept;
+    PersonalStore(const PersonalStore&) = delete;
+    PersonalStore& operator=(const PersonalStore&) = delete;
+    ~PersonalStore();
+
+    bool hasDatabase() const { return slot_ != nullptr; }
+
+    // Every certificate that is not a certificate authority's, the user's own first, then by
+    // name. Asks for no password: whether a private key is there is known without one.
+    std::vector<StoreCertificate> PickerCertificates() const;
+
+private:
+    explicit PersonalStore(PK11SlotInfoStr* slot) : slot_(slot) {}
+    void Close();
+
+    PK11SlotInfoStr* slot_ = nullptr;
+};
+
+}  // namespace mirebolt::platform

@@ -1,0 +1,52 @@
+#include "protection/file_operations.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/error_text.h"
+#include "platform/unique_fd.h"
+
+namespace mirebolt::protection {
+
+namespace {
+
+constexpr int kProbeNames = 100;
+
+std::string ProbeName(const std::string& outputName, int attempt) {
+    return outputName + "_" + (attempt == 0 ? std::string() : std::to_string(attempt)) + ".xxx";
+}
+
+}  // namespace
+
+bool FileExists(const std::string& name) {
+    platform::UniqueFd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
+        return false;
+    }
+    struct stat info{};
+    return ::fstat(fd.get(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+Status ProbeWritable(const std::string& outputName) {
+    for (int attempt = 0; attempt < kProbeNames; ++attempt) {
+        const std::string probe = ProbeName(outputName, attempt);
+        platform::UniqueFd fd(::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!fd) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return platform::SystemFailure(errno);
+        }
+        fd.Reset();
+        ::unlink(probe.c_str());
+        return {};
+    }
+    return platform::SystemFailure(EEXIST);
+}
+
+bool DeleteFile(const std::string& name) { return ::unlink(name.c_str()) == 0; }
+
+}  // namespace mirebolt::protection

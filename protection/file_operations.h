@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "platform/result.h"
+
+namespace mirebolt::protection {
+
+// True when a file of that name can be opened for reading. A folder does not count, nor does a
+// name that exists but cannot be opened.
+bool FileExists(const std::string& name);
+
+// Whether a file can be created next to `outputName`: a probe file whose name starts with the
+// output's full name and ends in ".xxx" is created and deleted again. The probe only ever
+// creates a new file, taking another name when one is in use, and deletes only what it
+// created, so a file that already has a probe's name is left alone.
+Status ProbeWritable(const std::string& outputName);
+
+// Deletes the file; false when it could not.
+bool DeleteFile(const std::string& name);
+
+}  // namespace mirebolt::protection

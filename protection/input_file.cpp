@@ -1,0 +1,82 @@
+#include "protection/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/error_text.h"
+
+namespace mirebolt::protection {
+
+Result<InputFile> InputFile::Open(const std::string& path) {
+    // Non-blocking, so that a pipe without a writer does not hang the program.
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
+        return platform::SystemFailure(errno);
+    }
+    struct stat info{};
+    if (::fstat(fd.get(), &info) != 0) {
+        return platform::SystemFailure(errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return platform::SystemFailure(EISDIR);
+    }
+    struct flock lock{};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(fd.get(), F_OFD_SETLK, &lock) != 0 && (errno == EAGAIN || errno == EACCES)) {
+        return platform::SystemFailure(errno);  // someone holds it locked for writing
+    }
+    InputFile input;
+    input.fd_ = std::move(fd);
+    if (S_ISREG(info.st_mode)) {
+        input.size_ = static_cast<std::uint64_t>(info.st_size);
+    }
+    input.identity_ = FileIdentity{info.st_dev, info.st_ino};
+    input.modified_ = info.st_mtim;
+    return input;
+}
+
+Failure InputFile::Changed() {
+    readFailed_ = true;
+    return Failure{static_cast<std::uint32_t>(EIO), "The file changed while it was being read."};
+}
+
+Status InputFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = ::pread(fd_.get(), out.data() + done, out.size() - done,
+                                    static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            readFailed_ = true;
+            return platform::SystemFailure(errno);
+        }
+        if (got == 0) {
+            return Changed();  // the file shrank
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return {};
+}
+
+Status InputFile::ConfirmUnchanged() {
+    struct stat info{};
+    if (::fstat(fd_.get(), &info) != 0) {
+        readFailed_ = true;
+        return platform::SystemFailure(errno);
+    }
+    const bool sameSize = size_.has_value() && static_cast<std::uint64_t>(info.st_size) == *size_;
+    const bool sameTime =
+        info.st_mtim.tv_sec == modified_.tv_sec && info.st_mtim.tv_nsec == modified_.tv_nsec;
+    if (!sameSize || !sameTime) {
+        return Changed();
+    }
+    return {};
+}
+
+}  // namespace mirebolt::protection

@@ -1,0 +1,61 @@
+#include "platform/certificate.h"
+
+#include <gtest/gtest.h>
+
+#include "support/commands.h"
+#include "support/test_files.h"
+
+namespace mirebolt::platform {
+namespace {
+
+using testing::FixtureCertificate;
+
+TEST(Certificate, SameMeansSameIssuerAndSerialWhateverTheFile) {
+    Certificate fromDer = FixtureCertificate("alice.der");
+    Certificate fromPem = FixtureCertificate("alice.pem");
+    Certificate bob = FixtureCertificate("bob.pem");
+    EXPECT_TRUE(SameCertificate(fromDer, fromPem));
+    EXPECT_FALSE(SameCertificate(fromDer, bob));
+    EXPECT_FALSE(SameCertificate(fromDer, Certificate()));
+}
+
+TEST(Certificate, DuplicateOutlivesTheOriginal) {
+    Certificate original = FixtureCertificate("alice.pem");
+    Certificate copy = original.Duplicate();
+    original.Reset();
+    EXPECT_FALSE(original);
+    EXPECT_EQ(SubjectDisplayName(copy), "Alice Archer");
+
+    Certificate moved = std::move(copy);
+    EXPECT_FALSE(copy);  // NOLINT(bugprone-use-after-move): moving gives the reference away
+    EXPECT_EQ(SubjectDisplayName(moved), "Alice Archer");
+}
+
+TEST(Certificate, DisplayNamesFallBackFromCommonNameToUnit) {
+    EXPECT_EQ(SubjectDisplayName(FixtureCertificate("alice.pem")), "Alice Archer");
+    EXPECT_EQ(IssuerDisplayName(FixtureCertificate("alice.pem")), "Mirebolt Test CA");
+    EXPECT_EQ(SubjectDisplayName(FixtureCertificate("olga.pem")), "Only Unit");
+    EXPECT_EQ(EmailAddress(FixtureCertificate("alice.pem")), "alice@example.org");
+}
+
+TEST(Certificate, NotAfterIsTheUtcCalendarDate) {
+    EXPECT_EQ(NotAfterDate(FixtureCertificate("dave.pem")), (CalendarDate{2021, 1, 1}));
+}
+
+TEST(Certificate, FingerprintAndSerialMatchOpenssl) {
+    Certificate alice = FixtureCertificate("alice.pem");
+    auto fingerprint = testing::RunCommand(
+        {"openssl", "x509", "-noout", "-fingerprint", "-sha256", "-in", testing::FixturePath("alice.pem")});
+    ASSERT_EQ(fingerprint.exitCode, 0) << fingerprint.output;
+    EXPECT_NE(fingerprint.output.find(Sha256Fingerprint(alice)), std::string::npos)
+        << fingerprint.output;
+    EXPECT_EQ(SerialNumberText(alice), "10:01");
+}
+
+TEST(Certificate, KnowsWhichKeysCanReceiveContent) {
+    EXPECT_EQ(PublicKeyKind(FixtureCertificate("alice.pem")), KeyKind::Rsa);
+    EXPECT_EQ(PublicKeyKind(FixtureCertificate("erin.pem")), KeyKind::Ec);
+}
+
+}  // namespace
+}  // namespace mirebolt::platform

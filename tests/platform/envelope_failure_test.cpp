@@ -1,0 +1,165 @@
+// Every way opening or making a message can fail: each with its own code and text, and none
+// letting plaintext out.
+#include <gtest/gtest.h>
+#include <secerr.h>
+
+#include <algorithm>
+
+#include "support/commands.h"
+#include "support/envelope_helpers.h"
+#include "support/scripted_prompt.h"
+
+namespace mirebolt::platform {
+namespace {
+
+using protection::ContentCipher;
+using testing::Bytes;
+using testing::Describe;
+using testing::FixtureCertificate;
+
+constexpr std::uint32_t Code(int nssError) { return static_cast<std::uint32_t>(nssError); }
+
+bool AllZero(const Bytes& bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+class OpenEnvelopeFailure : public ::testing::Test {
+protected:
+    // Opens the message into a buffer as large as the message, so that a bound that failed
+    // does not hide what opening itself lets out.
+    Failure ExpectFailure(const Bytes& message, const PersonalStore& store,
+                          KeyAccessPrompt* prompt = nullptr) {
+        platform::MemorySource source(message);
+        Bytes out(message.size() + 64, 0xEE);
+        Result<std::uint64_t> opened = OpenEnvelope(source, store, prompt, out);
+        EXPECT_FALSE(opened);
+        EXPECT_TRUE(AllZero(out)) << "a failed opening must leave nothing in the buffer";
+        if (opened) {
+            return {};
+        }
+        EXPECT_FALSE(opened.failure().text.empty());
+        return opened.failure();
+    }
+
+    Bytes SealedFor(const char* certificateFile, std::size_t contentSize = 5000) {
+        Certificate recipient = FixtureCertificate(certificateFile);
+        auto message = testing::Seal(ContentCipher::Aes256Cbc, {&recipient}, content_ = testing::RandomBytes(contentSize));
+        EXPECT_TRUE(message);
+        return message ? *message : Bytes();
+    }
+
+    testing::StoreCopy alices_{"store-alice"};
+    Bytes content_;
+};
+
+TEST_F(OpenEnvelopeFailure, RandomBytesAreNotAMessage) {
+    Bytes random = testing::RandomBytes(3000);
+    random[0] = 0x04;  // never a SEQUENCE
+    EXPECT_EQ(ExpectFailure(random, alices_.store()).code, Code(SEC_ERROR_BAD_DER));
+    platform::MemorySource source(random);
+    EXPECT_FALSE(OpenedSizeBound(source));
+}
+
+TEST_F(OpenEnvelopeFailure, ATruncatedMessageLetsNoPlaintextOut) {
+    const Bytes message = SealedFor("alice.pem", 200'000);
+    for (std::size_t keep : {message.size() - 1, message.size() - 16, message.size() / 2, std::size_t{40}}) {
+        Bytes truncated(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(keep));
+        EXPECT_EQ(ExpectFailure(truncated, alices_.store()).code, Code(SEC_ERROR_BAD_DER)) << keep;
+    }
+}
+
+TEST_F(OpenEnvelopeFailure, DataAfterTheMessageIsRefused) {
+    Bytes message = SealedFor("alice.pem");
+    message.push_back(0);
+    EXPECT_EQ(ExpectFailure(message, alices_.store()).code, Code(SEC_ERROR_EXTRA_INPUT));
+}
+
+TEST_F(OpenEnvelopeFailure, ASignedMessageIsNotDecrypted) {
+    testing::TempDir dir;
+    testing::WriteBytes(dir / "plain", testing::RandomBytes(500));
+    auto run = testing::RunCommand({"openssl", "cms", "-sign", "-binary", "-nodetach",
+                                    "-outform", "DER", "-in", dir / "plain", "-out", dir / "signed",
+                                    "-signer", testing::FixturePath("alice.pem"), "-inkey",
+                                    testing::FixturePath("alice.key")});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(ExpectFailure(testing::ReadBytes(dir / "signed"), alices_.store()).code,
+              Code(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE));
+}
+
+TEST_F(OpenEnvelopeFailure, AMessageForSomeoneElseIsNotOurs) {
+    // Alice's store holds Bob's certificate, but not his key.
+    const Failure failure = ExpectFailure(SealedFor("bob.pem"), alices_.store());
+    EXPECT_EQ(failure.code, Code(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_EQ(failure.text,
+              "Cannot decrypt: you are not a recipient, or matching certificate and private key not found.");
+}
+
+TEST_F(OpenEnvelopeFailure, WrongPasswordsStopAfterThreeTries) {
+    testing::StoreCopy carols("store-carol");
+    testing::ScriptedKeyPrompt prompt({"wrong", "worse", "no"});
+    const Failure failure = ExpectFailure(SealedFor("carol.pem"), carols.store(), &prompt);
+    EXPECT_EQ(failure.code, Code(SEC_ERROR_BAD_PASSWORD));
+    EXPECT_EQ(prompt.asked, 3);
+    EXPECT_TRUE(prompt.lastRetry);
+}
+
+TEST_F(OpenEnvelopeFailure, ACancelledPromptIsToldApart) {
+    testing::StoreCopy carols("store-carol");
+    testing::ScriptedKeyPrompt prompt({std::nullopt});
+    EXPECT_EQ(ExpectFailure(SealedFor("carol.pem"), carols.store(), &prompt).code,
+              Code(SEC_ERROR_USER_CANCELLED));
+    EXPECT_EQ(prompt.asked, 1);
+}
+
+TEST_F(OpenEnvelopeFailure, WithoutAPromptAProtectedKeyIsNotReached) {
+    testing::StoreCopy carols("store-carol");
+    EXPECT_EQ(ExpectFailure(SealedFor("carol.pem"), carols.store()).code,
+              Code(SEC_ERROR_NOT_A_RECIPIENT));
+}
+
+TEST_F(OpenEnvelopeFailure, ADamagedCipherTextFailsWithoutContent) {
+    Bytes message = SealedFor("alice.pem", 4096);
+    message[message.size() - 17] ^= 0x40;  // spoils the last padding byte
+    const Failure failure = ExpectFailure(message, alices_.store());
+    EXPECT_NE(failure.code, 0u);
+}
+
+TEST(EnvelopeFailure, AnEllipticCurveRecipientIsNamed) {
+    Certificate alice = FixtureCertificate("alice.pem");
+    Certificate erin = FixtureCertificate("erin.pem");
+    const std::vector<const Certificate*> recipients{&alice, &erin};
+    Result<std::uint64_t> size = EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), recipients, 10);
+    ASSERT_FALSE(size);
+    EXPECT_EQ(size.failure().code, Code(SEC_ERROR_UNSUPPORTED_KEYALG));
+    EXPECT_NE(size.failure().text.find("\"Erin Elliptic\""), std::string::npos) << size.failure().text;
+
+    Bytes out(10'000, 0xEE);
+    Bytes content(10, 0x41);
+    MemorySource source(content);
+    EXPECT_FALSE(Envelope(testing::Oid(ContentCipher::Aes256Cbc), recipients, source, out));
+}
+
+TEST(EnvelopeFailure, UnknownCiphersAndEmptyListsAreRefused) {
+    Certificate alice = FixtureCertificate("alice.pem");
+    const std::vector<const Certificate*> recipients{&alice};
+    auto unknown = EnvelopeSize("1.2.840.113549.3.2", recipients, 10);  // RC2
+    ASSERT_FALSE(unknown);
+    EXPECT_EQ(unknown.failure().code, Code(SEC_ERROR_INVALID_ALGORITHM));
+    EXPECT_FALSE(EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), {}, 10));
+}
+
+TEST(EnvelopeFailure, AShortBufferIsRefusedBeforeAnythingIsWritten) {
+    Certificate alice = FixtureCertificate("alice.pem");
+    const std::vector<const Certificate*> recipients{&alice};
+    Bytes content(100, 0x41);
+    auto size = EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), recipients, content.size());
+    ASSERT_TRUE(size);
+    Bytes out(*size - 1, 0xEE);
+    MemorySource source(content);
+    auto written = Envelope(testing::Oid(ContentCipher::Aes256Cbc), recipients, source, out);
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.failure().code, Code(SEC_ERROR_OUTPUT_LEN));
+}
+
+}  // namespace
+}  // namespace mirebolt::platform

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "platform/key_access.h"
+
+namespace mirebolt::testing {
+
+// Gives the scripted answers in order (nothing means: the person cancels). Being asked once
+// more than the script foresees fails the test.
+class ScriptedKeyPrompt : public platform::KeyAccessPrompt {
+public:
+    explicit ScriptedKeyPrompt(std::deque<std::optional<std::string>> answers = {})
+        : answers_(std::move(answers)) {}
+
+    std::optional<std::string> AskSecret(const std::string& tokenName, bool retry) override {
+        ++asked;
+        lastToken = tokenName;
+        lastRetry = retry;
+        if (answers_.empty()) {
+            ADD_FAILURE() << "unexpected key-access prompt for " << tokenName;
+            return std::nullopt;
+        }
+        std::optional<std::string> answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+
+    int asked = 0;
+    std::string lastToken;
+    bool lastRetry = false;
+
+private:
+    std::deque<std::optional<std::string>> answers_;
+};
+
+}  // namespace mirebolt::testing

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/certificate.h"
+#include "platform/personal_store.h"
+
+namespace mirebolt::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir();
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string FixturePath(const std::string& name);
+
+Bytes ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const Bytes& bytes);
+// Bytes that differ from one call to the next.
+Bytes RandomBytes(std::size_t count);
+
+// The first certificate of a fixture file.
+platform::Certificate FixtureCertificate(const std::string& name);
+
+// A fixture store, copied to a fresh folder and opened there.
+class StoreCopy {
+public:
+    explicit StoreCopy(const std::string& fixtureName);
+    platform::PersonalStore& store() { return *store_; }
+    std::string directory() const { return (folder_.path() / "nssdb").string(); }
+
+private:
+    TempDir folder_;
+    std::optional<platform::PersonalStore> store_;
+};
+
+}  // namespace mirebolt::testing
