@@ -1,0 +1,118 @@
+#include "protection/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "platform/unique_fd.h"
+#include "support/envelope_helpers.h"
+
+namespace mirebolt::protection {
+namespace {
+
+using testing::Bytes;
+
+class InputFileTest : public ::testing::Test {
+protected:
+    std::string Make(std::size_t size) {
+        content_ = testing::RandomBytes(size);
+        testing::WriteBytes(path_, content_);
+        return path_;
+    }
+
+    // Encrypts the open input the way Encrypt does; the buffer shows what was left in it.
+    Result<std::uint64_t> EnvelopeOf(InputFile& input, Bytes& out) {
+        auto size = platform::EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), recipients_,
+                                           input.Size());
+        EXPECT_TRUE(size);
+        out.assign(*size, 0);
+        return platform::Envelope(testing::Oid(ContentCipher::Aes256Cbc), recipients_, input, out);
+    }
+
+    testing::TempDir dir_;
+    std::string path_ = dir_ / "input.bin";
+    Bytes content_;
+    platform::Certificate alice_ = testing::FixtureCertificate("alice.pem");
+    std::vector<const platform::Certificate*> recipients_{&alice_};
+};
+
+TEST_F(InputFileTest, ReadsTheWholeFileAndKnowsItsSize) {
+    auto input = InputFile::Open(Make(3 << 20));
+    ASSERT_TRUE(input);
+    EXPECT_EQ(input->size(), content_.size());
+    Bytes read(content_.size());
+    ASSERT_TRUE(input->ReadAt(0, read));
+    EXPECT_EQ(read, content_);
+    EXPECT_TRUE(input->ConfirmUnchanged());
+    EXPECT_FALSE(input->readFailed());
+}
+
+TEST_F(InputFileTest, AFileThatShrinksWhileReadIsAReadFailure) {
+    auto input = InputFile::Open(Make(4 << 20));
+    ASSERT_TRUE(input);
+    ASSERT_EQ(::truncate(path_.c_str(), 1 << 20), 0);  // another program cuts it short
+
+    Bytes out;
+    auto message = EnvelopeOf(*input, out);
+    ASSERT_FALSE(message);
+    EXPECT_TRUE(input->readFailed());
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 0; }))
+        << "plaintext read before the failure must not stay in the buffer";
+}
+
+TEST_F(InputFileTest, AFileThatGrowsOrIsRewrittenWhileReadIsAReadFailure) {
+    {
+        auto input = InputFile::Open(Make(100'000));
+        ASSERT_TRUE(input);
+        platform::UniqueFd appender(::open(path_.c_str(), O_WRONLY | O_APPEND));
+        ASSERT_EQ(::write(appender.get(), "more", 4), 4);
+        Bytes out;
+        EXPECT_FALSE(EnvelopeOf(*input, out));
+        EXPECT_TRUE(input->readFailed());
+    }
+    {
+        auto input = InputFile::Open(Make(100'000));
+        ASSERT_TRUE(input);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        platform::UniqueFd writer(::open(path_.c_str(), O_WRONLY));
+        ASSERT_EQ(::pwrite(writer.get(), "same size", 9, 500), 9);
+        Bytes out;
+        EXPECT_FALSE(EnvelopeOf(*input, out));
+        EXPECT_TRUE(input->readFailed());
+    }
+}
+
+TEST_F(InputFileTest, AFileLockedForWritingCannotBeOpened) {
+    Make(10);
+    platform::UniqueFd writer(::open(path_.c_str(), O_RDWR));
+    struct flock lock{};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(writer.get(), F_OFD_SETLK, &lock), 0);
+    EXPECT_FALSE(InputFile::Open(path_));
+
+    writer.Reset();  // the writer is done
+    EXPECT_TRUE(InputFile::Open(path_));
+}
+
+TEST_F(InputFileTest, MissingFilesAndFoldersDoNotOpen) {
+    auto missing = InputFile::Open(dir_ / "absent");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.failure().code, static_cast<std::uint32_t>(ENOENT));
+    EXPECT_FALSE(InputFile::Open(dir_.path().string()));
+}
+
+TEST_F(InputFileTest, APipeOpensWithoutWaitingAndHasNoSize) {
+    ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+    auto input = InputFile::Open(dir_ / "pipe");
+    ASSERT_TRUE(input);
+    EXPECT_FALSE(input->size().has_value());
+}
+
+}  // namespace
+}  // namespace mirebolt::protection
