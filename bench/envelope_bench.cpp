@@ -33,8 +33,8 @@ using namespace mirebolt;
 using Clock = std::chrono::steady_clock;
 
 struct Measure {
-    double seconds = 0;       // the whole process, start to end
-    double coreSeconds = 0;   // for our runs: from the opened file to the filled buffer
+    double seconds = 0;      // the whole process, start to end
+    double coreSeconds = 0;  // for our runs: from the opened file to the filled buffer
     double peakMiB = 0;
     bool ok = false;
 };
@@ -131,7 +131,8 @@ double EncryptWithCore(const std::string& plain, const std::string& certificateF
     if (!size) {
         return -1;
     }
-    auto buffer = protection::OutputBuffer::Allocate(*size, protection::OutputBuffer::Holds::CipherText);
+    auto buffer =
+        protection::OutputBuffer::Allocate(*size, protection::OutputBuffer::Holds::CipherText);
     if (!buffer) {
         return -1;
     }
@@ -140,7 +141,8 @@ double EncryptWithCore(const std::string& plain, const std::string& certificateF
         return -1;
     }
     const double core = Seconds(start);
-    auto file = protection::OutputFile::Open(output, protection::OutputFile::Access::Shared, std::nullopt);
+    auto file =
+        protection::OutputFile::Open(output, protection::OutputFile::Access::Shared, std::nullopt);
     if (!file || !file->Write(buffer->bytes().first(*written))) {
         return -1;
     }
@@ -162,7 +164,8 @@ double DecryptWithCore(const std::string& message, const std::string& storeFolde
     if (!bound) {
         return -1;
     }
-    auto buffer = protection::OutputBuffer::Allocate(*bound, protection::OutputBuffer::Holds::PlainText);
+    auto buffer =
+        protection::OutputBuffer::Allocate(*bound, protection::OutputBuffer::Holds::PlainText);
     if (!buffer) {
         return -1;
     }
@@ -172,7 +175,8 @@ double DecryptWithCore(const std::string& message, const std::string& storeFolde
         return -1;
     }
     const double core = Seconds(start);
-    auto file = protection::OutputFile::Open(output, protection::OutputFile::Access::OwnerOnly, input->identity());
+    auto file = protection::OutputFile::Open(output, protection::OutputFile::Access::OwnerOnly,
+                                             input->identity());
     if (!file || !file->Write(buffer->bytes().first(*length))) {
         return -1;
     }
@@ -180,7 +184,8 @@ double DecryptWithCore(const std::string& message, const std::string& storeFolde
 }
 
 double OpensslSpeedBytesPerSecond() {
-    FILE* pipe = ::popen("openssl speed -evp aes-256-cbc -bytes 1048576 -seconds 3 -mr 2>/dev/null", "r");
+    FILE* pipe =
+        ::popen("openssl speed -evp aes-256-cbc -bytes 1048576 -seconds 3 -mr 2>/dev/null", "r");
     if (pipe == nullptr) {
         return 0;
     }
@@ -211,7 +216,8 @@ int main(int argc, char** argv) {
     const std::string fixtures = argv[1];
     const std::uint64_t bytes = argc > 2 ? std::stoull(argv[2]) : 100'000'000;
     const double megabytes = static_cast<double>(bytes) / 1e6;
-    const auto folder = std::filesystem::temp_directory_path() / ("mirebolt-bench-" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("mirebolt-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const std::string plain = (folder / "plain.bin").string();
     {
@@ -223,7 +229,8 @@ int main(int argc, char** argv) {
                 word = generator();
             }
             const auto count = std::min<std::uint64_t>(block.size() * 8, bytes - done);
-            out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(count));
+            out.write(reinterpret_cast<const char*>(block.data()),
+                      static_cast<std::streamsize>(count));
             done += count;
         }
     }
@@ -232,18 +239,24 @@ int main(int argc, char** argv) {
     const std::string ours = (folder / "ours.p7m").string();
     const std::string theirs = (folder / "theirs.p7m").string();
 
-    std::printf("%.0f MB of content, AES-256-CBC, one RSA-2048 recipient, best of 3 runs\n\n", megabytes);
-    Measure oursEncrypt = Best([&] { return InChild([&] { return EncryptWithCore(plain, certificate, ours); }); });
+    std::printf("%.0f MB of content, AES-256-CBC, one RSA-2048 recipient, best of 3 runs\n\n",
+                megabytes);
+    Measure oursEncrypt =
+        Best([&] { return InChild([&] { return EncryptWithCore(plain, certificate, ours); }); });
     Measure theirEncrypt = Best([&] {
-        return Program({"openssl", "cms", "-encrypt", "-aes256", "-binary", "-outform", "DER", "-in",
-                        plain, "-out", theirs, certificate});
+        return Program({"openssl", "cms", "-encrypt", "-aes256", "-binary", "-outform", "DER",
+                        "-in", plain, "-out", theirs, certificate});
     });
     Measure oursDecrypt = Best([&] {
-        return InChild([&] { return DecryptWithCore(theirs, fixtures + "/store-alice", (folder / "ours.out").string()); });
+        return InChild([&] {
+            return DecryptWithCore(theirs, fixtures + "/store-alice",
+                                   (folder / "ours.out").string());
+        });
     });
     Measure theirDecrypt = Best([&] {
         return Program({"openssl", "cms", "-decrypt", "-binary", "-inform", "DER", "-in", ours,
-                        "-recip", certificate, "-inkey", key, "-out", (folder / "theirs.out").string()});
+                        "-recip", certificate, "-inkey", key, "-out",
+                        (folder / "theirs.out").string()});
     });
     const double speed = OpensslSpeedBytesPerSecond();
 
@@ -251,21 +264,24 @@ int main(int argc, char** argv) {
     Row("encrypt, openssl cms", theirEncrypt, megabytes);
     Row("decrypt, Mirebolt core, file to file", oursDecrypt, megabytes);
     Row("decrypt, openssl cms", theirDecrypt, megabytes);
-    std::printf("\nencrypt, Mirebolt core, file to buffer: %.3f s, %.1f MB/s\n", oursEncrypt.coreSeconds,
-                megabytes / oursEncrypt.coreSeconds);
-    std::printf("decrypt, Mirebolt core, file to buffer: %.3f s, %.1f MB/s\n", oursDecrypt.coreSeconds,
-                megabytes / oursDecrypt.coreSeconds);
+    std::printf("\nencrypt, Mirebolt core, file to buffer: %.3f s, %.1f MB/s\n",
+                oursEncrypt.coreSeconds, megabytes / oursEncrypt.coreSeconds);
+    std::printf("decrypt, Mirebolt core, file to buffer: %.3f s, %.1f MB/s\n",
+                oursDecrypt.coreSeconds, megabytes / oursDecrypt.coreSeconds);
     std::printf("openssl speed -evp aes-256-cbc, 1 MiB blocks, one core: %.1f MB/s\n", speed / 1e6);
-    std::printf("\nencryption file to buffer / openssl speed:      %5.1f %%  (target 70 %% or more)\n",
-                100.0 * (megabytes * 1e6 / oursEncrypt.coreSeconds) / speed);
+    std::printf(
+        "\nencryption file to buffer / openssl speed:      %5.1f %%  (target 70 %% or more)\n",
+        100.0 * (megabytes * 1e6 / oursEncrypt.coreSeconds) / speed);
     std::printf("openssl cms decrypt time / ours:                %5.2f x   (target 2 x or more)\n",
                 theirDecrypt.seconds / oursDecrypt.seconds);
     std::printf("openssl cms encrypt time / ours:                %5.2f x\n",
                 theirEncrypt.seconds / oursEncrypt.seconds);
-    std::printf("peak memory above the output, encrypt:          %5.1f MiB (target 32 MiB or less)\n",
-                oursEncrypt.peakMiB - static_cast<double>(std::filesystem::file_size(ours)) / 1048576.0);
-    std::printf("peak memory above the output, decrypt:          %5.1f MiB (target 32 MiB or less)\n",
-                oursDecrypt.peakMiB - static_cast<double>(bytes) / 1048576.0);
+    std::printf(
+        "peak memory above the output, encrypt:          %5.1f MiB (target 32 MiB or less)\n",
+        oursEncrypt.peakMiB - static_cast<double>(std::filesystem::file_size(ours)) / 1048576.0);
+    std::printf(
+        "peak memory above the output, decrypt:          %5.1f MiB (target 32 MiB or less)\n",
+        oursDecrypt.peakMiB - static_cast<double>(bytes) / 1048576.0);
     std::filesystem::remove_all(folder);
     const bool allOk = oursEncrypt.ok && theirEncrypt.ok && oursDecrypt.ok && theirDecrypt.ok;
     return allOk ? 0 : 1;

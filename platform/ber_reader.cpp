@@ -10,7 +10,9 @@ namespace mirebolt::platform {
 
 namespace {
 
-Failure Malformed() { return NssFailure(SEC_ERROR_BAD_DER); }
+Failure Malformed() {
+    return NssFailure(SEC_ERROR_BAD_DER);
+}
 
 }  // namespace
 
@@ -19,10 +21,13 @@ Result<std::size_t> BerReader::Peek(std::uint64_t offset, std::span<std::uint8_t
     if (offset >= size) {
         return std::size_t{0};
     }
-    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), size - offset));
-    const bool inWindow = offset >= windowOffset_ && offset + wanted <= windowOffset_ + window_.size();
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), size - offset));
+    const bool inWindow =
+        offset >= windowOffset_ && offset + wanted <= windowOffset_ + window_.size();
     if (!inWindow) {
-        window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - offset)));
+        window_.resize(
+            static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - offset)));
         if (Status read = source_.ReadAt(offset, window_); !read) {
             window_.clear();
             return read.failure();
@@ -37,7 +42,8 @@ Result<std::size_t> BerReader::Peek(std::uint64_t offset, std::span<std::uint8_t
 Result<BerElement> BerReader::ElementAt(std::uint64_t offset, std::uint64_t limit) {
     std::array<std::uint8_t, 10> header{};
     const std::uint64_t available = limit > offset ? limit - offset : 0;
-    const auto peekLength = static_cast<std::size_t>(std::min<std::uint64_t>(header.size(), available));
+    const auto peekLength =
+        static_cast<std::size_t>(std::min<std::uint64_t>(header.size(), available));
     Result<std::size_t> got = Peek(offset, std::span(header).first(peekLength));
     if (!got) {
         return got.failure();

@@ -33,7 +33,7 @@ struct BerChildren {
 // that a message of any size is checked in a few small reads. Anything malformed, including
 // an element that reaches past its parent or the source, is SEC_ERROR_BAD_DER.
 class BerReader {
-public:
+  public:
     explicit BerReader(ByteSource& source) : source_(source) {}
 
     // The element that starts at `offset` and must end by `limit`.
@@ -48,7 +48,7 @@ public:
     // The content of a small primitive element, such as an object identifier.
     Result<std::vector<std::uint8_t>> SmallContent(const BerElement& element);
 
-private:
+  private:
     static constexpr std::size_t kWindowSize = 64 * 1024;
     static constexpr int kMaxDepth = 32;
 

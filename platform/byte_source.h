@@ -11,7 +11,7 @@ namespace mirebolt::platform {
 // Random read access to a run of bytes that is read in pieces rather than held whole, such as an
 // input file that another program could change while it is being read.
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
 
     virtual std::uint64_t Size() const = 0;
@@ -23,13 +23,13 @@ public:
 
 // Bytes already in memory, borrowed for the source's lifetime.
 class MemorySource final : public ByteSource {
-public:
+  public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::uint64_t Size() const override { return bytes_.size(); }
     Status ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
 
-private:
+  private:
     std::span<const std::uint8_t> bytes_;
 };
 

@@ -12,7 +12,9 @@
 
 namespace mirebolt::platform {
 
-Certificate Certificate::Adopt(CERTCertificate* certificate) { return Certificate(certificate); }
+Certificate Certificate::Adopt(CERTCertificate* certificate) {
+    return Certificate(certificate);
+}
 
 Certificate Certificate::Share(CERTCertificate* certificate) {
     return Certificate(certificate == nullptr ? nullptr : CERT_DupCertificate(certificate));
@@ -29,9 +31,13 @@ Certificate& Certificate::operator=(Certificate&& other) noexcept {
     return *this;
 }
 
-Certificate::~Certificate() { Reset(); }
+Certificate::~Certificate() {
+    Reset();
+}
 
-Certificate Certificate::Duplicate() const { return Share(certificate_); }
+Certificate Certificate::Duplicate() const {
+    return Share(certificate_);
+}
 
 void Certificate::Reset() {
     if (certificate_ != nullptr) {
@@ -59,8 +65,8 @@ std::string TakeNssString(char* text) {
 }
 
 std::string DisplayName(CERTName* name) {
-    for (auto* part : {&CERT_GetCommonName, &CERT_GetOrgUnitName, &CERT_GetOrgName,
-                       &CERT_GetCertEmailAddress}) {
+    for (auto* part :
+         {&CERT_GetCommonName, &CERT_GetOrgUnitName, &CERT_GetOrgName, &CERT_GetCertEmailAddress}) {
         std::string text = TakeNssString(part(name));
         if (!text.empty()) {
             return text;

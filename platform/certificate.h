@@ -10,7 +10,7 @@ namespace mirebolt::platform {
 // One reference to an NSS certificate, given back exactly once: when the holder is destroyed or
 // reset. Copies are explicit (Duplicate), so a reference can't be given back twice by accident.
 class Certificate {
-public:
+  public:
     Certificate() = default;
     // Takes over a reference the caller already holds.
     static Certificate Adopt(CERTCertificateStr* certificate);
@@ -29,7 +29,7 @@ public:
     CERTCertificateStr* get() const { return certificate_; }
     explicit operator bool() const { return certificate_ != nullptr; }
 
-private:
+  private:
     explicit Certificate(CERTCertificateStr* certificate) : certificate_(certificate) {}
     CERTCertificateStr* certificate_ = nullptr;
 };

@@ -23,7 +23,9 @@ namespace {
 // Certificate files are small; anything larger is not one, and is not read into memory.
 constexpr off_t kLargestCertificateFile = 16 << 20;
 
-Failure NotCertificates() { return NssFailure(SEC_ERROR_BAD_DER); }
+Failure NotCertificates() {
+    return NssFailure(SEC_ERROR_BAD_DER);
+}
 
 Result<Certificate> CertificateFromDer(std::span<const std::uint8_t> der) {
     SECItem item{siDERCertBuffer, const_cast<unsigned char*>(der.data()),
@@ -180,7 +182,7 @@ Result<std::vector<Certificate>> ReadCertificateFile(const std::string& path) {
     if (!file) {
         return SystemFailure(errno);
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstat(file.get(), &info) != 0) {
         return SystemFailure(errno);
     }
@@ -190,8 +192,8 @@ Result<std::vector<Certificate>> ReadCertificateFile(const std::string& path) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t got = ::pread(file.get(), bytes.data() + done, bytes.size() - done,
-                                    static_cast<off_t>(done));
+        const ssize_t got =
+            ::pread(file.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) {
             continue;
         }

@@ -113,8 +113,8 @@ Result<std::vector<Recipient>> PrepareRecipients(std::span<const Certificate* co
 der::Bytes RecipientInfo(const Certificate& certificate, std::span<const std::uint8_t> wrappedKey) {
     const CERTCertificate* cert = certificate.get();
     der::Bytes issuer(cert->derIssuer.data, cert->derIssuer.data + cert->derIssuer.len);
-    der::Bytes serial = der::Element(
-        der::tag::kInteger, std::span(cert->serialNumber.data, cert->serialNumber.len));
+    der::Bytes serial = der::Element(der::tag::kInteger,
+                                     std::span(cert->serialNumber.data, cert->serialNumber.len));
     return Sequence({
         der::Element(der::tag::kInteger, std::array<std::uint8_t, 1>{0}),
         Sequence({issuer, serial}),
@@ -205,7 +205,8 @@ Status EncryptContent(const CipherSpec& spec, PK11Context* context, ByteSource& 
     const std::uint64_t size = content.Size();
     const std::uint64_t wholeBlocks = size - size % spec.blockBytes;
     for (std::uint64_t done = 0; done < wholeBlocks;) {
-        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, wholeBlocks - done));
+        const auto piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, wholeBlocks - done));
         std::span<std::uint8_t> target = cipherText.subspan(done, piece);
         if (Status read = content.ReadAt(done, target); !read) {
             return read;
@@ -245,11 +246,13 @@ Status EncryptContent(const CipherSpec& spec, PK11Context* context, ByteSource& 
     return content.ConfirmUnchanged();
 }
 
-Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec, const std::vector<Recipient>& recipients,
-                                    ByteSource& content, std::span<std::uint8_t> out) {
+Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec,
+                                    const std::vector<Recipient>& recipients, ByteSource& content,
+                                    std::span<std::uint8_t> out) {
     const std::uint64_t size = content.Size();
     const std::uint64_t cipherTextBytes = CipherTextBytes(spec, size);
-    const std::uint64_t expected = PlaceholderPrefix(spec, recipients, size).size() + cipherTextBytes;
+    const std::uint64_t expected =
+        PlaceholderPrefix(spec, recipients, size).size() + cipherTextBytes;
     if (out.size() < expected) {
         return NssFailure(SEC_ERROR_OUTPUT_LEN);
     }
@@ -258,7 +261,8 @@ Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec, const std::vector<Re
     if (!slot) {
         return NssFailure();
     }
-    UniqueSymKey contentKey(PK11_KeyGen(slot.get(), spec.mechanism, nullptr, spec.keyBytes, nullptr));
+    UniqueSymKey contentKey(
+        PK11_KeyGen(slot.get(), spec.mechanism, nullptr, spec.keyBytes, nullptr));
     if (!contentKey) {
         return NssFailure();
     }
@@ -292,8 +296,8 @@ Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec, const std::vector<Re
         return NssFailure();
     }
     std::copy(prefix.begin(), prefix.end(), out.begin());
-    Status encrypted = EncryptContent(spec, context.get(), content,
-                                      out.subspan(prefix.size(), cipherTextBytes));
+    Status encrypted =
+        EncryptContent(spec, context.get(), content, out.subspan(prefix.size(), cipherTextBytes));
     if (!encrypted) {
         explicit_bzero(out.data(), out.size());
         return encrypted.failure();
@@ -319,8 +323,8 @@ Result<std::uint64_t> EnvelopeSize(std::string_view cipherOid,
 }
 
 Result<std::uint64_t> Envelope(std::string_view cipherOid,
-                               std::span<const Certificate* const> recipients,
-                               ByteSource& content, std::span<std::uint8_t> out) {
+                               std::span<const Certificate* const> recipients, ByteSource& content,
+                               std::span<std::uint8_t> out) {
     Result<const CipherSpec*> spec = StartEnvelope(cipherOid);
     if (!spec) {
         return spec.failure();

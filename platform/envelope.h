@@ -25,7 +25,7 @@ Result<std::uint64_t> EnvelopeSize(std::string_view cipherOid,
 // content is read piece by piece straight into `out` and encrypted there; on failure `out` is
 // wiped, since it may hold plaintext.
 Result<std::uint64_t> Envelope(std::string_view cipherOid,
-                               std::span<const Certificate* const> recipients,
-                               ByteSource& content, std::span<std::uint8_t> out);
+                               std::span<const Certificate* const> recipients, ByteSource& content,
+                               std::span<std::uint8_t> out);
 
 }  // namespace mirebolt::platform

@@ -34,7 +34,9 @@ std::string PlatformErrorText(std::uint32_t code) {
     return text;
 }
 
-Failure NssFailure() { return NssFailure(PORT_GetError()); }
+Failure NssFailure() {
+    return NssFailure(PORT_GetError());
+}
 
 Failure NssFailure(int nssError) {
     const auto code = static_cast<std::uint32_t>(nssError);

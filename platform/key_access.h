@@ -8,7 +8,7 @@ namespace mirebolt::platform {
 // Asks the person for the password or PIN that unlocks a token's private keys. The window, the
 // terminal and the tests each answer it their own way.
 class KeyAccessPrompt {
-public:
+  public:
     virtual ~KeyAccessPrompt() = default;
 
     // `tokenName` names the token whose keys are wanted; `retry` is true after a wrong answer.
@@ -20,7 +20,7 @@ public:
 // number of answers is capped; how the exchange ended tells a wrong or cancelled password apart
 // from a key that is not there at all.
 class KeyAccessSession {
-public:
+  public:
     static constexpr int kMaxAnswers = 3;
 
     explicit KeyAccessSession(KeyAccessPrompt* prompt) : prompt_(prompt) {}
@@ -32,7 +32,7 @@ public:
     // Every allowed answer was given and the last one was refused too.
     bool exhausted() const { return exhausted_; }
 
-private:
+  private:
     KeyAccessPrompt* prompt_;
     int answers_ = 0;
     bool cancelled_ = false;

@@ -7,7 +7,7 @@ namespace mirebolt::platform {
 // is opened read-only as a token of its own (see PersonalStore). NSS cannot start again after it
 // was shut down, so the program shuts it down once, when it ends.
 class NssRuntime {
-public:
+  public:
     // Starts NSS unless it runs already; false when it cannot run in this process.
     static bool EnsureStarted();
 
@@ -18,7 +18,7 @@ public:
 
 // Owned by a program's main: shuts NSS down when the program leaves main.
 class NssSession {
-public:
+  public:
     NssSession() = default;
     NssSession(const NssSession&) = delete;
     NssSession& operator=(const NssSession&) = delete;

@@ -27,7 +27,9 @@ struct MessageRelease {
 };
 using UniqueMessage = std::unique_ptr<NSSCMSMessage, MessageRelease>;
 
-Failure Malformed() { return NssFailure(SEC_ERROR_BAD_DER); }
+Failure Malformed() {
+    return NssFailure(SEC_ERROR_BAD_DER);
+}
 
 Result<BerElement> ExpectChild(BerReader& reader, BerChildren& children, std::uint8_t tag) {
     Result<std::optional<BerElement>> child = reader.NextChild(children);
@@ -201,9 +203,11 @@ Result<std::uint64_t> Decode(ByteSource& message, KeyAccessPrompt* prompt,
     if (decoder == nullptr) {
         return NssFailure();
     }
-    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, message.Size())));
+    std::vector<std::uint8_t> piece(
+        static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, message.Size())));
     for (std::uint64_t done = 0; done < message.Size();) {
-        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), message.Size() - done));
+        const auto count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), message.Size() - done));
         std::span<std::uint8_t> bytes = std::span(piece).first(count);
         if (Status read = message.ReadAt(done, bytes); !read) {
             NSS_CMSDecoder_Cancel(decoder);

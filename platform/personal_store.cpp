@@ -22,7 +22,7 @@ namespace {
 constexpr char kTokenName[] = "Personal certificate store";
 
 bool FileIsThere(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
 }
 
@@ -45,7 +45,8 @@ std::string PersonalStore::DefaultDirectory() {
     const char* home = std::getenv("HOME");
     std::string base = home != nullptr ? home : "";
     if (base.empty()) {
-        if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+        if (const passwd* entry = getpwuid(getuid());
+            entry != nullptr && entry->pw_dir != nullptr) {
             base = entry->pw_dir;
         }
     }
@@ -87,7 +88,9 @@ PersonalStore& PersonalStore::operator=(PersonalStore&& other) noexcept {
     return *this;
 }
 
-PersonalStore::~PersonalStore() { Close(); }
+PersonalStore::~PersonalStore() {
+    Close();
+}
 
 void PersonalStore::Close() {
     if (slot_ != nullptr) {
@@ -114,14 +117,13 @@ std::vector<StoreCertificate> PersonalStore::PickerCertificates() const {
         listed.push_back(
             StoreCertificate{Certificate::Share(node->cert), CERT_IsUserCert(node->cert) != 0});
     }
-    std::stable_sort(listed.begin(), listed.end(),
-                     [](const StoreCertificate& a, const StoreCertificate& b) {
-                         if (a.ownKey != b.ownKey) {
-                             return a.ownKey;
-                         }
-                         return SubjectDisplayName(a.certificate) <
-                                SubjectDisplayName(b.certificate);
-                     });
+    std::stable_sort(
+        listed.begin(), listed.end(), [](const StoreCertificate& a, const StoreCertificate& b) {
+            if (a.ownKey != b.ownKey) {
+                return a.ownKey;
+            }
+            return SubjectDisplayName(a.certificate) < SubjectDisplayName(b.certificate);
+        });
     return listed;
 }
 

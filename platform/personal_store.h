@@ -20,7 +20,7 @@ struct StoreCertificate {
 // and closed again when the store is destroyed. Nothing is ever written to it. A folder without
 // a database is an empty store; a database that exists but cannot be used fails to open.
 class PersonalStore {
-public:
+  public:
     // The desktop's shared NSS database: $HOME/.pki/nssdb.
     static std::string DefaultDirectory();
 
@@ -38,7 +38,7 @@ public:
     // name. Asks for no password: whether a private key is there is known without one.
     std::vector<StoreCertificate> PickerCertificates() const;
 
-private:
+  private:
     explicit PersonalStore(PK11SlotInfoStr* slot) : slot_(slot) {}
     void Close();
 

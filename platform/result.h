@@ -17,7 +17,7 @@ struct Failure {
 // A value or the failure that prevented it. Failures travel as results, never as exceptions.
 template <class T>
 class [[nodiscard]] Result {
-public:
+  public:
     Result(T value) : state_(std::move(value)) {}
     Result(Failure failure) : state_(std::move(failure)) {}
 
@@ -34,13 +34,13 @@ public:
 
     const Failure& failure() const { return std::get<1>(state_); }
 
-private:
+  private:
     std::variant<T, Failure> state_;
 };
 
 // Success or failure of an operation that gives nothing back.
 class [[nodiscard]] Status {
-public:
+  public:
     Status() = default;
     Status(Failure failure) : failed_(true), failure_(std::move(failure)) {}
 
@@ -48,7 +48,7 @@ public:
     explicit operator bool() const { return ok(); }
     const Failure& failure() const { return failure_; }
 
-private:
+  private:
     bool failed_ = false;
     Failure failure_;
 };

@@ -10,7 +10,7 @@ namespace mirebolt::platform {
 
 // A POSIX file descriptor, closed exactly once.
 class UniqueFd {
-public:
+  public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
@@ -38,7 +38,7 @@ public:
     }
     void Reset() { Close(); }
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -26,7 +26,7 @@ bool FileExists(const std::string& name) {
     if (!fd) {
         return false;
     }
-    struct stat info{};
+    struct stat info {};
     return ::fstat(fd.get(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
@@ -47,6 +47,8 @@ Status ProbeWritable(const std::string& outputName) {
     return platform::SystemFailure(EEXIST);
 }
 
-bool DeleteFile(const std::string& name) { return ::unlink(name.c_str()) == 0; }
+bool DeleteFile(const std::string& name) {
+    return ::unlink(name.c_str()) == 0;
+}
 
 }  // namespace mirebolt::protection

@@ -16,14 +16,14 @@ Result<InputFile> InputFile::Open(const std::string& path) {
     if (!fd) {
         return platform::SystemFailure(errno);
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd.get(), &info) != 0) {
         return platform::SystemFailure(errno);
     }
     if (S_ISDIR(info.st_mode)) {
         return platform::SystemFailure(EISDIR);
     }
-    struct flock lock{};
+    struct flock lock {};
     lock.l_type = F_RDLCK;
     lock.l_whence = SEEK_SET;
     if (::fcntl(fd.get(), F_OFD_SETLK, &lock) != 0 && (errno == EAGAIN || errno == EACCES)) {
@@ -65,7 +65,7 @@ Status InputFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
 }
 
 Status InputFile::ConfirmUnchanged() {
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd_.get(), &info) != 0) {
         readFailed_ = true;
         return platform::SystemFailure(errno);

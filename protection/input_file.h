@@ -19,7 +19,7 @@ namespace mirebolt::protection {
 // and would kill the program. A change of size or modification time while it is read is a read
 // failure. An advisory read lock keeps out programs that lock the file for writing.
 class InputFile final : public platform::ByteSource {
-public:
+  public:
     static Result<InputFile> Open(const std::string& path);
 
     // The size in bytes; nothing when it cannot be told, as for a pipe or a device.
@@ -32,7 +32,7 @@ public:
     Status ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
     Status ConfirmUnchanged() override;
 
-private:
+  private:
     InputFile() = default;
     Failure Changed();
 

@@ -21,7 +21,8 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 // buffer with huge pages: faulting in a large buffer page by page costs more than encrypting it.
 void* MapAligned(std::size_t length) {
     const std::size_t reserved = length + kHugePage;
-    void* raw = ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* raw =
+        ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) {
         return MAP_FAILED;
     }
@@ -85,7 +86,9 @@ OutputBuffer& OutputBuffer::operator=(OutputBuffer&& other) noexcept {
     return *this;
 }
 
-OutputBuffer::~OutputBuffer() { Release(); }
+OutputBuffer::~OutputBuffer() {
+    Release();
+}
 
 void OutputBuffer::Release() {
     if (data_ == nullptr) {

@@ -11,7 +11,7 @@ namespace mirebolt::protection {
 // A buffer for plaintext is kept out of core dumps and overwritten with zeros over its whole
 // allocation before it is given back.
 class OutputBuffer {
-public:
+  public:
     enum class Holds { CipherText, PlainText };
 
     static Result<OutputBuffer> Allocate(std::uint64_t size, Holds holds);
@@ -25,7 +25,7 @@ public:
     std::span<std::uint8_t> bytes() const { return {data_, size_}; }
     void Release();
 
-private:
+  private:
     OutputBuffer() = default;
 
     std::uint8_t* data_ = nullptr;

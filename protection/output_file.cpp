@@ -24,7 +24,7 @@ Result<OutputFile> OutputFile::Open(const std::string& name, Access access,
     if (!output.fd_) {
         return platform::SystemFailure(errno);
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstat(output.fd_.get(), &info) != 0) {
         return platform::SystemFailure(errno);
     }
@@ -59,7 +59,7 @@ Status OutputFile::Write(std::span<const std::uint8_t> bytes) {
         }
         done += static_cast<std::size_t>(written);
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd_.get(), &info) == 0 && S_ISREG(info.st_mode) && ::fdatasync(fd_.get()) != 0) {
         return platform::SystemFailure(errno);
     }

@@ -14,7 +14,7 @@ namespace mirebolt::protection {
 // The file a command writes its result to, created or emptied only when it is opened, and
 // written in full or reported as failed.
 class OutputFile {
-public:
+  public:
     enum class Access {
         Shared,     // a new file takes the usual mode, less the user's umask
         OwnerOnly,  // a new file is readable by its owner only: it is going to hold plaintext
@@ -33,7 +33,7 @@ public:
     // Whether opening created the file, rather than emptying one that was there.
     bool created() const { return created_; }
 
-private:
+  private:
     OutputFile() = default;
 
     platform::UniqueFd fd_;

@@ -22,8 +22,8 @@ Result<std::uint64_t> EndOfFirst(const Bytes& bytes) {
 
 TEST(BerReader, FindsTheEndOfDefiniteAndIndefiniteElements) {
     // SEQUENCE (indefinite) { OCTET STRING (constructed, indefinite) { "ab", "c" }, NULL }
-    const Bytes streamed{0x30, 0x80, 0x24, 0x80, 0x04, 0x02, 'a', 'b', 0x04, 0x01,
-                         'c',  0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0xFF};
+    const Bytes streamed{0x30, 0x80, 0x24, 0x80, 0x04, 0x02, 'a',  'b',  0x04,
+                         0x01, 'c',  0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0xFF};
     Result<std::uint64_t> end = EndOfFirst(streamed);
     ASSERT_TRUE(end);
     EXPECT_EQ(*end, streamed.size() - 1);
@@ -37,13 +37,13 @@ TEST(BerReader, FindsTheEndOfDefiniteAndIndefiniteElements) {
 
 TEST(BerReader, RefusesMalformedInputWithoutReadingPastIt) {
     const Bytes cases[] = {
-        {},                                    // nothing
-        {0x30},                                // no length
-        {0x30, 0x05, 0x01},                    // content reaches past the end
-        {0x04, 0x80, 0x00, 0x00},              // indefinite length on a primitive
+        {},                                       // nothing
+        {0x30},                                   // no length
+        {0x30, 0x05, 0x01},                       // content reaches past the end
+        {0x04, 0x80, 0x00, 0x00},                 // indefinite length on a primitive
         {0x30, 0x89, 1, 2, 3, 4, 5, 6, 7, 8, 9},  // more length octets than a count can hold
-        {0x30, 0x80, 0x05, 0x00},              // indefinite without its end
-        {0x1F, 0x81, 0x01, 0x00},              // multi-octet tag numbers are not used here
+        {0x30, 0x80, 0x05, 0x00},                 // indefinite without its end
+        {0x1F, 0x81, 0x01, 0x00},                 // multi-octet tag numbers are not used here
     };
     for (const Bytes& bytes : cases) {
         Result<std::uint64_t> end = EndOfFirst(bytes);

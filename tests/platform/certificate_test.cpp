@@ -44,8 +44,8 @@ TEST(Certificate, NotAfterIsTheUtcCalendarDate) {
 
 TEST(Certificate, FingerprintAndSerialMatchOpenssl) {
     Certificate alice = FixtureCertificate("alice.pem");
-    auto fingerprint = testing::RunCommand(
-        {"openssl", "x509", "-noout", "-fingerprint", "-sha256", "-in", testing::FixturePath("alice.pem")});
+    auto fingerprint = testing::RunCommand({"openssl", "x509", "-noout", "-fingerprint", "-sha256",
+                                            "-in", testing::FixturePath("alice.pem")});
     ASSERT_EQ(fingerprint.exitCode, 0) << fingerprint.output;
     EXPECT_NE(fingerprint.output.find(Sha256Fingerprint(alice)), std::string::npos)
         << fingerprint.output;

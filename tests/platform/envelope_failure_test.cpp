@@ -17,14 +17,16 @@ using testing::Bytes;
 using testing::Describe;
 using testing::FixtureCertificate;
 
-constexpr std::uint32_t Code(int nssError) { return static_cast<std::uint32_t>(nssError); }
+constexpr std::uint32_t Code(int nssError) {
+    return static_cast<std::uint32_t>(nssError);
+}
 
 bool AllZero(const Bytes& bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
 }
 
 class OpenEnvelopeFailure : public ::testing::Test {
-protected:
+  protected:
     // Opens the message into a buffer as large as the message, so that a bound that failed
     // does not hide what opening itself lets out.
     Failure ExpectFailure(const Bytes& message, const PersonalStore& store,
@@ -43,7 +45,8 @@ protected:
 
     Bytes SealedFor(const char* certificateFile, std::size_t contentSize = 5000) {
         Certificate recipient = FixtureCertificate(certificateFile);
-        auto message = testing::Seal(ContentCipher::Aes256Cbc, {&recipient}, content_ = testing::RandomBytes(contentSize));
+        auto message = testing::Seal(ContentCipher::Aes256Cbc, {&recipient},
+                                     content_ = testing::RandomBytes(contentSize));
         EXPECT_TRUE(message);
         return message ? *message : Bytes();
     }
@@ -62,7 +65,8 @@ TEST_F(OpenEnvelopeFailure, RandomBytesAreNotAMessage) {
 
 TEST_F(OpenEnvelopeFailure, ATruncatedMessageLetsNoPlaintextOut) {
     const Bytes message = SealedFor("alice.pem", 200'000);
-    for (std::size_t keep : {message.size() - 1, message.size() - 16, message.size() / 2, std::size_t{40}}) {
+    for (std::size_t keep :
+         {message.size() - 1, message.size() - 16, message.size() / 2, std::size_t{40}}) {
         Bytes truncated(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(keep));
         EXPECT_EQ(ExpectFailure(truncated, alices_.store()).code, Code(SEC_ERROR_BAD_DER)) << keep;
     }
@@ -77,9 +81,9 @@ TEST_F(OpenEnvelopeFailure, DataAfterTheMessageIsRefused) {
 TEST_F(OpenEnvelopeFailure, ASignedMessageIsNotDecrypted) {
     testing::TempDir dir;
     testing::WriteBytes(dir / "plain", testing::RandomBytes(500));
-    auto run = testing::RunCommand({"openssl", "cms", "-sign", "-binary", "-nodetach",
-                                    "-outform", "DER", "-in", dir / "plain", "-out", dir / "signed",
-                                    "-signer", testing::FixturePath("alice.pem"), "-inkey",
+    auto run = testing::RunCommand({"openssl", "cms", "-sign", "-binary", "-nodetach", "-outform",
+                                    "DER", "-in", dir / "plain", "-out", dir / "signed", "-signer",
+                                    testing::FixturePath("alice.pem"), "-inkey",
                                     testing::FixturePath("alice.key")});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(ExpectFailure(testing::ReadBytes(dir / "signed"), alices_.store()).code,
@@ -91,7 +95,8 @@ TEST_F(OpenEnvelopeFailure, AMessageForSomeoneElseIsNotOurs) {
     const Failure failure = ExpectFailure(SealedFor("bob.pem"), alices_.store());
     EXPECT_EQ(failure.code, Code(SEC_ERROR_NOT_A_RECIPIENT));
     EXPECT_EQ(failure.text,
-              "Cannot decrypt: you are not a recipient, or matching certificate and private key not found.");
+              "Cannot decrypt: you are not a recipient, or matching certificate and private key "
+              "not found.");
 }
 
 TEST_F(OpenEnvelopeFailure, WrongPasswordsStopAfterThreeTries) {
@@ -128,10 +133,12 @@ TEST(EnvelopeFailure, AnEllipticCurveRecipientIsNamed) {
     Certificate alice = FixtureCertificate("alice.pem");
     Certificate erin = FixtureCertificate("erin.pem");
     const std::vector<const Certificate*> recipients{&alice, &erin};
-    Result<std::uint64_t> size = EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), recipients, 10);
+    Result<std::uint64_t> size =
+        EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), recipients, 10);
     ASSERT_FALSE(size);
     EXPECT_EQ(size.failure().code, Code(SEC_ERROR_UNSUPPORTED_KEYALG));
-    EXPECT_NE(size.failure().text.find("\"Erin Elliptic\""), std::string::npos) << size.failure().text;
+    EXPECT_NE(size.failure().text.find("\"Erin Elliptic\""), std::string::npos)
+        << size.failure().text;
 
     Bytes out(10'000, 0xEE);
     Bytes content(10, 0x41);

@@ -14,7 +14,7 @@ using testing::FixturePath;
 using testing::RunCommand;
 
 class EnvelopeInterop : public ::testing::Test {
-protected:
+  protected:
     testing::TempDir dir_;
     Bytes content_ = testing::RandomBytes(100'003);
 };
@@ -28,10 +28,9 @@ TEST_F(EnvelopeInterop, OpensslOpensOursWithEachRecipientsKey) {
         ASSERT_TRUE(message);
         testing::WriteBytes(dir_ / "message.p7m", *message);
         for (const std::string name : {"alice", "bob", "carol"}) {
-            auto run = RunCommand({"openssl", "cms", "-decrypt", "-binary", "-inform", "DER",
-                                   "-in", dir_ / "message.p7m", "-recip",
-                                   FixturePath(name + ".pem"), "-inkey", FixturePath(name + ".key"),
-                                   "-out", dir_ / "opened"});
+            auto run = RunCommand({"openssl", "cms", "-decrypt", "-binary", "-inform", "DER", "-in",
+                                   dir_ / "message.p7m", "-recip", FixturePath(name + ".pem"),
+                                   "-inkey", FixturePath(name + ".key"), "-out", dir_ / "opened"});
             ASSERT_EQ(run.exitCode, 0) << name << ": " << run.output;
             EXPECT_EQ(testing::ReadBytes(dir_ / "opened"), content_) << name;
         }
@@ -47,9 +46,9 @@ TEST_F(EnvelopeInterop, WeOpenOpensslsDerAndStreamedMessages) {
     };
     for (Case c : {Case{"-aes256", false}, Case{"-aes256", true}, Case{"-des3", false},
                    Case{"-des3", true}, Case{"-aes128", true}}) {
-        std::vector<std::string> command{"openssl", "cms", "-encrypt", "-binary", c.cipher,
-                                         "-outform", "DER", "-in", dir_ / "plain",
-                                         "-out", dir_ / "theirs.p7m"};
+        std::vector<std::string> command{
+            "openssl", "cms", "-encrypt",     "-binary", c.cipher,           "-outform",
+            "DER",     "-in", dir_ / "plain", "-out",    dir_ / "theirs.p7m"};
         if (c.streamed) {
             command.push_back("-stream");
         }

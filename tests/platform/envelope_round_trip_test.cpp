@@ -15,7 +15,7 @@ using testing::Seal;
 using testing::Unseal;
 
 class EnvelopeRoundTrip : public ::testing::TestWithParam<ContentCipher> {
-protected:
+  protected:
     Certificate alice_ = FixtureCertificate("alice.pem");
     Certificate bob_ = FixtureCertificate("bob.pem");
     Certificate carol_ = FixtureCertificate("carol.pem");
@@ -23,9 +23,9 @@ protected:
 
 TEST_P(EnvelopeRoundTrip, GivesBackEveryContentLengthExactly) {
     testing::StoreCopy alices("store-alice");
-    for (std::size_t size : {std::size_t{1}, std::size_t{7}, std::size_t{8}, std::size_t{9},
-                             std::size_t{15}, std::size_t{16}, std::size_t{17},
-                             std::size_t{1} << 20, (std::size_t{1} << 20) + 3}) {
+    for (std::size_t size :
+         {std::size_t{1}, std::size_t{7}, std::size_t{8}, std::size_t{9}, std::size_t{15},
+          std::size_t{16}, std::size_t{17}, std::size_t{1} << 20, (std::size_t{1} << 20) + 3}) {
         const Bytes content = testing::RandomBytes(size);
         auto message = Seal(GetParam(), {&alice_}, content);
         ASSERT_TRUE(message) << Describe(message.failure());

@@ -36,16 +36,17 @@ TEST(EnvelopeStructure, IsDerEnvelopedDataVersionZeroWithRecipientsInListOrder) 
     Certificate bob = FixtureCertificate("bob.pem");
     Certificate carol = FixtureCertificate("carol.pem");
     // Carol, Alice, Bob: not the order a DER sorting of the set would give.
-    auto message = testing::Seal(ContentCipher::Aes256Cbc, {&carol, &alice, &bob},
-                                 testing::RandomBytes(33));
+    auto message =
+        testing::Seal(ContentCipher::Aes256Cbc, {&carol, &alice, &bob}, testing::RandomBytes(33));
     ASSERT_TRUE(message);
     auto facts = Inspect(*message);
     EXPECT_EQ(facts["outer"], "1.2.840.113549.1.7.3");
     EXPECT_EQ(facts["version"], "v0");
     EXPECT_EQ(facts["originator"], "absent");
     EXPECT_EQ(facts["recipient_versions"], "v0,v0,v0");
-    EXPECT_EQ(facts["recipient_ids"], "issuer_and_serial_number,issuer_and_serial_number,"
-                                      "issuer_and_serial_number");
+    EXPECT_EQ(facts["recipient_ids"],
+              "issuer_and_serial_number,issuer_and_serial_number,"
+              "issuer_and_serial_number");
     EXPECT_EQ(facts["recipient_serials"], "1003,1001,1002");
     EXPECT_EQ(facts["key_algorithms"],
               "1.2.840.113549.1.1.1,1.2.840.113549.1.1.1,1.2.840.113549.1.1.1");

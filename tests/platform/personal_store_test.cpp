@@ -72,7 +72,8 @@ TEST(PersonalStore, IsNeverWritten) {
     EXPECT_EQ(testing::ReadBytes(copy.directory() + "/cert9.db"), before);
     EXPECT_EQ(testing::ReadBytes(copy.directory() + "/key4.db"), keysBefore);
     std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(copy.directory())) {
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator(copy.directory())) {
         ++files;
     }
     EXPECT_EQ(files, 3u) << "cert9.db, key4.db and pkcs11.txt, nothing more";

@@ -18,7 +18,7 @@ namespace {
 using testing::Bytes;
 
 class InputFileTest : public ::testing::Test {
-protected:
+  protected:
     std::string Make(std::size_t size) {
         content_ = testing::RandomBytes(size);
         testing::WriteBytes(path_, content_);
@@ -90,7 +90,7 @@ TEST_F(InputFileTest, AFileThatGrowsOrIsRewrittenWhileReadIsAReadFailure) {
 TEST_F(InputFileTest, AFileLockedForWritingCannotBeOpened) {
     Make(10);
     platform::UniqueFd writer(::open(path_.c_str(), O_RDWR));
-    struct flock lock{};
+    struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     ASSERT_EQ(::fcntl(writer.get(), F_OFD_SETLK, &lock), 0);

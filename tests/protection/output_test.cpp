@@ -18,13 +18,13 @@ namespace {
 using testing::Bytes;
 
 mode_t ModeOf(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     ::stat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
 
 class OutputFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { previousMask_ = ::umask(022); }
     void TearDown() override { ::umask(previousMask_); }
 
@@ -74,7 +74,8 @@ TEST_F(OutputFileTest, AnOutputNameThatLeadsToTheInputIsRefused) {
         EXPECT_FALSE(output) << name;
         EXPECT_EQ(testing::ReadBytes(inputPath), content) << name;
     }
-    auto elsewhere = OutputFile::Open(dir_ / "other", OutputFile::Access::Shared, input->identity());
+    auto elsewhere =
+        OutputFile::Open(dir_ / "other", OutputFile::Access::Shared, input->identity());
     EXPECT_TRUE(elsewhere);
 }
 

@@ -13,7 +13,7 @@ namespace mirebolt::testing {
 // Gives the scripted answers in order (nothing means: the person cancels). Being asked once
 // more than the script foresees fails the test.
 class ScriptedKeyPrompt : public platform::KeyAccessPrompt {
-public:
+  public:
     explicit ScriptedKeyPrompt(std::deque<std::optional<std::string>> answers = {})
         : answers_(std::move(answers)) {}
 
@@ -34,7 +34,7 @@ public:
     std::string lastToken;
     bool lastRetry = false;
 
-private:
+  private:
     std::deque<std::optional<std::string>> answers_;
 };
 

@@ -12,7 +12,8 @@
 namespace mirebolt::testing {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "mirebolt-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "mirebolt-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         ADD_FAILURE() << "cannot make a temporary folder";
     }
@@ -24,7 +25,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string FixturePath(const std::string& name) { return std::string(MIREBOLT_FIXTURES) + "/" + name; }
+std::string FixturePath(const std::string& name) {
+    return std::string(MIREBOLT_FIXTURES) + "/" + name;
+}
 
 Bytes ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -33,7 +36,8 @@ Bytes ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes RandomBytes(std::size_t count) {

@@ -15,7 +15,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -24,7 +24,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -40,12 +40,12 @@ platform::Certificate FixtureCertificate(const std::string& name);
 
 // A fixture store, copied to a fresh folder and opened there.
 class StoreCopy {
-public:
+  public:
     explicit StoreCopy(const std::string& fixtureName);
     platform::PersonalStore& store() { return *store_; }
     std::string directory() const { return (folder_.path() / "nssdb").string(); }
 
-private:
+  private:
     TempDir folder_;
     std::optional<platform::PersonalStore> store_;
 };

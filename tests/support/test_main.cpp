@@ -7,7 +7,7 @@ namespace {
 // NSS refuses to shut down while any reference it handed out is still held: a failure here
 // is a leak somewhere in the program's tests.
 class NssShutdownCheck : public ::testing::Environment {
-public:
+  public:
     void TearDown() override {
         EXPECT_TRUE(mirebolt::platform::NssRuntime::Shutdown()) << "an NSS reference leaked";
     }
