@@ -58,9 +58,12 @@ platform::Certificate FixtureCertificate(const std::string& name) {
     return std::move(certificates->front());
 }
 
-StoreCopy::StoreCopy(const std::string& fixtureName) {
+StoreFolder::StoreFolder(const std::string& fixtureName) {
     std::filesystem::copy(FixturePath(fixtureName), directory(),
                           std::filesystem::copy_options::recursive);
+}
+
+StoreCopy::StoreCopy(const std::string& fixtureName) : folder_(fixtureName) {
     auto opened = platform::PersonalStore::Open(directory());
     if (!opened) {
         ADD_FAILURE() << "cannot open store " << fixtureName << ": " << opened.failure().text;

@@ -38,15 +38,25 @@ Bytes RandomBytes(std::size_t count);
 // The first certificate of a fixture file.
 platform::Certificate FixtureCertificate(const std::string& name);
 
+// A fixture store's database, copied to a fresh folder.
+class StoreFolder {
+  public:
+    explicit StoreFolder(const std::string& fixtureName);
+    std::string directory() const { return (folder_.path() / "nssdb").string(); }
+
+  private:
+    TempDir folder_;
+};
+
 // A fixture store, copied to a fresh folder and opened there.
 class StoreCopy {
   public:
     explicit StoreCopy(const std::string& fixtureName);
     platform::PersonalStore& store() { return *store_; }
-    std::string directory() const { return (folder_.path() / "nssdb").string(); }
+    std::string directory() const { return folder_.directory(); }
 
   private:
-    TempDir folder_;
+    StoreFolder folder_;
     std::optional<platform::PersonalStore> store_;
 };
 

@@ -1,0 +1,111 @@
+#include "protection/encrypt_command.h"
+
+#include <vector>
+
+#include "platform/envelope.h"
+#include "protection/content_cipher.h"
+#include "protection/file_operations.h"
+#include "protection/input_file.h"
+#include "protection/output_buffer.h"
+#include "protection/output_file.h"
+#include "protection/size_limits.h"
+
+namespace mirebolt::protection {
+
+namespace {
+
+constexpr char kReadFailed[] = "Failed to open the select file for reading";
+constexpr char kEncryptionFailed[] = "An error occured while encryption the file";
+
+}  // namespace
+
+CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedback,
+                       feedback::BusyIndicator& busy) {
+    if (request.path.empty()) {
+        feedback.ShowWarning("Please select a file to encrypt");
+        return CommandOutcome::Failed;
+    }
+    if (request.recipients.RecipientCount() == 0) {
+        feedback.ShowWarning(
+            "No encryption certificates added to the recipients list.\nPlease use the \"+\" "
+            "button to add at least one certificate");
+        return CommandOutcome::Failed;
+    }
+    const std::string outputName = request.path + ".enc";
+    if (FileExists(outputName) &&
+        feedback.AskYesNo("The encrypted file already exists. Do you want to overwrite it?",
+                          "Already Exists",
+                          feedback::QuestionIcon::Warning) == feedback::Answer::No) {
+        return CommandOutcome::Declined;
+    }
+    // Borrowed from the list, which keeps them for the whole command.
+    std::vector<const platform::Certificate*> recipients;
+    for (int row = 0; row < request.recipients.RecipientCount(); ++row) {
+        recipients.push_back(request.recipients.RecipientCertificate(row));
+    }
+
+    Result<InputFile> input = InputFile::Open(request.path);
+    if (!input) {
+        feedback.ReportError(kReadFailed);
+        return CommandOutcome::Failed;
+    }
+    if (input->size() == 0) {
+        feedback.ShowWarning("The selected file is empty");
+        return CommandOutcome::Failed;
+    }
+    if (!FitsLimit(input->size(), EncryptSizeLimit)) {
+        feedback.ShowWarning("The file is too big for encryption by this program");
+        return CommandOutcome::Failed;
+    }
+    if (!ProbeWritable(outputName)) {
+        feedback.ShowWarning(
+            "The location of the selected file is not writable. Encryption can not proceed");
+        return CommandOutcome::Failed;
+    }
+
+    feedback::WaitCursor waitCursor(busy);
+    waitCursor.Start();
+    const char* cipher = ObjectIdentifier(
+        CipherForLegacyChoice(request.legacyCipherTicked && request.legacyCipherTicked()));
+    Result<std::uint64_t> size = platform::EnvelopeSize(cipher, recipients, *input->size());
+    if (!size) {
+        feedback.ReportError(kEncryptionFailed, size.failure());
+        return CommandOutcome::Failed;
+    }
+    Result<OutputBuffer> buffer = OutputBuffer::Allocate(*size, OutputBuffer::Holds::CipherText);
+    if (!buffer) {
+        feedback.ReportError("Failed to allocate memory needed for the encryption process");
+        return CommandOutcome::Failed;
+    }
+    Result<std::uint64_t> length = platform::Envelope(cipher, recipients, *input, buffer->bytes());
+    if (!length) {
+        // The content is read while it is encrypted: a read that failed is the input's fault.
+        if (input->readFailed()) {
+            feedback.ReportError(kReadFailed);
+        } else {
+            feedback.ReportError(kEncryptionFailed, length.failure());
+        }
+        return CommandOutcome::Failed;
+    }
+
+    constexpr char kWriteFailed[] =
+        "Failed to write encrypted data to disk. Please ensure that the location of selected "
+        "file is writable";
+    Result<OutputFile> output =
+        OutputFile::Open(outputName, OutputFile::Access::Shared, input->identity());
+    if (!output) {
+        feedback.ReportError(kWriteFailed);
+        return CommandOutcome::Failed;
+    }
+    const Status written = output->Write(buffer->bytes().first(static_cast<std::size_t>(*length)));
+    output->Close();
+    if (!written) {
+        feedback.ReportError(kWriteFailed);
+        return CommandOutcome::Failed;
+    }
+    feedback.ShowInformation("File encrypted successfully.\nEncrypted data written to \"" +
+                             outputName + "\"");
+    return CommandOutcome::Succeeded;
+}
+
+}  // namespace mirebolt::protection

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "feedback/feedback.h"
+#include "feedback/wait_cursor.h"
+#include "protection/command_outcome.h"
+#include "protection/recipient_source.h"
+
+namespace mirebolt::protection {
+
+struct EncryptRequest {
+    std::string path;  // used exactly as given
+    const RecipientSource& recipients;
+    // Read at the moment of encryption: true for Triple DES.
+    std::function<bool()> legacyCipherTicked;
+};
+
+// Encrypts the file into one enveloped-data message written beside it with ".enc" appended,
+// ending in exactly one message, or none when the person declines to overwrite.
+CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedback,
+                       feedback::BusyIndicator& busy);
+
+}  // namespace mirebolt::protection

@@ -1,0 +1,55 @@
+#include "recipients/recipient_list.h"
+
+#include <QDate>
+
+namespace mirebolt::recipients {
+
+std::string GetCertificateName(const platform::Certificate& certificate, bool issuer) {
+    return issuer ? platform::IssuerDisplayName(certificate)
+                  : platform::SubjectDisplayName(certificate);
+}
+
+std::string ExpiryText(const platform::Certificate& certificate, const QLocale& locale) {
+    const platform::CalendarDate date = platform::NotAfterDate(certificate);
+    const QDate day(date.year, date.month, date.day);
+    if (!day.isValid()) {
+        return {};
+    }
+    return locale.toString(day, QLocale::ShortFormat).toStdString();
+}
+
+bool RecipientList::AddRecipient(const platform::Certificate& certificate) {
+    for (const RecipientRow& row : rows_) {
+        if (platform::SameCertificate(row.certificate, certificate)) {
+            return false;
+        }
+    }
+    rows_.push_back(RecipientRow{certificate.Duplicate(), GetCertificateName(certificate, false),
+                                 GetCertificateName(certificate, true),
+                                 ExpiryText(certificate, locale_)});
+    return true;
+}
+
+void RecipientList::RemoveRecipient(int row) {
+    if (row >= 0 && row < RecipientCount()) {
+        rows_.erase(rows_.begin() + row);
+    }
+}
+
+void RecipientList::ReleaseRecipients() {
+    rows_.clear();
+}
+
+const platform::Certificate* RecipientList::RecipientCertificate(int row) const {
+    const RecipientRow* entry = Row(row);
+    return entry != nullptr ? &entry->certificate : nullptr;
+}
+
+const RecipientRow* RecipientList::Row(int row) const {
+    if (row < 0 || row >= RecipientCount()) {
+        return nullptr;
+    }
+    return &rows_[static_cast<std::size_t>(row)];
+}
+
+}  // namespace mirebolt::recipients

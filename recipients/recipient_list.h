@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QLocale>
+
+#include <string>
+#include <vector>
+
+#include "platform/certificate.h"
+#include "protection/recipient_source.h"
+
+namespace mirebolt::recipients {
+
+// One row of the recipient list: the certificate it owns and the three texts the view shows,
+// computed once, when the row is added.
+struct RecipientRow {
+    platform::Certificate certificate;
+    std::string issuedTo;
+    std::string issuedBy;
+    std::string expires;
+};
+
+// The certificates Encrypt wraps the content key for, in the order they were added, no two with
+// the same issuer and serial number. Each row owns one reference, given back when the row is
+// removed or the list released.
+class RecipientList : public protection::RecipientSource {
+  public:
+    explicit RecipientList(QLocale locale = QLocale::system()) : locale_(std::move(locale)) {}
+
+    // Appends a row with a reference of its own, unless a row already holds the same
+    // certificate: then false, and nothing changes. The caller keeps its own reference.
+    bool AddRecipient(const platform::Certificate& certificate);
+    void RemoveRecipient(int row);
+    // Gives back every row's reference; the list is empty afterwards.
+    void ReleaseRecipients();
+
+    int RecipientCount() const override { return static_cast<int>(rows_.size()); }
+    const platform::Certificate* RecipientCertificate(int row) const override;
+    const RecipientRow* Row(int row) const;
+
+  private:
+    QLocale locale_;
+    std::vector<RecipientRow> rows_;
+};
+
+// The simple display name of the certificate's subject, or of its issuer.
+std::string GetCertificateName(const platform::Certificate& certificate, bool issuer);
+
+// NotAfter's calendar date in UTC, written in the locale's short date format; empty when the
+// certificate has no date.
+std::string ExpiryText(const platform::Certificate& certificate, const QLocale& locale);
+
+struct ColumnWidths {
+    int issuedTo;
+    int issuedBy;
+    int expires;
+    bool operator==(const ColumnWidths&) const = default;
+};
+
+// The columns' widths for a view of the given outer width: 3/8 plus 16 pixels, 3/8, and 1/4
+// less 16 pixels, each share cut down to whole pixels.
+constexpr ColumnWidths RecipientColumnWidths(int outerWidth) {
+    const int share = 3 * outerWidth / 8;
+    return {share + 16, share, outerWidth / 4 - 16};
+}
+
+}  // namespace mirebolt::recipients

@@ -1,0 +1,279 @@
+#include "protection/decrypt_command.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "protection/size_limits.h"
+#include "support/envelope_helpers.h"
+#include "support/fake_ports.h"
+#include "support/resource_limits.h"
+#include "support/scripted_prompt.h"
+
+namespace mirebolt::protection {
+namespace {
+
+using feedback::Answer;
+using testing::Bytes;
+using Kind = testing::Shown::Kind;
+
+const char kWriteFailed[] =
+    "Failed to write decrypted data to disk. Please ensure that the location of selected file "
+    "is writable";
+const char kNotARecipient[] =
+    "Failed to decrypt the selected file\n\nError 0xFFFFE02D: Cannot decrypt: you are not a "
+    "recipient, or matching certificate and private key not found.";
+
+class DecryptCommand : public ::testing::Test {
+  protected:
+    // A message for the given recipient, written to `name` in the test's folder.
+    std::string Sealed(const std::string& name, const char* recipientFile = "alice.pem") {
+        platform::Certificate recipient = testing::FixtureCertificate(recipientFile);
+        auto message = testing::Seal(ContentCipher::Aes256Cbc, {&recipient}, content_);
+        EXPECT_TRUE(message);
+        testing::WriteBytes(dir_ / name, *message);
+        return dir_ / name;
+    }
+
+    CommandOutcome Run(const std::string& path, std::deque<Answer> answers = {},
+                       std::deque<std::optional<std::string>> saveAnswers = {},
+                       std::optional<std::string> outputName = std::nullopt) {
+        feedback_ = testing::RecordingFeedback(&busy_, std::move(answers));
+        save_ = testing::ScriptedSaveQuestion(std::move(saveAnswers));
+        DecryptRequest request{path, store_, std::move(outputName)};
+        const CommandOutcome outcome =
+            Decrypt(request, DecryptPorts{feedback_, busy_, save_, keyPrompt_});
+        EXPECT_FALSE(busy_.busy) << "the wait cursor must be put back";
+        EXPECT_EQ(busy_.starts, busy_.ends);
+        return outcome;
+    }
+
+    void ExpectOnly(Kind kind, const std::string& text) {
+        ASSERT_EQ(feedback_.shown.size(), 1u);
+        EXPECT_EQ(feedback_.shown[0].kind, kind);
+        EXPECT_EQ(feedback_.shown[0].text, text);
+    }
+
+    std::size_t EntriesInFolder() const {
+        return static_cast<std::size_t>(
+            std::distance(std::filesystem::directory_iterator(dir_.path()), {}));
+    }
+
+    testing::TempDir dir_;
+    testing::StoreFolder alices_{"store-alice"};
+    std::string store_ = alices_.directory();
+    Bytes content_ = testing::RandomBytes(20'000);
+    testing::FakeBusy busy_;
+    testing::RecordingFeedback feedback_;
+    testing::ScriptedSaveQuestion save_;
+    platform::KeyAccessPrompt* keyPrompt_ = nullptr;
+};
+
+TEST_F(DecryptCommand, WritesThePathWithoutEncAndSaysWhere) {
+    const std::string message = Sealed("report.pdf.enc");
+    EXPECT_EQ(Run(message), CommandOutcome::Succeeded);
+    ExpectOnly(Kind::Information, "File decrypted successfully.\nDecrypted data written to \"" +
+                                      dir_ / "report.pdf" + "\"");
+    EXPECT_TRUE(feedback_.shown[0].whileBusy);
+    EXPECT_EQ(testing::ReadBytes(dir_ / "report.pdf"), content_);
+    struct stat info {};
+    ASSERT_EQ(::stat((dir_ / "report.pdf").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "plaintext is for its owner only";
+    EXPECT_EQ(EntriesInFolder(), 2u) << "no probe file is left";
+}
+
+TEST_F(DecryptCommand, TheSuffixIsFoundInAnyLetterCase) {
+    Sealed("REPORT.PDF.ENC");
+    EXPECT_EQ(Run(dir_ / "REPORT.PDF.ENC"), CommandOutcome::Succeeded);
+    EXPECT_EQ(testing::ReadBytes(dir_ / "REPORT.PDF"), content_);
+    Sealed("a.enc.Enc");
+    EXPECT_EQ(Run(dir_ / "a.enc.Enc"), CommandOutcome::Succeeded);
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "a.enc"));
+
+    EXPECT_EQ(NameWithoutEncSuffix(".enc"), std::string());
+    EXPECT_EQ(NameWithoutEncSuffix("enc"), std::nullopt);
+    EXPECT_EQ(NameWithoutEncSuffix("x.enx"), std::nullopt);
+}
+
+TEST_F(DecryptCommand, OtherNamesAskWhereToSave) {
+    const std::string message = Sealed("letter.p7m");
+    EXPECT_EQ(Run(message, {}, {std::nullopt}), CommandOutcome::Declined);
+    EXPECT_TRUE(feedback_.shown.empty());
+    EXPECT_EQ(save_.asked, 1);
+    EXPECT_EQ(EntriesInFolder(), 1u);
+
+    EXPECT_EQ(Run(message, {}, {dir_ / "chosen.txt"}), CommandOutcome::Succeeded);
+    EXPECT_EQ(testing::ReadBytes(dir_ / "chosen.txt"), content_);
+}
+
+TEST_F(DecryptCommand, ThePathDotEncAloneEndsWithoutAWord) {
+    Sealed(".enc");
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+    const CommandOutcome outcome = Run(".enc");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(outcome, CommandOutcome::Declined);
+    EXPECT_TRUE(feedback_.shown.empty());
+    EXPECT_EQ(busy_.starts, 1) << "the input was opened before the name was settled";
+}
+
+TEST_F(DecryptCommand, AnExistingOutputAndNoTouchesNothing) {
+    const std::string message = Sealed("x.enc");
+    const Bytes existing{'o', 'l', 'd'};
+    testing::WriteBytes(dir_ / "x", existing);
+    EXPECT_EQ(Run(message, {Answer::No}), CommandOutcome::Declined);
+    ASSERT_EQ(feedback_.shown.size(), 1u);
+    EXPECT_EQ(feedback_.shown[0].title, "Overwrite?");
+    EXPECT_EQ(feedback_.shown[0].text,
+              "The decrypted file already exists.\nDo you want to overwrite it?");
+    EXPECT_EQ(feedback_.shown[0].icon, feedback::QuestionIcon::Question);
+    EXPECT_EQ(testing::ReadBytes(dir_ / "x"), existing);
+}
+
+TEST_F(DecryptCommand, TheQuestionIsAskedForASavedNameToo) {
+    const std::string message = Sealed("letter.p7m");
+    testing::WriteBytes(dir_ / "chosen", {1});
+    EXPECT_EQ(Run(message, {Answer::No}, {dir_ / "chosen"}), CommandOutcome::Declined);
+    EXPECT_EQ(feedback_.shown.size(), 1u);
+}
+
+TEST_F(DecryptCommand, YesThenNoKeyLeavesTheExistingOutputAlone) {
+    const std::string message = Sealed("x.enc", "bob.pem");
+    const Bytes existing{'o', 'l', 'd'};
+    testing::WriteBytes(dir_ / "x", existing);
+    EXPECT_EQ(Run(message, {Answer::Yes}), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].kind, Kind::Error);
+    EXPECT_EQ(feedback_.shown[1].text, kNotARecipient);
+    EXPECT_EQ(testing::ReadBytes(dir_ / "x"), existing);
+}
+
+TEST_F(DecryptCommand, NotARecipientIsReportedWithThePlatformsText) {
+    const std::string message = Sealed("y.enc", "bob.pem");
+    EXPECT_EQ(Run(message), CommandOutcome::Failed);
+    ExpectOnly(Kind::Error, kNotARecipient);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "y"));
+}
+
+TEST_F(DecryptCommand, SomethingThatIsNoMessageFailsToDecrypt) {
+    testing::WriteBytes(dir_ / "z.enc", testing::RandomBytes(1000));
+    EXPECT_EQ(Run(dir_ / "z.enc"), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 1u);
+    EXPECT_EQ(
+        feedback_.shown[0].text.rfind("Failed to decrypt the selected file\n\nError 0xFFFF", 0),
+        0u);
+}
+
+TEST_F(DecryptCommand, EmptyMissingAndTooBigInputs) {
+    EXPECT_EQ(Run(""), CommandOutcome::Failed);
+    ExpectOnly(Kind::Warning, "Please select a file to decrypt");
+
+    EXPECT_EQ(Run(dir_ / "absent.enc"), CommandOutcome::Failed);
+    ExpectOnly(Kind::Error, "Failed to open the select file for reading");
+
+    testing::WriteBytes(dir_ / "empty.enc", {});
+    EXPECT_EQ(Run(dir_ / "empty.enc"), CommandOutcome::Failed);
+    ExpectOnly(Kind::Warning, "The selected file is empty");
+
+    const std::string big = dir_ / "big.enc";
+    testing::WriteBytes(big, {});
+    ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(DecryptSizeLimit + 1)), 0);
+    EXPECT_EQ(Run(big), CommandOutcome::Failed);
+    ExpectOnly(Kind::Warning, "The file is too big for decryption by this program");
+    EXPECT_EQ(busy_.starts, 0);
+
+    // One byte less is taken, and fails only as a message.
+    ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(DecryptSizeLimit)), 0);
+    EXPECT_EQ(Run(big), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 1u);
+    EXPECT_EQ(feedback_.shown[0].text.rfind("Failed to decrypt the selected file", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "big"));
+}
+
+TEST_F(DecryptCommand, AnUnwritableFolderIsReportedBeforeDecrypting) {
+    const std::string message = Sealed("w.enc");
+    {
+        testing::ScopedLimit descriptors(RLIMIT_NOFILE,
+                                         static_cast<rlim_t>(testing::LowestFreeDescriptor() + 1));
+        EXPECT_EQ(Run(message), CommandOutcome::Failed);
+    }
+    ExpectOnly(Kind::Error,
+               "Failed to write data to disk. Please ensure that the location of selected file is "
+               "writable");
+    EXPECT_EQ(EntriesInFolder(), 1u);
+}
+
+TEST_F(DecryptCommand, AStoreThatWillNotOpenIsReported) {
+    testing::StoreFolder broken("store-broken");
+    store_ = broken.directory();
+    EXPECT_EQ(Run(Sealed("s.enc")), CommandOutcome::Failed);
+    ExpectOnly(Kind::Error, "Failed to open the system certificate store");
+}
+
+TEST_F(DecryptCommand, AFailedWriteRemovesOnlyTheFileItCreated) {
+    content_ = testing::RandomBytes(300'000);
+    const std::string message = Sealed("big.enc");
+    {
+        testing::ScopedLimit fileSize(RLIMIT_FSIZE, 100'000);
+        EXPECT_EQ(Run(message), CommandOutcome::Failed);
+    }
+    ExpectOnly(Kind::Error, kWriteFailed);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "big")) << "the partial output is removed";
+
+    testing::WriteBytes(dir_ / "big", {'o', 'l', 'd'});
+    {
+        testing::ScopedLimit fileSize(RLIMIT_FSIZE, 100'000);
+        EXPECT_EQ(Run(message, {Answer::Yes}), CommandOutcome::Failed);
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "big")) << "a file that was there stays";
+}
+
+TEST_F(DecryptCommand, ChoosingTheInputAsOutputLeavesItUnchanged) {
+    const std::string message = Sealed("letter.p7m");
+    const Bytes before = testing::ReadBytes(message);
+    EXPECT_EQ(Run(message, {Answer::Yes}, {message}), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
+    EXPECT_EQ(testing::ReadBytes(message), before);
+}
+
+TEST_F(DecryptCommand, PasswordsAreAskedThroughThePrompt) {
+    testing::StoreFolder carols("store-carol");
+    store_ = carols.directory();
+    const std::string message = Sealed("c.enc", "carol.pem");
+
+    testing::ScriptedKeyPrompt cancelling({std::nullopt});
+    keyPrompt_ = &cancelling;
+    EXPECT_EQ(Run(message), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 1u);
+    EXPECT_EQ(feedback_.shown[0].text.rfind(
+                  "Failed to decrypt the selected file\n\nError 0xFFFFE057: ", 0),
+              0u)
+        << feedback_.shown[0].text;
+
+    testing::ScriptedKeyPrompt answering({"carol-secret"});
+    keyPrompt_ = &answering;
+    EXPECT_EQ(Run(message), CommandOutcome::Succeeded);
+    EXPECT_EQ(testing::ReadBytes(dir_ / "c"), content_);
+}
+
+TEST_F(DecryptCommand, EitherRecipientOpensWhatEncryptMadeForBoth) {
+    platform::Certificate alice = testing::FixtureCertificate("alice.pem");
+    platform::Certificate bob = testing::FixtureCertificate("bob.pem");
+    auto message = testing::Seal(ContentCipher::TripleDesCbc, {&alice, &bob}, content_);
+    ASSERT_TRUE(message);
+    testing::WriteBytes(dir_ / "both.enc", *message);
+    testing::StoreFolder bobs("store-bob");
+    for (const std::string& store : {alices_.directory(), bobs.directory()}) {
+        store_ = store;
+        std::filesystem::remove(dir_ / "both");
+        EXPECT_EQ(Run(dir_ / "both.enc"), CommandOutcome::Succeeded);
+        EXPECT_EQ(testing::ReadBytes(dir_ / "both"), content_);
+    }
+}
+
+}  // namespace
+}  // namespace mirebolt::protection
