@@ -98,6 +98,16 @@ std::string IssuerDisplayName(const Certificate& certificate) {
     return certificate ? DisplayName(&certificate.get()->issuer) : std::string();
 }
 
+std::string SubjectText(const Certificate& certificate) {
+    return certificate ? TakeNssString(CERT_NameToAscii(&certificate.get()->subject))
+                       : std::string();
+}
+
+std::string IssuerText(const Certificate& certificate) {
+    return certificate ? TakeNssString(CERT_NameToAscii(&certificate.get()->issuer))
+                       : std::string();
+}
+
 CalendarDate NotAfterDate(const Certificate& certificate) {
     PRTime notBefore = 0;
     PRTime notAfter = 0;

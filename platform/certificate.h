@@ -51,6 +51,10 @@ bool SameCertificate(const Certificate& a, const Certificate& b);
 std::string SubjectDisplayName(const Certificate& certificate);
 std::string IssuerDisplayName(const Certificate& certificate);
 
+// The whole subject or issuer name as text, written the way NSS writes names.
+std::string SubjectText(const Certificate& certificate);
+std::string IssuerText(const Certificate& certificate);
+
 // The last day of validity, as a calendar date in UTC.
 CalendarDate NotAfterDate(const Certificate& certificate);
 

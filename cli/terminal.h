@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace mirebolt::cli {
+
+// The controlling terminal, where questions and passwords are asked even when standard input
+// and output are redirected.
+class Terminal {
+  public:
+    // Asks and reads one line; nothing when there is no terminal.
+    static std::optional<std::string> Ask(const std::string& prompt, bool echo);
+};
+
+}  // namespace mirebolt::cli

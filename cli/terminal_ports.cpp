@@ -1,0 +1,50 @@
+#include "cli/terminal_ports.h"
+
+#include <cstdio>
+
+#include "cli/terminal.h"
+
+namespace mirebolt::cli {
+
+void TerminalFeedback::ShowWarning(const std::string& text) {
+    std::fprintf(stderr, "%s: warning: %s\n", program_.c_str(), text.c_str());
+}
+
+void TerminalFeedback::ShowInformation(const std::string& text) {
+    std::fprintf(stdout, "%s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+void TerminalFeedback::ShowError(const std::string& message) {
+    std::fprintf(stderr, "%s: error: %s\n", program_.c_str(), message.c_str());
+}
+
+feedback::Answer TerminalFeedback::AskYesNo(const std::string& text, const std::string& title,
+                                            feedback::QuestionIcon /*icon*/) {
+    if (answerYes_) {
+        return feedback::Answer::Yes;
+    }
+    const std::string prompt = title + ": " + text + " [y/N] ";
+    std::optional<std::string> answer = Terminal::Ask(prompt, true);
+    if (!answer) {
+        std::fprintf(
+            stderr,
+            "%s: %s\n%s: no terminal to answer on, so the answer is No (--yes answers Yes)\n",
+            program_.c_str(), prompt.c_str(), program_.c_str());
+        return feedback::Answer::No;
+    }
+    return *answer == "y" || *answer == "Y" || *answer == "yes" || *answer == "Yes"
+               ? feedback::Answer::Yes
+               : feedback::Answer::No;
+}
+
+std::optional<std::string> TerminalKeyPrompt::AskSecret(const std::string& tokenName, bool retry) {
+    if (passwordFromFile_) {
+        return passwordFromFile_;
+    }
+    const std::string prompt = std::string(retry ? "Wrong password or PIN. " : "") +
+                               "Password or PIN for \"" + tokenName + "\": ";
+    return Terminal::Ask(prompt, false);
+}
+
+}  // namespace mirebolt::cli

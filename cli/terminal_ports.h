@@ -1,0 +1,57 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "feedback/feedback.h"
+#include "feedback/save_file_question.h"
+#include "feedback/wait_cursor.h"
+#include "platform/key_access.h"
+
+namespace mirebolt::cli {
+
+// Messages on the terminal: the success text on standard output, everything else on standard
+// error. Questions are asked on the terminal; --yes answers them, and without a terminal the
+// answer is No.
+class TerminalFeedback : public feedback::Feedback {
+  public:
+    TerminalFeedback(std::string program, bool answerYes)
+        : program_(std::move(program)), answerYes_(answerYes) {}
+
+    void ShowWarning(const std::string& text) override;
+    void ShowInformation(const std::string& text) override;
+    void ShowError(const std::string& message) override;
+    feedback::Answer AskYesNo(const std::string& text, const std::string& title,
+                              feedback::QuestionIcon icon) override;
+
+  private:
+    std::string program_;
+    bool answerYes_;
+};
+
+// A terminal has no wait cursor.
+class NoBusyIndicator : public feedback::BusyIndicator {
+  public:
+    void ShowBusy() override {}
+    void ShowIdle() override {}
+};
+
+// The command line names the output beforehand, so there is nothing to ask.
+class NoSaveQuestion : public feedback::SaveFileQuestion {
+  public:
+    std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
+};
+
+// Passwords and PINs from a file (its first line), or asked on the terminal without echo.
+class TerminalKeyPrompt : public platform::KeyAccessPrompt {
+  public:
+    explicit TerminalKeyPrompt(std::optional<std::string> passwordFromFile)
+        : passwordFromFile_(std::move(passwordFromFile)) {}
+
+    std::optional<std::string> AskSecret(const std::string& tokenName, bool retry) override;
+
+  private:
+    std::optional<std::string> passwordFromFile_;
+};
+
+}  // namespace mirebolt::cli

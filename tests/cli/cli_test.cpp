@@ -1,0 +1,187 @@
+// mirebolt-cli run as a person would run it: its own process, no terminal, a home folder of
+// its own whose personal store is Alice's.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/commands.h"
+#include "support/test_files.h"
+
+namespace mirebolt {
+namespace {
+
+using testing::Bytes;
+using testing::FixturePath;
+using testing::ProgramResult;
+
+const char kDuplicate[] = "mirebolt-cli: warning: The certificate is already present on the list\n";
+
+class Cli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::create_directories(home_.path() / ".pki");
+        std::filesystem::copy(FixturePath("store-alice"), home_.path() / ".pki/nssdb",
+                              std::filesystem::copy_options::recursive);
+        testing::WriteBytes(work_ / "letter.txt", content_);
+    }
+
+    ProgramResult Run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), MIREBOLT_CLI);
+        return testing::RunProgram(arguments, {"HOME=" + home_.path().string()},
+                                   work_.path().string());
+    }
+
+    testing::TempDir home_;
+    testing::TempDir work_;
+    Bytes content_ = testing::RandomBytes(12'345);
+};
+
+TEST_F(Cli, RoundTripWithFilesAndTheHomeStore) {
+    ProgramResult encrypted = Run(
+        {"encrypt", "-r", FixturePath("alice.pem"), "-r", FixturePath("bob.pem"), "letter.txt"});
+    EXPECT_EQ(encrypted.exitCode, 0) << encrypted.err;
+    EXPECT_EQ(encrypted.out,
+              "File encrypted successfully.\nEncrypted data written to \"letter.txt.enc\"\n");
+    EXPECT_EQ(encrypted.err, "");
+
+    std::filesystem::remove(work_ / "letter.txt");
+    ProgramResult decrypted = Run({"decrypt", "letter.txt.enc"});
+    EXPECT_EQ(decrypted.exitCode, 0) << decrypted.err;
+    EXPECT_EQ(decrypted.out,
+              "File decrypted successfully.\nDecrypted data written to \"letter.txt\"\n");
+    EXPECT_EQ(testing::ReadBytes(work_ / "letter.txt"), content_);
+
+    ProgramResult bobs =
+        Run({"--store", FixturePath("store-bob"), "decrypt", "-o", "bob.txt", "letter.txt.enc"});
+    EXPECT_EQ(bobs.exitCode, 0) << bobs.err;
+    EXPECT_EQ(testing::ReadBytes(work_ / "bob.txt"), content_);
+}
+
+TEST_F(Cli, StoreCertificatesByNicknameAddressOrFingerprint) {
+    ProgramResult listing = Run({"store"});
+    ASSERT_EQ(listing.exitCode, 0) << listing.err;
+    const std::size_t at = listing.out.find("SHA-256:   ");
+    ASSERT_NE(at, std::string::npos) << listing.out;
+    const std::string aliceFingerprint = listing.out.substr(at + 11, 95);
+
+    for (const std::string& name :
+         {std::string("alice"), std::string("ALICE@example.org"), aliceFingerprint}) {
+        ProgramResult encrypted = Run({"--yes", "encrypt", "-R", name, "letter.txt"});
+        EXPECT_EQ(encrypted.exitCode, 0) << name << ": " << encrypted.err;
+    }
+    ProgramResult unknown = Run({"encrypt", "-R", "nobody", "letter.txt"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_NE(unknown.err.find("\"nobody\""), std::string::npos) << unknown.err;
+}
+
+TEST_F(Cli, DuplicatesAreWarnedAboutAsInTheWindow) {
+    ProgramResult encrypted = Run({"encrypt", "-r", FixturePath("alice.pem"), "-R", "alice", "-r",
+                                   FixturePath("three.p7b"), "letter.txt"});
+    EXPECT_EQ(encrypted.exitCode, 0);
+    EXPECT_EQ(encrypted.err, std::string(kDuplicate) + kDuplicate);
+}
+
+TEST_F(Cli, FailuresAndRefusalsExitWithOne) {
+    ProgramResult noCertificates = Run({"encrypt", "-r", FixturePath("random.der"), "letter.txt"});
+    EXPECT_EQ(noCertificates.exitCode, 1);
+    EXPECT_EQ(noCertificates.err,
+              "mirebolt-cli: warning: No certificate could be found on the selected file\n");
+    EXPECT_FALSE(std::filesystem::exists(work_ / "letter.txt.enc"));
+
+    ProgramResult noRecipients = Run({"encrypt", "letter.txt"});
+    EXPECT_EQ(noRecipients.exitCode, 1);
+    EXPECT_EQ(noRecipients.err,
+              "mirebolt-cli: warning: No encryption certificates added to the recipients list.\n"
+              "Please use the \"+\" button to add at least one certificate\n");
+
+    ProgramResult notOurs = Run({"encrypt", "-r", FixturePath("bob.pem"), "letter.txt"});
+    ASSERT_EQ(notOurs.exitCode, 0);
+    ProgramResult denied = Run({"decrypt", "-o", "x.txt", "letter.txt.enc"});
+    EXPECT_EQ(denied.exitCode, 1);
+    EXPECT_EQ(
+        denied.err.rfind(
+            "mirebolt-cli: error: Failed to decrypt the selected file\n\nError 0xFFFFE02D: ", 0),
+        0u)
+        << denied.err;
+    EXPECT_FALSE(std::filesystem::exists(work_ / "x.txt"));
+}
+
+TEST_F(Cli, OverwritingIsAskedAndWithoutATerminalTheAnswerIsNo) {
+    testing::WriteBytes(work_ / "letter.txt.enc", {'o', 'l', 'd'});
+    ProgramResult declined = Run({"encrypt", "-r", FixturePath("alice.pem"), "letter.txt"});
+    EXPECT_EQ(declined.exitCode, 1);
+    EXPECT_NE(declined.err.find("The encrypted file already exists. Do you want to overwrite it?"),
+              std::string::npos);
+    EXPECT_EQ(testing::ReadBytes(work_ / "letter.txt.enc"), (Bytes{'o', 'l', 'd'}));
+
+    ProgramResult overwritten =
+        Run({"--yes", "encrypt", "-r", FixturePath("alice.pem"), "letter.txt"});
+    EXPECT_EQ(overwritten.exitCode, 0) << overwritten.err;
+    EXPECT_GT(testing::ReadBytes(work_ / "letter.txt.enc").size(), 3u);
+}
+
+TEST_F(Cli, TripleDesOnRequestAndPasswordsFromAFile) {
+    ProgramResult encrypted =
+        Run({"encrypt", "--triple-des", "-r", FixturePath("carol.pem"), "letter.txt"});
+    ASSERT_EQ(encrypted.exitCode, 0) << encrypted.err;
+    const Bytes message = testing::ReadBytes(work_ / "letter.txt.enc");
+    const Bytes tripleDesOid{0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x03, 0x07};
+    EXPECT_NE(std::search(message.begin(), message.end(), tripleDesOid.begin(), tripleDesOid.end()),
+              message.end());
+
+    const std::string carols = FixturePath("store-carol");
+    ProgramResult opened =
+        Run({"--store", carols, "--password-file", FixturePath("store-carol.password"), "decrypt",
+             "letter.txt.enc", "-o", "carol.txt"});
+    EXPECT_EQ(opened.exitCode, 0) << opened.err;
+    EXPECT_EQ(testing::ReadBytes(work_ / "carol.txt"), content_);
+
+    testing::WriteBytes(work_ / "wrong", {'n', 'o', '\n'});
+    ProgramResult refused = Run({"--store", carols, "--password-file", "wrong", "decrypt", "-o",
+                                 "again.txt", "letter.txt.enc"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("Error 0xFFFFE00F"), std::string::npos) << refused.err;
+
+    ProgramResult noTerminal =
+        Run({"--store", carols, "decrypt", "-o", "again.txt", "letter.txt.enc"});
+    EXPECT_EQ(noTerminal.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(work_ / "again.txt"));
+}
+
+TEST_F(Cli, ListsTheCertificatesOfAFile) {
+    ProgramResult listing = Run({"certs", FixturePath("three.pem")});
+    ASSERT_EQ(listing.exitCode, 0);
+    EXPECT_EQ(listing.out.find("Alice Archer\n"), 0u);
+    EXPECT_LT(listing.out.find("Bob Baker\n"), listing.out.find("Carol Cooper\n"));
+    EXPECT_NE(listing.out.find("  Serial:    10:03\n"), std::string::npos);
+    EXPECT_NE(listing.out.find("  Expires:   "), std::string::npos);
+    EXPECT_EQ(Run({"certs", FixturePath("text.pem")}).exitCode, 1);
+}
+
+TEST_F(Cli, BadUsageExitsWithTwoAndHelpWithZero) {
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {},
+             {"frobnicate"},
+             {"--bogus", "store"},
+             {"encrypt"},
+             {"encrypt", "-r"},
+             {"encrypt", "--fast", "letter.txt"},
+             {"decrypt", "letter.txt"},
+             {"decrypt", "a.enc", "b.enc"},
+             {"certs"},
+             {"store", "extra"},
+         }) {
+        ProgramResult run = Run(arguments);
+        EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(arguments);
+        EXPECT_NE(run.err.find("Usage: mirebolt-cli"), std::string::npos);
+    }
+    for (const char* command : {"encrypt", "decrypt", "certs", "store"}) {
+        ProgramResult help = Run({command, "--help"});
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_EQ(help.out.rfind(std::string("Usage: mirebolt-cli ") + command, 0), 0u);
+    }
+    EXPECT_EQ(Run({"--help"}).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace mirebolt
