@@ -10,6 +10,7 @@
 #include "protection/size_limits.h"
 #include "support/envelope_helpers.h"
 #include "support/fake_ports.h"
+#include "support/immutable_folder.h"
 #include "support/resource_limits.h"
 #include "support/scripted_prompt.h"
 
@@ -196,8 +197,10 @@ TEST_F(DecryptCommand, EmptyMissingAndTooBigInputs) {
 TEST_F(DecryptCommand, AnUnwritableFolderIsReportedBeforeDecrypting) {
     const std::string message = Sealed("w.enc");
     {
-        testing::ScopedLimit descriptors(RLIMIT_NOFILE,
-                                         static_cast<rlim_t>(testing::LowestFreeDescriptor() + 1));
+        testing::ImmutableFolder locked(dir_.path().string());
+        if (!locked.ok()) {
+            GTEST_SKIP() << "this file system or user cannot make a folder immutable";
+        }
         EXPECT_EQ(Run(message), CommandOutcome::Failed);
     }
     ExpectOnly(Kind::Error,

@@ -12,6 +12,7 @@
 #include "recipients/recipient_list.h"
 #include "support/envelope_helpers.h"
 #include "support/fake_ports.h"
+#include "support/immutable_folder.h"
 #include "support/resource_limits.h"
 
 namespace mirebolt::protection {
@@ -183,9 +184,10 @@ TEST_F(EncryptCommand, AnUnwritableFolderStopsBeforeAnyEncryption) {
     AddRecipient("alice.pem");
     const std::string input = MakeInput(Bytes{1});
     {
-        // One descriptor left: the input takes it, and the probe finds none.
-        testing::ScopedLimit descriptors(RLIMIT_NOFILE,
-                                         static_cast<rlim_t>(testing::LowestFreeDescriptor() + 1));
+        testing::ImmutableFolder locked(dir_.path().string());
+        if (!locked.ok()) {
+            GTEST_SKIP() << "this file system or user cannot make a folder immutable";
+        }
         EXPECT_EQ(Run(input), CommandOutcome::Failed);
     }
     ExpectOnly(Kind::Warning,

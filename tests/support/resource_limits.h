@@ -1,9 +1,7 @@
 #pragma once
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -36,12 +34,5 @@ class ScopedLimit {
     rlimit previous_{};
     sighandler_t previousHandler_ = SIG_DFL;
 };
-
-// The number below which every file descriptor is taken: the next one `open` gives.
-inline int LowestFreeDescriptor() {
-    const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    ::close(fd);
-    return fd;
-}
 
 }  // namespace mirebolt::testing
