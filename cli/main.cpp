@@ -14,6 +14,7 @@
 #include "protection/decrypt_command.h"
 #include "protection/encrypt_command.h"
 #include "recipients/add_recipients.h"
+#include "recipients/recipient_list.h"
 
 namespace mirebolt::cli {
 namespace {

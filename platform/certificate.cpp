@@ -108,15 +108,55 @@ std::string IssuerText(const Certificate& certificate) {
                        : std::string();
 }
 
+namespace {
+
+CalendarDate UtcDate(PRTime time) {
+    PRExplodedTime exploded{};
+    PR_ExplodeTime(time, PR_GMTParameters, &exploded);
+    return CalendarDate{exploded.tm_year, exploded.tm_month + 1, exploded.tm_mday};
+}
+
+}  // namespace
+
+CalendarDate NotBeforeDate(const Certificate& certificate) {
+    PRTime notBefore = 0;
+    PRTime notAfter = 0;
+    if (!certificate || CERT_GetCertTimes(certificate.get(), &notBefore, &notAfter) != SECSuccess) {
+        return {};
+    }
+    return UtcDate(notBefore);
+}
+
 CalendarDate NotAfterDate(const Certificate& certificate) {
     PRTime notBefore = 0;
     PRTime notAfter = 0;
     if (!certificate || CERT_GetCertTimes(certificate.get(), &notBefore, &notAfter) != SECSuccess) {
         return {};
     }
-    PRExplodedTime exploded{};
-    PR_ExplodeTime(notAfter, PR_GMTParameters, &exploded);
-    return CalendarDate{exploded.tm_year, exploded.tm_month + 1, exploded.tm_mday};
+    return UtcDate(notAfter);
+}
+
+std::string KeyUsageText(const Certificate& certificate) {
+    if (!certificate || !certificate.get()->keyUsagePresent) {
+        return {};
+    }
+    static const std::pair<unsigned, const char*> kUsages[] = {
+        {KU_DIGITAL_SIGNATURE, "Digital Signature"},
+        {KU_NON_REPUDIATION, "Non-Repudiation"},
+        {KU_KEY_ENCIPHERMENT, "Key Encipherment"},
+        {KU_DATA_ENCIPHERMENT, "Data Encipherment"},
+        {KU_KEY_AGREEMENT, "Key Agreement"},
+        {KU_KEY_CERT_SIGN, "Certificate Signing"},
+        {KU_CRL_SIGN, "CRL Signing"},
+    };
+    std::string text;
+    for (const auto& [bit, name] : kUsages) {
+        if ((certificate.get()->rawKeyUsage & bit) != 0) {
+            text += text.empty() ? "" : ", ";
+            text += name;
+        }
+    }
+    return text;
 }
 
 std::string Sha256Fingerprint(const Certificate& certificate) {

@@ -55,8 +55,13 @@ std::string IssuerDisplayName(const Certificate& certificate);
 std::string SubjectText(const Certificate& certificate);
 std::string IssuerText(const Certificate& certificate);
 
-// The last day of validity, as a calendar date in UTC.
+// The first and the last day of validity, as calendar dates in UTC.
+CalendarDate NotBeforeDate(const Certificate& certificate);
 CalendarDate NotAfterDate(const Certificate& certificate);
+
+// The uses the certificate's key-usage extension allows, such as "Key Encipherment", joined
+// with commas; empty when the certificate has no such extension.
+std::string KeyUsageText(const Certificate& certificate);
 
 // Colon-separated upper-case hex: the SHA-256 digest of the whole certificate, and the serial.
 std::string Sha256Fingerprint(const Certificate& certificate);

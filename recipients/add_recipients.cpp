@@ -8,7 +8,7 @@ namespace {
 
 constexpr char kAlreadyListed[] = "The certificate is already present on the list";
 
-void Add(RecipientList& list, const platform::Certificate& certificate,
+void Add(RecipientTarget& list, const platform::Certificate& certificate,
          feedback::Feedback& feedback, AddOutcome& outcome) {
     if (list.AddRecipient(certificate)) {
         ++outcome.added;
@@ -20,7 +20,7 @@ void Add(RecipientList& list, const platform::Certificate& certificate,
 
 }  // namespace
 
-AddOutcome AddRecipientsFromFile(RecipientList& list, const std::string& path,
+AddOutcome AddRecipientsFromFile(RecipientTarget& list, const std::string& path,
                                  feedback::Feedback& feedback, feedback::BusyIndicator& busy) {
     AddOutcome outcome;
     feedback::WaitCursor waitCursor(busy);
@@ -37,7 +37,7 @@ AddOutcome AddRecipientsFromFile(RecipientList& list, const std::string& path,
     return outcome;
 }
 
-AddOutcome AddRecipientFromStore(RecipientList& list, const std::string& storeDirectory,
+AddOutcome AddRecipientFromStore(RecipientTarget& list, const std::string& storeDirectory,
                                  CertificatePicker& picker, feedback::Feedback& feedback,
                                  feedback::BusyIndicator& busy) {
     AddOutcome outcome;

@@ -5,7 +5,7 @@
 #include "feedback/feedback.h"
 #include "feedback/wait_cursor.h"
 #include "recipients/certificate_picker.h"
-#include "recipients/recipient_list.h"
+#include "recipients/recipient_target.h"
 
 namespace mirebolt::recipients {
 
@@ -18,11 +18,11 @@ struct AddOutcome {
 
 // Adds every certificate the file yields, in the file's order; each one already listed is
 // refused with its own warning. A file that yields nothing at all is warned about once.
-AddOutcome AddRecipientsFromFile(RecipientList& list, const std::string& path,
+AddOutcome AddRecipientsFromFile(RecipientTarget& list, const std::string& path,
                                  feedback::Feedback& feedback, feedback::BusyIndicator& busy);
 
 // Opens the personal store, lets the picker choose one certificate and adds it.
-AddOutcome AddRecipientFromStore(RecipientList& list, const std::string& storeDirectory,
+AddOutcome AddRecipientFromStore(RecipientTarget& list, const std::string& storeDirectory,
                                  CertificatePicker& picker, feedback::Feedback& feedback,
                                  feedback::BusyIndicator& busy);
 

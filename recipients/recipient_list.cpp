@@ -18,11 +18,18 @@ std::string ExpiryText(const platform::Certificate& certificate, const QLocale& 
     return locale.toString(day, QLocale::ShortFormat).toStdString();
 }
 
-bool RecipientList::AddRecipient(const platform::Certificate& certificate) {
+bool RecipientList::Contains(const platform::Certificate& certificate) const {
     for (const RecipientRow& row : rows_) {
         if (platform::SameCertificate(row.certificate, certificate)) {
-            return false;
+            return true;
         }
+    }
+    return false;
+}
+
+bool RecipientList::AddRecipient(const platform::Certificate& certificate) {
+    if (Contains(certificate)) {
+        return false;
     }
     rows_.push_back(RecipientRow{certificate.Duplicate(), GetCertificateName(certificate, false),
                                  GetCertificateName(certificate, true),

@@ -7,6 +7,7 @@
 
 #include "platform/certificate.h"
 #include "protection/recipient_source.h"
+#include "recipients/recipient_target.h"
 
 namespace mirebolt::recipients {
 
@@ -22,13 +23,15 @@ struct RecipientRow {
 // The certificates Encrypt wraps the content key for, in the order they were added, no two with
 // the same issuer and serial number. Each row owns one reference, given back when the row is
 // removed or the list released.
-class RecipientList : public protection::RecipientSource {
+class RecipientList : public protection::RecipientSource, public RecipientTarget {
   public:
     explicit RecipientList(QLocale locale = QLocale::system()) : locale_(std::move(locale)) {}
 
     // Appends a row with a reference of its own, unless a row already holds the same
     // certificate: then false, and nothing changes. The caller keeps its own reference.
-    bool AddRecipient(const platform::Certificate& certificate);
+    bool AddRecipient(const platform::Certificate& certificate) override;
+    // Whether a row holds the same certificate: the same issuer and serial number.
+    bool Contains(const platform::Certificate& certificate) const;
     void RemoveRecipient(int row);
     // Gives back every row's reference; the list is empty afterwards.
     void ReleaseRecipients();

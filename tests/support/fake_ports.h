@@ -70,6 +70,8 @@ class RecordingFeedback : public feedback::Feedback {
         return answer;
     }
 
+    void QueueAnswer(feedback::Answer answer) { answers_.push_back(answer); }
+
     std::vector<Shown> shown;
 
   private:

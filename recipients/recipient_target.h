@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/certificate.h"
+
+namespace mirebolt::recipients {
+
+// Where adding puts certificates: the recipient list itself, or the window's view of it, which
+// must hear of every new row.
+class RecipientTarget {
+  public:
+    virtual ~RecipientTarget() = default;
+    // True when the certificate was added; false when an equal one is already there.
+    virtual bool AddRecipient(const platform::Certificate& certificate) = 0;
+};
+
+}  // namespace mirebolt::recipients

@@ -1,0 +1,156 @@
+// The window used as a person uses it: real widgets clicked, scripted dialogs and boxes.
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <filesystem>
+
+#include "ui/window_fixture.h"
+
+namespace mirebolt::testing {
+namespace {
+
+using Kind = Shown::Kind;
+
+class MainDialog : public WindowTest {};
+
+TEST_F(MainDialog, StartsWithAFocusedEmptyPathBoxAndNoDefaultButton) {
+    QApplication::setActiveWindow(dialog_.get());
+    EXPECT_EQ(QApplication::focusWidget(), Control<QLineEdit>("pathBox"));
+    EXPECT_TRUE(Control<QLineEdit>("pathBox")->text().isEmpty());
+    EXPECT_FALSE(Control<QCheckBox>("legacyCipher")->isChecked());
+    for (QPushButton* button : dialog_->findChildren<QPushButton*>()) {
+        EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
+        EXPECT_FALSE(button->autoDefault()) << button->text().toStdString();
+    }
+    EXPECT_EQ(dialog_->windowTitle(), QStringLiteral("Mirebolt by Quorvane"));
+    EXPECT_FALSE(dialog_->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(dialog_->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(dialog_->minimumSize(), dialog_->maximumSize()) << "fixed size";
+}
+
+TEST_F(MainDialog, TheTypicalUseFromBrowseToEsc) {
+    TempDir work;
+    const Bytes content = RandomBytes(4321);
+    WriteBytes(work / "report.pdf", content);
+
+    files_.anyFiles.push_back(QString::fromStdString(work / "report.pdf"));
+    QTest::mouseClick(Control<QPushButton>("browseButton"), Qt::LeftButton);
+    EXPECT_EQ(Control<QLineEdit>("pathBox")->text().toStdString(), work / "report.pdf");
+
+    menu_.choices = {ui::id::kAddFromFile, ui::id::kAddFromStore};
+    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
+    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    EXPECT_EQ(dialog_->recipientList().RecipientCount(), 3);
+    picker_.subjects.push_back("Alice Archer");
+    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    EXPECT_EQ(picker_.shownText,
+              "Select a certificate to add to the recipients list for encryption");
+    ASSERT_EQ(feedback_.shown.size(), 1u);
+    EXPECT_EQ(feedback_.shown[0].text, "The certificate is already present on the list");
+
+    QTest::mouseClick(Control<QCommandLinkButton>("encryptButton"), Qt::LeftButton);
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].kind, Kind::Information);
+    EXPECT_EQ(feedback_.shown[1].text,
+              "File encrypted successfully.\nEncrypted data written to \"" +
+                  work / "report.pdf.enc" + "\"");
+
+    Control<QLineEdit>("pathBox")->setText(QString::fromStdString(work / "report.pdf.enc"));
+    std::filesystem::remove(work / "report.pdf");
+    QTest::mouseClick(Control<QCommandLinkButton>("decryptButton"), Qt::LeftButton);
+    ASSERT_EQ(feedback_.shown.size(), 3u);
+    EXPECT_EQ(feedback_.shown[2].kind, Kind::Information) << feedback_.shown[2].text;
+    EXPECT_EQ(ReadBytes(work / "report.pdf"), content);
+
+    auto* view = Control<QTreeView>("recipientView");
+    view->selectionModel()->select(view->model()->index(1, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::mouseClick(Control<QPushButton>("removeButton"), Qt::LeftButton);
+    ASSERT_EQ(dialog_->recipientList().RecipientCount(), 2);
+    EXPECT_EQ(dialog_->recipientList().Row(1)->issuedTo, "Carol Cooper");
+
+    QTest::keyClick(dialog_.get(), Qt::Key_Escape);
+    EXPECT_EQ(dialog_->result(), 2);
+    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_EQ(dialog_->recipientList().RecipientCount(), 0) << "every reference given back";
+    EXPECT_EQ(busy_.starts, busy_.ends);
+}
+
+TEST_F(MainDialog, RemovingNeedsASelectedRowNotJustTheFocus) {
+    menu_.choices = {ui::id::kAddFromFile};
+    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
+    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    auto* view = Control<QTreeView>("recipientView");
+    view->selectionModel()->setCurrentIndex(view->model()->index(0, 0),
+                                            QItemSelectionModel::NoUpdate);
+    QTest::mouseClick(Control<QPushButton>("removeButton"), Qt::LeftButton);
+    ASSERT_EQ(feedback_.shown.size(), 1u);
+    EXPECT_EQ(feedback_.shown[0].text, "No certificate selected on the list");
+    EXPECT_EQ(dialog_->recipientList().RecipientCount(), 3);
+}
+
+TEST_F(MainDialog, TheListIgnoresDoubleClicksAndTheDeleteKey) {
+    menu_.choices = {ui::id::kAddFromFile};
+    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
+    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    auto* view = Control<QTreeView>("recipientView");
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(1, 0));
+    QTest::keyClick(view, Qt::Key_Delete);
+    const QRect cell = view->visualRect(view->model()->index(1, 0));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(dialog_->recipientList().RecipientCount(), 3);
+    EXPECT_TRUE(feedback_.shown.empty());
+}
+
+TEST_F(MainDialog, TheColumnsTakeTheirSharesOfTheViewsWidth) {
+    auto* view = Control<QTreeView>("recipientView");
+    const recipients::ColumnWidths widths = recipients::RecipientColumnWidths(view->width());
+    EXPECT_EQ(view->columnWidth(0), widths.issuedTo);
+    EXPECT_EQ(view->columnWidth(1), widths.issuedBy);
+    EXPECT_EQ(view->columnWidth(2), widths.expires);
+    EXPECT_FALSE(view->isSortingEnabled());
+    EXPECT_EQ(view->selectionMode(), QAbstractItemView::SingleSelection);
+}
+
+TEST_F(MainDialog, CancellingTheDialogsChangesNothing) {
+    Control<QLineEdit>("pathBox")->setText(QStringLiteral("typed/earlier"));
+    files_.anyFiles.push_back(QString());
+    QTest::mouseClick(Control<QPushButton>("browseButton"), Qt::LeftButton);
+    EXPECT_EQ(Control<QLineEdit>("pathBox")->text(), QStringLiteral("typed/earlier"));
+
+    menu_.choices = {0, ui::id::kAddFromFile, ui::id::kAddFromStore};
+    files_.certificateFiles.push_back(QString());
+    picker_.subjects.push_back(std::nullopt);
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    }
+    EXPECT_EQ(dialog_->recipientList().RecipientCount(), 0);
+    EXPECT_TRUE(feedback_.shown.empty());
+}
+
+TEST_F(MainDialog, ThePlusMenuOpensAtThePointerEvenFromTheKeyboard) {
+    QCursor::setPos(QPoint(123, 77));
+    menu_.choices = {0};
+    Control<QPushButton>("addButton")->setFocus();
+    QTest::keyClick(Control<QPushButton>("addButton"), Qt::Key_Space);
+    ASSERT_EQ(menu_.shownAt.size(), 1u);
+    EXPECT_EQ(menu_.shownAt[0], QCursor::pos());
+}
+
+TEST_F(MainDialog, ADroppedFileGivesItsLocalPath) {
+    auto* box = Control<QLineEdit>("pathBox");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/home/someone/Documents/report 2026.pdf"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &drop);
+    EXPECT_EQ(box->text(), QStringLiteral("/home/someone/Documents/report 2026.pdf"));
+}
+
+}  // namespace
+}  // namespace mirebolt::testing

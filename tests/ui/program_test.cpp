@@ -1,0 +1,32 @@
+// The program itself, started as a desktop would start it.
+#include <gtest/gtest.h>
+
+#include "support/commands.h"
+#include "support/test_files.h"
+#include "ui/centring.h"
+
+namespace mirebolt::testing {
+namespace {
+
+TEST(Program, WithoutAnyDisplayItEndsQuietlyWith255) {
+    TempDir home;
+    ProgramResult run = RunProgram(
+        {MIREBOLT_APP, "--some", "argument"},
+        {"QT_QPA_PLATFORM=xcb", "DISPLAY=", "WAYLAND_DISPLAY=", "HOME=" + home.path().string()},
+        home.path().string());
+    EXPECT_EQ(run.exitCode, 255) << run.err;
+    EXPECT_TRUE(std::filesystem::is_empty(home.path())) << "nothing written";
+}
+
+TEST(Centring, CentresOnTheWorkAreaAndStaysInside) {
+    const QRect area(0, 0, 1280, 760);
+    EXPECT_EQ(ui::CentredPosition(QSize(526, 356), area), QPoint(377, 202));
+    EXPECT_EQ(ui::CentredPosition(QSize(2000, 356), area), QPoint(0, 202)) << "the left edge wins";
+    const QRect shifted(100, 50, 800, 600);
+    EXPECT_EQ(ui::CentredPosition(QSize(200, 100), shifted, QRect(700, 500, 300, 200)),
+              QPoint(700, 550))
+        << "pushed back inside on the right and bottom";
+}
+
+}  // namespace
+}  // namespace mirebolt::testing

@@ -1,0 +1,283 @@
+#include "ui/main_dialog.h"
+
+#include <QCheckBox>
+#include <QCommandLinkButton>
+#include <QCursor>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeView>
+
+#include "protection/decrypt_command.h"
+#include "protection/encrypt_command.h"
+#include "recipients/add_recipients.h"
+#include "ui/about_box.h"
+#include "ui/centring.h"
+#include "ui/control_ids.h"
+#include "ui/dialog_units.h"
+#include "ui/path_edit.h"
+#include "ui/product.h"
+
+namespace mirebolt::ui {
+
+namespace {
+
+QPushButton* PushButton(const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    // No button is the default: Enter acts on the focused control instead.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QCommandLinkButton* CommandLink(const QString& text, QWidget* parent) {
+    auto* button = new QCommandLinkButton(text, parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(WindowPorts ports, std::string storeDirectory, QWidget* parent)
+    : QDialog(parent),
+      m_ports(ports),
+      m_storeDirectory(std::move(storeDirectory)),
+      m_routes(MakeRoutingTable()) {
+    setWindowTitle(QStringLiteral("%1 %2").arg(kProductName, kMakerCredit));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    BuildControls();
+    Dispatch(Message{MessageKind::InitDialog});
+}
+
+RoutingTable CMainDlg::MakeRoutingTable() {
+    using Row = RoutingTable::Row;
+    constexpr auto kCommand = MessageKind::Command;
+    return RoutingTable({
+        Row{MessageKind::InitDialog, 0, std::nullopt, [this] { OnInitDialog(); }},
+        Row{kCommand, id::kAbout, std::nullopt, [this] { OnAbout(); }},
+        Row{kCommand, id::kOk, std::nullopt, [this] { OnOK(); }},
+        Row{kCommand, id::kCancel, std::nullopt, [this] { OnCancel(); }},
+        Row{kCommand, id::kBrowse, 0, [this] { OnBrowse(); }},
+        Row{kCommand, id::kAdd, 0, [this] { OnAddRecipient(); }},
+        Row{kCommand, id::kDecryptCommand, 0, [this] { OnDecrypt(); }},
+        Row{kCommand, id::kEncryptCommand, 0, [this] { OnEncrypt(); }},
+        Row{kCommand, id::kRemove, 0, [this] { OnRemoveRecipient(); }},
+        Row{kCommand, id::kEncrypt, 0, [this] { OnEncrypt(); }},
+        Row{kCommand, id::kDecrypt, 0, [this] { OnDecrypt(); }},
+        Row{kCommand, id::kLegacyCipher, 0, nullptr},  // the box ticks itself
+        Row{MessageKind::Notify, id::kSiteLink, kLinkClicked, [this] { OnSiteLinkClick(); }},
+    });
+}
+
+bool CMainDlg::Dispatch(const Message& message) {
+    return m_routes.Dispatch(message);
+}
+
+void CMainDlg::BuildControls() {
+    const DialogUnits units(font());
+    auto command = [this](int identifier) {
+        return [this, identifier] { Dispatch(Message{MessageKind::Command, identifier, 0}); };
+    };
+
+    // In the template's order, which is also the order of the tab stops.
+    auto* fileLabel = new QLabel(QStringLiteral("File: "), this);
+    fileLabel->setGeometry(units.Rect(16, 10, 18, 8));
+
+    m_fileEdit = new PathEdit(this);
+    m_fileEdit->setObjectName(QStringLiteral("pathBox"));
+    m_fileEdit->setGeometry(units.Rect(34, 7, 250, 14));
+
+    m_browseButton = PushButton(QStringLiteral("Browser"), this);
+    m_browseButton->setObjectName(QStringLiteral("browseButton"));
+    m_browseButton->setGeometry(units.Rect(290, 7, 50, 14));
+    connect(m_browseButton, &QPushButton::clicked, this, command(id::kBrowse));
+
+    auto* group =
+        new QGroupBox(QStringLiteral("Recipients Certificates (for encryption only):"), this);
+    group->setGeometry(units.Rect(10, 44, 334, 128));
+
+    m_addButton = PushButton(QStringLiteral("+"), this);
+    m_addButton->setObjectName(QStringLiteral("addButton"));
+    m_addButton->setGeometry(units.Rect(326, 96, 14, 14));
+    connect(m_addButton, &QPushButton::clicked, this, command(id::kAdd));
+
+    m_removeButton = PushButton(QStringLiteral("-"), this);
+    m_removeButton->setObjectName(QStringLiteral("removeButton"));
+    m_removeButton->setGeometry(units.Rect(326, 115, 14, 14));
+    connect(m_removeButton, &QPushButton::clicked, this, command(id::kRemove));
+
+    m_siteLink =
+        new QLabel(QStringLiteral("<a href=\"https://%1\">%1</a>").arg(kSiteAddress), this);
+    m_siteLink->setObjectName(QStringLiteral("siteLink"));
+    m_siteLink->setGeometry(units.Rect(283, 207, 67, 11));
+    // Acted on when clicked only, never on Enter.
+    m_siteLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    m_siteLink->setOpenExternalLinks(false);
+    m_siteLink->setFocusPolicy(Qt::TabFocus);
+    connect(m_siteLink, &QLabel::linkActivated, this, [this] {
+        Dispatch(Message{MessageKind::Notify, id::kSiteLink, kLinkClicked});
+    });
+
+    m_encryptButton = CommandLink(QStringLiteral("Encrypt"), this);
+    m_encryptButton->setObjectName(QStringLiteral("encryptButton"));
+    m_encryptButton->setGeometry(units.Rect(76, 176, 90, 25));
+    connect(m_encryptButton, &QPushButton::clicked, this, command(id::kEncrypt));
+
+    m_decryptButton = CommandLink(QStringLiteral("Decrypt"), this);
+    m_decryptButton->setObjectName(QStringLiteral("decryptButton"));
+    m_decryptButton->setGeometry(units.Rect(190, 176, 90, 25));
+    connect(m_decryptButton, &QPushButton::clicked, this, command(id::kDecrypt));
+
+    m_recipients = new RecipientModel(QIcon(QStringLiteral(":/icons/certificate.png")), this);
+    m_recipientView = new QTreeView(this);
+    m_recipientView->setObjectName(QStringLiteral("recipientView"));
+    m_recipientView->setGeometry(units.Rect(15, 54, 308, 114));
+    m_recipientView->setModel(m_recipients);
+    m_recipientView->setRootIsDecorated(false);
+    m_recipientView->setItemsExpandable(false);
+    m_recipientView->setSortingEnabled(false);
+    m_recipientView->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_recipientView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_recipientView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_recipientView->setIconSize(QSize(16, 16));
+    m_recipientView->setUniformRowHeights(true);
+    // The columns share out the whole width; a scroll bar for the frame's two pixels would only
+    // hide the last row.
+    m_recipientView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_recipientView->header()->setSectionsClickable(false);
+    m_recipientView->header()->setSectionsMovable(false);
+    m_recipientView->header()->setStretchLastSection(false);
+
+    m_legacyCipher = new QCheckBox(
+        QStringLiteral("Use legacy Triple DES algorithm for encryption instead of AES"), this);
+    m_legacyCipher->setObjectName(QStringLiteral("legacyCipher"));
+    m_legacyCipher->setGeometry(units.Rect(34, 26, 301, 10));
+    connect(m_legacyCipher, &QCheckBox::clicked, this, command(id::kLegacyCipher));
+
+    setFixedSize(units.X(351), units.Y(219));
+}
+
+void CMainDlg::OnInitDialog() {
+    // At start there is no owner: the window goes to the middle of the work area of the screen
+    // that holds the origin.
+    QScreen* screen = QGuiApplication::screenAt(QPoint(0, 0));
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        move(CentredPosition(size(), screen->availableGeometry()));
+    }
+    setWindowIcon(QIcon(QStringLiteral(":/icons/mirebolt-48.png")));
+
+    const recipients::ColumnWidths widths =
+        recipients::RecipientColumnWidths(m_recipientView->width());
+    m_recipientView->header()->resizeSection(0, widths.issuedTo);
+    m_recipientView->header()->resizeSection(1, widths.issuedBy);
+    m_recipientView->header()->resizeSection(2, widths.expires);
+
+    m_fileEdit->setFocus();
+}
+
+void CMainDlg::accept() {
+    Dispatch(Message{MessageKind::Command, id::kOk, 0});
+}
+
+void CMainDlg::reject() {
+    Dispatch(Message{MessageKind::Command, id::kCancel, 0});
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    QWidget* focused = focusWidget();
+    if (focused == m_siteLink) {
+        return;  // the link acts on clicks only
+    }
+    auto* button = qobject_cast<QPushButton*>(focused);
+    if (button != nullptr) {
+        button->click();
+        return;
+    }
+    // The path box, the list and the check box: with no default button, Enter means OK.
+    Dispatch(Message{MessageKind::Command, id::kOk, 0});
+}
+
+void CMainDlg::OnOK() {
+    done(1);
+}
+
+void CMainDlg::OnCancel() {
+    m_recipients->ReleaseRecipients();
+    done(2);
+}
+
+std::string CMainDlg::Path() const {
+    return QFile::encodeName(m_fileEdit->text()).toStdString();
+}
+
+void CMainDlg::OnBrowse() {
+    if (std::optional<QString> path = m_ports.files.ChooseAnyFile()) {
+        m_fileEdit->setText(*path);
+    }
+}
+
+void CMainDlg::OnAddRecipient() {
+    switch (m_ports.actionMenu.Choose(QCursor::pos())) {
+        case id::kAddFromFile:
+            if (std::optional<QString> file = m_ports.files.ChooseCertificateFile()) {
+                recipients::AddRecipientsFromFile(*m_recipients,
+                                                  QFile::encodeName(*file).toStdString(),
+                                                  m_ports.feedback, m_ports.busy);
+            }
+            break;
+        case id::kAddFromStore:
+            recipients::AddRecipientFromStore(*m_recipients, m_storeDirectory, m_ports.picker,
+                                              m_ports.feedback, m_ports.busy);
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainDlg::OnRemoveRecipient() {
+    const QModelIndexList selected = m_recipientView->selectionModel()->selectedRows();
+    if (selected.isEmpty()) {
+        m_ports.feedback.ShowWarning("No certificate selected on the list");
+        return;
+    }
+    m_recipients->RemoveRecipient(selected.front().row());
+}
+
+void CMainDlg::OnEncrypt() {
+    const protection::EncryptRequest request{Path(), m_recipients->list(),
+                                             [this] { return m_legacyCipher->isChecked(); }};
+    protection::Encrypt(request, m_ports.feedback, m_ports.busy);
+}
+
+void CMainDlg::OnDecrypt() {
+    const protection::DecryptRequest request{Path(), m_storeDirectory, std::nullopt};
+    protection::Decrypt(request, protection::DecryptPorts{m_ports.feedback, m_ports.busy,
+                                                          m_ports.saveQuestion, m_ports.keyPrompt});
+}
+
+void CMainDlg::OnAbout() {
+    AboutBox box(this);
+    box.move(mapToGlobal(QPoint(0, 0)));
+    box.exec();
+}
+
+void CMainDlg::OnSiteLinkClick() {
+    m_ports.urls.Open(QUrl(QStringLiteral("https://%1").arg(kSiteAddress)));
+}
+
+}  // namespace mirebolt::ui

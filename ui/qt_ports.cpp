@@ -1,0 +1,129 @@
+#include "ui/qt_ports.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMessageBox>
+
+#include "ui/control_ids.h"
+
+namespace mirebolt::ui {
+
+namespace {
+
+void ShowBox(QWidget* owner, QMessageBox::Icon icon, const char* title, const std::string& text) {
+    QMessageBox box(icon, QString::fromLatin1(title), QString::fromStdString(text), QMessageBox::Ok,
+                    owner);
+    box.exec();
+}
+
+// An Open dialog whose filter shows `label` but lets through the files that `patterns` match:
+// Qt reads a label's parenthesised patterns itself, split at spaces only.
+std::optional<QString> OpenFile(QWidget* owner, const QString& label, const QStringList& patterns) {
+    QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilter(label);
+    dialog.setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden |
+                     QDir::System);
+    if (auto* model = dialog.findChild<QFileSystemModel*>()) {
+        model->setNameFilters(patterns);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
+void MessageBoxFeedback::ShowWarning(const std::string& text) {
+    ShowBox(owner_.widget, QMessageBox::Warning, "Warning", text);
+}
+
+void MessageBoxFeedback::ShowInformation(const std::string& text) {
+    ShowBox(owner_.widget, QMessageBox::Information, "Information", text);
+}
+
+void MessageBoxFeedback::ShowError(const std::string& message) {
+    ShowBox(owner_.widget, QMessageBox::Critical, "Error", message);
+}
+
+feedback::Answer MessageBoxFeedback::AskYesNo(const std::string& text, const std::string& title,
+                                              feedback::QuestionIcon icon) {
+    QMessageBox box(
+        icon == feedback::QuestionIcon::Warning ? QMessageBox::Warning : QMessageBox::Question,
+        QString::fromStdString(title), QString::fromStdString(text),
+        QMessageBox::Yes | QMessageBox::No, owner_.widget);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::No ? feedback::Answer::No : feedback::Answer::Yes;
+}
+
+void OverrideCursor::ShowBusy() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void OverrideCursor::ShowIdle() {
+    QGuiApplication::restoreOverrideCursor();
+}
+
+std::optional<QString> FileDialogs::ChooseAnyFile() {
+    return OpenFile(owner_.widget, QStringLiteral("All files (*.*)"), {QStringLiteral("*")});
+}
+
+std::optional<QString> FileDialogs::ChooseCertificateFile() {
+    return OpenFile(owner_.widget, QStringLiteral("Certificate File (*.cer;*.crt;*.der;*.pem)"),
+                    {QStringLiteral("*.cer"), QStringLiteral("*.crt"), QStringLiteral("*.der"),
+                     QStringLiteral("*.pem")});
+}
+
+std::optional<std::string> FileDialogs::AskSaveFileName() {
+    QFileDialog dialog(owner_.widget);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
+}
+
+std::optional<std::string> PasswordDialogPrompt::AskSecret(const std::string& tokenName,
+                                                           bool retry) {
+    const QString label =
+        QStringLiteral("%1Enter the password or PIN for \"%2\":")
+            .arg(retry ? QStringLiteral("The password or PIN was not accepted.\n") : QString(),
+                 QString::fromStdString(tokenName));
+    bool confirmed = false;
+    const QString secret = QInputDialog::getText(owner_.widget, QStringLiteral("Password Required"),
+                                                 label, QLineEdit::Password, QString(), &confirmed);
+    if (!confirmed) {
+        return std::nullopt;
+    }
+    return secret.toStdString();
+}
+
+int PopupActionMenu::Choose(const QPoint& at) {
+    QMenu menu(QStringLiteral("Action"), owner_.widget);
+    QAction* fromFile = menu.addAction(QStringLiteral("Add From File"));
+    QAction* fromStore = menu.addAction(QStringLiteral("Add From Certificate Store"));
+    QAction* chosen = menu.exec(at);
+    if (chosen == fromFile) {
+        return id::kAddFromFile;
+    }
+    if (chosen == fromStore) {
+        return id::kAddFromStore;
+    }
+    return 0;
+}
+
+void DesktopUrlOpener::Open(const QUrl& address) {
+    QDesktopServices::openUrl(address);
+}
+
+}  // namespace mirebolt::ui
