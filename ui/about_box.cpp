@@ -7,10 +7,12 @@
 
 #include "ui/dialog_units.h"
 #include "ui/product.h"
+#include "ui/resources.h"
 
 namespace mirebolt::ui {
 
 AboutBox::AboutBox(QWidget* owner) : QDialog(owner) {
+    EnsureResources();
     setWindowTitle(QStringLiteral("About"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);

@@ -92,6 +92,11 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
     });
     QObject::connect(table, &QTreeWidget::itemDoubleClicked, &dialog, &QDialog::accept);
     dialog.resize(640, 420);
+    // The user's own certificate, listed first, is the likeliest choice.
+    table->setFocus();
+    if (table->topLevelItemCount() > 0) {
+        table->setCurrentItem(table->topLevelItem(0));
+    }
 
     if (dialog.exec() != QDialog::Accepted || table->selectedItems().isEmpty()) {
         return std::nullopt;

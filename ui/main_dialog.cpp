@@ -22,6 +22,7 @@
 #include "ui/dialog_units.h"
 #include "ui/path_edit.h"
 #include "ui/product.h"
+#include "ui/resources.h"
 
 namespace mirebolt::ui {
 
@@ -49,6 +50,7 @@ CMainDlg::CMainDlg(WindowPorts ports, std::string storeDirectory, QWidget* paren
       m_ports(ports),
       m_storeDirectory(std::move(storeDirectory)),
       m_routes(MakeRoutingTable()) {
+    EnsureResources();
     setWindowTitle(QStringLiteral("%1 %2").arg(kProductName, kMakerCredit));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

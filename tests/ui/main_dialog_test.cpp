@@ -28,6 +28,7 @@ TEST_F(MainDialog, StartsWithAFocusedEmptyPathBoxAndNoDefaultButton) {
     EXPECT_FALSE(dialog_->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(dialog_->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_EQ(dialog_->minimumSize(), dialog_->maximumSize()) << "fixed size";
+    EXPECT_FALSE(dialog_->windowIcon().isNull()) << "the icons are compiled in and reachable";
 }
 
 TEST_F(MainDialog, TheTypicalUseFromBrowseToEsc) {

@@ -30,3 +30,20 @@ TEST(Centring, CentresOnTheWorkAreaAndStaysInside) {
 
 }  // namespace
 }  // namespace mirebolt::testing
+
+namespace mirebolt::testing {
+namespace {
+
+TEST(Program, EachCopyTakesCommandsOnItsOwnAndEndsWithTheirCode) {
+    TempDir home;
+    ProgramResult run =
+        RunProgram({"/usr/bin/dbus-run-session", "--", "bash",
+                    std::string(MIREBOLT_TEST_TOOLS) + "/two_copies.sh", MIREBOLT_APP},
+                   {"HOME=" + home.path().string()}, home.path().string());
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("first=1\n"), std::string::npos) << run.out << run.err;
+    EXPECT_NE(run.out.find("second=2\n"), std::string::npos) << run.out << run.err;
+}
+
+}  // namespace
+}  // namespace mirebolt::testing
