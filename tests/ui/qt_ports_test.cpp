@@ -1,0 +1,217 @@
+// The window's own boxes and dialogs, as the person meets them.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <functional>
+
+#include "support/test_files.h"
+#include "ui/certificate_picker_dialog.h"
+#include "ui/control_ids.h"
+#include "ui/qt_ports.h"
+
+namespace mirebolt::testing {
+namespace {
+
+// Runs `action` on the modal window that the next call opens.
+template <class Window>
+void OnNextModal(std::function<void(Window*)> action) {
+    QTimer::singleShot(0, [action] {
+        auto* window = qobject_cast<Window*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr) << "the expected dialog did not open";
+        action(window);
+    });
+}
+
+class QtPorts : public ::testing::Test {
+  protected:
+    QWidget owner_;
+    ui::OwnerWindow ownerWindow_{&owner_};
+};
+
+TEST_F(QtPorts, MessageBoxesCarryTheirTitlesIconsAndButtons) {
+    ui::MessageBoxFeedback feedback(ownerWindow_);
+    struct Case {
+        std::function<void()> show;
+        const char* title;
+        QMessageBox::Icon icon;
+    };
+    const Case cases[] = {
+        {[&] { feedback.ShowWarning("w"); }, "Warning", QMessageBox::Warning},
+        {[&] { feedback.ShowInformation("i"); }, "Information", QMessageBox::Information},
+        {[&] {
+             feedback.ReportError("Failed", Failure{5, "Input/output error"});
+         },
+         "Error", QMessageBox::Critical},
+    };
+    for (const Case& c : cases) {
+        OnNextModal<QMessageBox>([&](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle().toStdString(), c.title);
+            EXPECT_EQ(box->icon(), c.icon);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+            EXPECT_EQ(box->parentWidget(), &owner_);
+            if (c.icon == QMessageBox::Critical) {
+                EXPECT_EQ(box->text(),
+                          QStringLiteral("Failed\n\nError 0x00000005: Input/output error"));
+            }
+            box->accept();
+        });
+        c.show();
+    }
+
+    for (auto [button, answer] : {std::pair{QMessageBox::Yes, feedback::Answer::Yes},
+                                  std::pair{QMessageBox::No, feedback::Answer::No}}) {
+        OnNextModal<QMessageBox>([button = button](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("Overwrite?"));
+            EXPECT_EQ(box->icon(), QMessageBox::Question);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes)) << "the first button";
+            box->button(button)->click();
+        });
+        EXPECT_EQ(
+            feedback.AskYesNo("The decrypted file already exists.\nDo you want to overwrite it?",
+                              "Overwrite?", feedback::QuestionIcon::Question),
+            answer);
+    }
+}
+
+TEST_F(QtPorts, BrowsingOffersOneFilterThatMatchesEveryFileHiddenOnesToo) {
+    TempDir dir;
+    WriteBytes(dir / "README", {1});
+    ui::FileDialogs dialogs(ownerWindow_);
+    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("All files (*.*)")});
+        EXPECT_TRUE(dialog->selectedFiles().isEmpty() ||
+                    dialog->selectedFiles().front().isEmpty() ||
+                    QFileInfo(dialog->selectedFiles().front()).isDir())
+            << "the name starts empty";
+        EXPECT_TRUE(dialog->filter() & QDir::Hidden);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        EXPECT_EQ(model->nameFilters(), QStringList{QStringLiteral("*")})
+            << "names without a dot too";
+        dialog->setDirectory(QString::fromStdString(dir.path().string()));
+        dialog->selectFile(QStringLiteral("README"));
+        static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+    });
+    std::optional<QString> chosen = dialogs.ChooseAnyFile();
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->toStdString(), dir / "README");
+
+    OnNextModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    EXPECT_FALSE(dialogs.ChooseAnyFile());
+}
+
+TEST_F(QtPorts, CertificateFilesAreFilteredByTheirFourEndings) {
+    ui::FileDialogs dialogs(ownerWindow_);
+    OnNextModal<QFileDialog>([](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->nameFilters(),
+                  QStringList{QStringLiteral("Certificate File (*.cer;*.crt;*.der;*.pem)")});
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        EXPECT_EQ(model->nameFilters(),
+                  (QStringList{QStringLiteral("*.cer"), QStringLiteral("*.crt"),
+                               QStringLiteral("*.der"), QStringLiteral("*.pem")}));
+        dialog->reject();
+    });
+    EXPECT_FALSE(dialogs.ChooseCertificateFile());
+}
+
+TEST_F(QtPorts, TheSaveDialogAsksForAnyNameAndMayBeCancelled) {
+    TempDir dir;
+    ui::FileDialogs dialogs(ownerWindow_);
+    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        dialog->setDirectory(QString::fromStdString(dir.path().string()));
+        dialog->selectFile(QStringLiteral("opened.txt"));
+        static_cast<QDialog*>(dialog)->accept();  // as the Save button does
+    });
+    EXPECT_EQ(dialogs.AskSaveFileName(), dir / "opened.txt");
+    OnNextModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    EXPECT_EQ(dialogs.AskSaveFileName(), std::nullopt);
+}
+
+TEST_F(QtPorts, ThePasswordPromptNamesTheTokenAndMasksTheInput) {
+    ui::PasswordDialogPrompt prompt(ownerWindow_);
+    OnNextModal<QInputDialog>([](QInputDialog* dialog) {
+        EXPECT_TRUE(dialog->labelText().contains(QStringLiteral("\"Personal certificate store\"")));
+        EXPECT_EQ(dialog->textEchoMode(), QLineEdit::Password);
+        dialog->setTextValue(QStringLiteral("carol-secret"));
+        dialog->accept();
+    });
+    EXPECT_EQ(prompt.AskSecret("Personal certificate store", false), "carol-secret");
+    OnNextModal<QInputDialog>([](QInputDialog* dialog) {
+        EXPECT_TRUE(dialog->labelText().contains(QStringLiteral("not accepted")));
+        dialog->reject();
+    });
+    EXPECT_EQ(prompt.AskSecret("Personal certificate store", true), std::nullopt);
+}
+
+TEST_F(QtPorts, TheActionMenuOffersItsTwoItemsAtThePoint) {
+    ui::PopupActionMenu menu(ownerWindow_);
+    for (auto [keys, expected] : {std::pair{1, ui::id::kAddFromFile},
+                                  std::pair{2, ui::id::kAddFromStore}, std::pair{0, 0}}) {
+        QTimer::singleShot(50, [keys = keys] {
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(popup, nullptr);
+            ASSERT_EQ(popup->actions().size(), 2);
+            EXPECT_EQ(popup->actions()[0]->text(), QStringLiteral("Add From File"));
+            EXPECT_EQ(popup->actions()[1]->text(), QStringLiteral("Add From Certificate Store"));
+            EXPECT_EQ(popup->pos(), QPoint(40, 30));
+            if (keys == 0) {
+                QTest::keyClick(popup, Qt::Key_Escape);
+                return;
+            }
+            for (int i = 0; i < keys; ++i) {
+                QTest::keyClick(popup, Qt::Key_Down);
+            }
+            QTest::keyClick(popup, Qt::Key_Return);
+        });
+        EXPECT_EQ(menu.Choose(QPoint(40, 30)), expected);
+    }
+}
+
+TEST_F(QtPorts, ThePickerMarksOwnCertificatesAndShowsTheSelectedOnesParticulars) {
+    StoreCopy alices("store-alice");
+    ui::CertificatePickerDialog picker(ownerWindow_);
+    OnNextModal<QDialog>([](QDialog* dialog) {
+        auto* table = dialog->findChild<QTreeWidget*>(QStringLiteral("storeCertificates"));
+        ASSERT_NE(table, nullptr);
+        ASSERT_EQ(table->topLevelItemCount(), 3);
+        EXPECT_EQ(table->topLevelItem(0)->text(0), QStringLiteral("Alice Archer"));
+        EXPECT_EQ(table->topLevelItem(0)->text(3), QStringLiteral("Yours"));
+        EXPECT_EQ(table->topLevelItem(1)->text(3), QString());
+        table->setCurrentItem(table->topLevelItem(1));
+        const QString details =
+            dialog->findChild<QPlainTextEdit*>(QStringLiteral("certificateDetails"))->toPlainText();
+        for (const char* part :
+             {"Subject:", "CN=Bob Baker", "Issuer:", "Serial number:\t10:02",
+              "Valid from:", "Key usage:\tDigital Signature, Key Encipherment", "SHA-256:"}) {
+            EXPECT_TRUE(details.contains(QString::fromLatin1(part))) << part << "\n"
+                                                                     << details.toStdString();
+        }
+        dialog->accept();
+    });
+    std::optional<platform::Certificate> picked = picker.Pick(
+        alices.store(), "Select a certificate to add to the recipients list for encryption");
+    ASSERT_TRUE(picked);
+    EXPECT_EQ(platform::SubjectDisplayName(*picked), "Bob Baker");
+
+    OnNextModal<QDialog>([](QDialog* dialog) { dialog->reject(); });
+    EXPECT_FALSE(picker.Pick(alices.store(), "text"));
+}
+
+}  // namespace
+}  // namespace mirebolt::testing
