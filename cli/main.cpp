@@ -1,4 +1,5 @@
 // mirebolt-cli: Encrypt and Decrypt on the command line, with the window's messages and rules.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -122,36 +123,70 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& problem)
     return options;
 }
 
+// A command's own words: its options in the order given, and its operands.
+struct CommandWords {
+    std::vector<std::pair<std::string, std::string>> options;  // name and value ("" for a flag)
+    std::vector<std::string> operands;
+};
+
+// Splits the words after the command; `valued` options take the next word as their value.
+// Fails with the reason for an unknown option or a missing value.
+std::optional<CommandWords> SplitWords(const std::vector<std::string>& words,
+                                       const std::vector<std::string>& flags,
+                                       const std::vector<std::string>& valued,
+                                       std::string& problem) {
+    auto among = [](const std::vector<std::string>& names, const std::string& word) {
+        return std::find(names.begin(), names.end(), word) != names.end();
+    };
+    CommandWords split;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (optionsEnded || word.size() < 2 || word[0] != '-') {
+            split.operands.push_back(word);
+        } else if (word == "--") {
+            optionsEnded = true;
+        } else if (among(flags, word)) {
+            split.options.emplace_back(word, std::string());
+        } else if (among(valued, word)) {
+            if (i + 1 >= words.size()) {
+                problem = word + " needs a value";
+                return std::nullopt;
+            }
+            split.options.emplace_back(word, words[++i]);
+        } else {
+            problem = "unknown option " + word;
+            return std::nullopt;
+        }
+    }
+    return split;
+}
+
 struct RecipientSource {
     bool fromFile;
     std::string name;
 };
 
 int RunEncrypt(const Options& options) {
-    bool tripleDes = false;
-    std::vector<RecipientSource> sources;
-    std::vector<std::string> files;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < options.arguments.size(); ++i) {
-        const std::string& word = options.arguments[i];
-        if (!optionsEnded && word == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && word == "--triple-des") {
-            tripleDes = true;
-        } else if (!optionsEnded && (word == "-r" || word == "-R")) {
-            if (i + 1 >= options.arguments.size()) {
-                return BadUsage(word + " needs a value", kEncryptUsage);
-            }
-            sources.push_back({word == "-r", options.arguments[++i]});
-        } else if (!optionsEnded && word.size() > 1 && word[0] == '-') {
-            return BadUsage("unknown option " + word, kEncryptUsage);
-        } else {
-            files.push_back(word);
-        }
+    std::string problem;
+    std::optional<CommandWords> words =
+        SplitWords(options.arguments, {"--triple-des"}, {"-r", "-R"}, problem);
+    if (!words) {
+        return BadUsage(problem, kEncryptUsage);
     }
-    if (files.size() != 1) {
+    if (words->operands.size() != 1) {
         return BadUsage("encrypt takes one FILE", kEncryptUsage);
     }
+    bool tripleDes = false;
+    std::vector<RecipientSource> sources;
+    for (const auto& [name, value] : words->options) {
+        if (name == "--triple-des") {
+            tripleDes = true;
+        } else {
+            sources.push_back({name == "-r", value});
+        }
+    }
+    const std::string& file = words->operands.front();
 
     TerminalFeedback feedback(kProgram, options.answerYes);
     NoBusyIndicator busy;
@@ -171,7 +206,7 @@ int RunEncrypt(const Options& options) {
             }
         }
     }
-    const protection::EncryptRequest request{files.front(), list,
+    const protection::EncryptRequest request{file, list,
                                              [tripleDes] { return tripleDes; }};
     const protection::CommandOutcome outcome = protection::Encrypt(request, feedback, busy);
     list.ReleaseRecipients();
@@ -191,31 +226,22 @@ std::optional<std::string> FirstLineOf(const std::string& path) {
 }
 
 int RunDecrypt(const Options& options) {
-    std::optional<std::string> output;
-    std::vector<std::string> files;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < options.arguments.size(); ++i) {
-        const std::string& word = options.arguments[i];
-        if (!optionsEnded && word == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && word == "-o") {
-            if (i + 1 >= options.arguments.size()) {
-                return BadUsage("-o needs a value", kDecryptUsage);
-            }
-            output = options.arguments[++i];
-        } else if (!optionsEnded && word.size() > 1 && word[0] == '-') {
-            return BadUsage("unknown option " + word, kDecryptUsage);
-        } else {
-            files.push_back(word);
-        }
+    std::string problem;
+    std::optional<CommandWords> words = SplitWords(options.arguments, {}, {"-o"}, problem);
+    if (!words) {
+        return BadUsage(problem, kDecryptUsage);
     }
-    if (files.size() != 1) {
+    if (words->operands.size() != 1) {
         return BadUsage("decrypt takes one FILE", kDecryptUsage);
     }
-    if (!output && !protection::NameWithoutEncSuffix(files.front())) {
-        return BadUsage(
-            "\"" + files.front() + "\" does not end in .enc: name the output with -o OUTPUT",
-            kDecryptUsage);
+    const std::string& file = words->operands.front();
+    std::optional<std::string> output;
+    for (const auto& option : words->options) {
+        output = option.second;  // the last -o counts
+    }
+    if (!output && !protection::NameWithoutEncSuffix(file)) {
+        return BadUsage("\"" + file + "\" does not end in .enc: name the output with -o OUTPUT",
+                        kDecryptUsage);
     }
     std::optional<std::string> password;
     if (options.passwordFile) {
@@ -230,7 +256,7 @@ int RunDecrypt(const Options& options) {
     NoBusyIndicator busy;
     NoSaveQuestion noQuestion;
     TerminalKeyPrompt keyPrompt(password);
-    const protection::DecryptRequest request{files.front(), options.storeDirectory, output};
+    const protection::DecryptRequest request{file, options.storeDirectory, output};
     const protection::CommandOutcome outcome = protection::Decrypt(
         request, protection::DecryptPorts{feedback, busy, noQuestion, &keyPrompt});
     return outcome == protection::CommandOutcome::Succeeded ? kSucceeded : kFailed;

@@ -2,6 +2,7 @@
 
 #include "platform/open_envelope.h"
 #include "platform/personal_store.h"
+#include "protection/checked_input.h"
 #include "protection/file_operations.h"
 #include "protection/input_file.h"
 #include "protection/output_buffer.h"
@@ -98,17 +99,10 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
         feedback.ShowWarning("Please select a file to decrypt");
         return CommandOutcome::Failed;
     }
-    Result<InputFile> input = InputFile::Open(request.path);
+    std::optional<InputFile> input =
+        OpenInputWithinLimit(request.path, DecryptSizeLimit,
+                             "The file is too big for decryption by this program", feedback);
     if (!input) {
-        feedback.ReportError(kReadFailed);
-        return CommandOutcome::Failed;
-    }
-    if (input->size() == 0) {
-        feedback.ShowWarning("The selected file is empty");
-        return CommandOutcome::Failed;
-    }
-    if (!FitsLimit(input->size(), DecryptSizeLimit)) {
-        feedback.ShowWarning("The file is too big for decryption by this program");
         return CommandOutcome::Failed;
     }
     feedback::WaitCursor waitCursor(ports.busy);

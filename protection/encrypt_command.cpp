@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/envelope.h"
+#include "protection/checked_input.h"
 #include "protection/content_cipher.h"
 #include "protection/file_operations.h"
 #include "protection/input_file.h"
@@ -44,17 +45,10 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
         recipients.push_back(request.recipients.RecipientCertificate(row));
     }
 
-    Result<InputFile> input = InputFile::Open(request.path);
+    std::optional<InputFile> input =
+        OpenInputWithinLimit(request.path, EncryptSizeLimit,
+                             "The file is too big for encryption by this program", feedback);
     if (!input) {
-        feedback.ReportError(kReadFailed);
-        return CommandOutcome::Failed;
-    }
-    if (input->size() == 0) {
-        feedback.ShowWarning("The selected file is empty");
-        return CommandOutcome::Failed;
-    }
-    if (!FitsLimit(input->size(), EncryptSizeLimit)) {
-        feedback.ShowWarning("The file is too big for encryption by this program");
         return CommandOutcome::Failed;
     }
     if (!ProbeWritable(outputName)) {

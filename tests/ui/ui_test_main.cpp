@@ -4,24 +4,13 @@
 
 #include <cstdlib>
 
-#include "platform/nss_runtime.h"
-
-namespace {
-
-class NssShutdownCheck : public ::testing::Environment {
-  public:
-    void TearDown() override {
-        EXPECT_TRUE(mirebolt::platform::NssRuntime::Shutdown()) << "an NSS reference leaked";
-    }
-};
-
-}  // namespace
+#include "support/nss_shutdown_check.h"
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");  // the window must work without a session bus
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new NssShutdownCheck);
+    ::testing::AddGlobalTestEnvironment(new mirebolt::testing::NssShutdownCheck);
     return RUN_ALL_TESTS();
 }
