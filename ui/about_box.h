@@ -11,6 +11,9 @@ class AboutBox : public QDialog {
 
   public:
     explicit AboutBox(QWidget* owner);
+
+  public slots:
+    void reject() override { done(2); }
 };
 
 }  // namespace mirebolt::ui

@@ -79,6 +79,16 @@ TEST(PersonalStore, IsNeverWritten) {
     EXPECT_EQ(files, 3u) << "cert9.db, key4.db and pkcs11.txt, nothing more";
 }
 
+TEST(PersonalStore, OpensFromAFolderWhoseNameNeedsQuoting) {
+    testing::TempDir dir;
+    const std::string folder = dir / "it's a \\ store";
+    std::filesystem::copy(testing::FixturePath("store-alice"), folder);
+    auto store = PersonalStore::Open(folder);
+    ASSERT_TRUE(store) << store.failure().text;
+    EXPECT_TRUE(store->hasDatabase());
+    EXPECT_EQ(store->PickerCertificates().size(), 3u);
+}
+
 TEST(PersonalStore, DefaultDirectoryFollowsHome) {
     const char* saved = std::getenv("HOME");
     const std::string previous = saved != nullptr ? saved : "";

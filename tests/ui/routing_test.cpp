@@ -1,4 +1,5 @@
 // Every row of the main dialog's routing table, and what it leaves alone.
+#include <QPointer>
 #include <QTest>
 
 #include "ui/about_box.h"
@@ -105,13 +106,16 @@ TEST_F(Routing, ThePathBoxListAndUnknownCommandsAreNotHandled) {
 }
 
 TEST_F(Routing, TheAboutCommandOpensAFreshBoxEachTime) {
-    for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
+    for (auto [key, code] : {std::pair{Qt::Key_Escape, 2}, std::pair{Qt::Key_Return, 1}}) {
         bool seen = false;
-        WhenModalOpens([&](QWidget* modal) {
+        QPointer<ui::AboutBox> box;
+        WhenModalOpens([&, key = key, code = code](QWidget* modal) {
+            box = qobject_cast<ui::AboutBox*>(modal);
             seen = qobject_cast<ui::AboutBox*>(modal) != nullptr;
             EXPECT_EQ(modal->windowTitle(), QStringLiteral("About"));
             EXPECT_EQ(modal->pos(), dialog_->mapToGlobal(QPoint(0, 0)));
-            QTest::keyClick(modal, static_cast<Qt::Key>(key));
+            QTest::keyClick(modal, key);
+            EXPECT_EQ(box->result(), code);
         });
         EXPECT_TRUE(Command(id::kAbout, 3));
         EXPECT_TRUE(seen);
