@@ -206,8 +206,7 @@ int RunEncrypt(const Options& options) {
             }
         }
     }
-    const protection::EncryptRequest request{file, list,
-                                             [tripleDes] { return tripleDes; }};
+    const protection::EncryptRequest request{file, list, [tripleDes] { return tripleDes; }};
     const protection::CommandOutcome outcome = protection::Encrypt(request, feedback, busy);
     list.ReleaseRecipients();
     return outcome == protection::CommandOutcome::Succeeded ? kSucceeded : kFailed;
