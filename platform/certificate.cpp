@@ -110,30 +110,26 @@ std::string IssuerText(const Certificate& certificate) {
 
 namespace {
 
-CalendarDate UtcDate(PRTime time) {
+// The first (`last` false) or the last day of validity, in UTC.
+CalendarDate ValidityDay(const Certificate& certificate, bool last) {
+    PRTime notBefore = 0;
+    PRTime notAfter = 0;
+    if (!certificate || CERT_GetCertTimes(certificate.get(), &notBefore, &notAfter) != SECSuccess) {
+        return {};
+    }
     PRExplodedTime exploded{};
-    PR_ExplodeTime(time, PR_GMTParameters, &exploded);
+    PR_ExplodeTime(last ? notAfter : notBefore, PR_GMTParameters, &exploded);
     return CalendarDate{exploded.tm_year, exploded.tm_month + 1, exploded.tm_mday};
 }
 
 }  // namespace
 
 CalendarDate NotBeforeDate(const Certificate& certificate) {
-    PRTime notBefore = 0;
-    PRTime notAfter = 0;
-    if (!certificate || CERT_GetCertTimes(certificate.get(), &notBefore, &notAfter) != SECSuccess) {
-        return {};
-    }
-    return UtcDate(notBefore);
+    return ValidityDay(certificate, false);
 }
 
 CalendarDate NotAfterDate(const Certificate& certificate) {
-    PRTime notBefore = 0;
-    PRTime notAfter = 0;
-    if (!certificate || CERT_GetCertTimes(certificate.get(), &notBefore, &notAfter) != SECSuccess) {
-        return {};
-    }
-    return UtcDate(notAfter);
+    return ValidityDay(certificate, true);
 }
 
 std::string KeyUsageText(const Certificate& certificate) {

@@ -1,5 +1,7 @@
 #include "ui/main_dialog.h"
 
+#include <functional>
+
 #include <QCheckBox>
 #include <QCommandLinkButton>
 #include <QCursor>
@@ -28,18 +30,22 @@ namespace mirebolt::ui {
 
 namespace {
 
-QPushButton* PushButton(const QString& text, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
+// Names the control, for tests and accessibility, and puts it in its place.
+template <class Widget>
+Widget* Place(Widget* widget, const char* name, const QRect& place) {
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(place);
+    return widget;
+}
+
+template <class Button>
+Button* MakeButton(QWidget* parent, const QString& text, const char* name, const QRect& place,
+                   std::function<void()> onClick) {
+    auto* button = Place(new Button(text, parent), name, place);
     // No button is the default: Enter acts on the focused control instead.
     button->setAutoDefault(false);
     button->setDefault(false);
-    return button;
-}
-
-QCommandLinkButton* CommandLink(const QString& text, QWidget* parent) {
-    auto* button = new QCommandLinkButton(text, parent);
-    button->setAutoDefault(false);
-    button->setDefault(false);
+    QObject::connect(button, &QAbstractButton::clicked, parent, std::move(onClick));
     return button;
 }
 
@@ -93,33 +99,22 @@ void CMainDlg::BuildControls() {
     auto* fileLabel = new QLabel(QStringLiteral("File: "), this);
     fileLabel->setGeometry(units.Rect(16, 10, 18, 8));
 
-    m_fileEdit = new PathEdit(this);
-    m_fileEdit->setObjectName(QStringLiteral("pathBox"));
-    m_fileEdit->setGeometry(units.Rect(34, 7, 250, 14));
-
-    m_browseButton = PushButton(QStringLiteral("Browser"), this);
-    m_browseButton->setObjectName(QStringLiteral("browseButton"));
-    m_browseButton->setGeometry(units.Rect(290, 7, 50, 14));
-    connect(m_browseButton, &QPushButton::clicked, this, command(id::kBrowse));
+    m_fileEdit = Place(new PathEdit(this), "pathBox", units.Rect(34, 7, 250, 14));
+    m_browseButton = MakeButton<QPushButton>(this, QStringLiteral("Browser"), "browseButton",
+                                             units.Rect(290, 7, 50, 14), command(id::kBrowse));
 
     auto* group =
         new QGroupBox(QStringLiteral("Recipients Certificates (for encryption only):"), this);
     group->setGeometry(units.Rect(10, 44, 334, 128));
 
-    m_addButton = PushButton(QStringLiteral("+"), this);
-    m_addButton->setObjectName(QStringLiteral("addButton"));
-    m_addButton->setGeometry(units.Rect(326, 96, 14, 14));
-    connect(m_addButton, &QPushButton::clicked, this, command(id::kAdd));
-
-    m_removeButton = PushButton(QStringLiteral("-"), this);
-    m_removeButton->setObjectName(QStringLiteral("removeButton"));
-    m_removeButton->setGeometry(units.Rect(326, 115, 14, 14));
-    connect(m_removeButton, &QPushButton::clicked, this, command(id::kRemove));
+    m_addButton = MakeButton<QPushButton>(this, QStringLiteral("+"), "addButton",
+                                          units.Rect(326, 96, 14, 14), command(id::kAdd));
+    m_removeButton = MakeButton<QPushButton>(this, QStringLiteral("-"), "removeButton",
+                                             units.Rect(326, 115, 14, 14), command(id::kRemove));
 
     m_siteLink =
-        new QLabel(QStringLiteral("<a href=\"https://%1\">%1</a>").arg(kSiteAddress), this);
-    m_siteLink->setObjectName(QStringLiteral("siteLink"));
-    m_siteLink->setGeometry(units.Rect(283, 207, 67, 11));
+        Place(new QLabel(QStringLiteral("<a href=\"https://%1\">%1</a>").arg(kSiteAddress), this),
+              "siteLink", units.Rect(283, 207, 67, 11));
     // Acted on when clicked only, never on Enter.
     m_siteLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     m_siteLink->setOpenExternalLinks(false);
@@ -128,20 +123,15 @@ void CMainDlg::BuildControls() {
         Dispatch(Message{MessageKind::Notify, id::kSiteLink, kLinkClicked});
     });
 
-    m_encryptButton = CommandLink(QStringLiteral("Encrypt"), this);
-    m_encryptButton->setObjectName(QStringLiteral("encryptButton"));
-    m_encryptButton->setGeometry(units.Rect(76, 176, 90, 25));
-    connect(m_encryptButton, &QPushButton::clicked, this, command(id::kEncrypt));
-
-    m_decryptButton = CommandLink(QStringLiteral("Decrypt"), this);
-    m_decryptButton->setObjectName(QStringLiteral("decryptButton"));
-    m_decryptButton->setGeometry(units.Rect(190, 176, 90, 25));
-    connect(m_decryptButton, &QPushButton::clicked, this, command(id::kDecrypt));
+    m_encryptButton =
+        MakeButton<QCommandLinkButton>(this, QStringLiteral("Encrypt"), "encryptButton",
+                                       units.Rect(76, 176, 90, 25), command(id::kEncrypt));
+    m_decryptButton =
+        MakeButton<QCommandLinkButton>(this, QStringLiteral("Decrypt"), "decryptButton",
+                                       units.Rect(190, 176, 90, 25), command(id::kDecrypt));
 
     m_recipients = new RecipientModel(QIcon(QStringLiteral(":/icons/certificate.png")), this);
-    m_recipientView = new QTreeView(this);
-    m_recipientView->setObjectName(QStringLiteral("recipientView"));
-    m_recipientView->setGeometry(units.Rect(15, 54, 308, 114));
+    m_recipientView = Place(new QTreeView(this), "recipientView", units.Rect(15, 54, 308, 114));
     m_recipientView->setModel(m_recipients);
     m_recipientView->setRootIsDecorated(false);
     m_recipientView->setItemsExpandable(false);
@@ -158,10 +148,10 @@ void CMainDlg::BuildControls() {
     m_recipientView->header()->setSectionsMovable(false);
     m_recipientView->header()->setStretchLastSection(false);
 
-    m_legacyCipher = new QCheckBox(
-        QStringLiteral("Use legacy Triple DES algorithm for encryption instead of AES"), this);
-    m_legacyCipher->setObjectName(QStringLiteral("legacyCipher"));
-    m_legacyCipher->setGeometry(units.Rect(34, 26, 301, 10));
+    m_legacyCipher = Place(
+        new QCheckBox(
+            QStringLiteral("Use legacy Triple DES algorithm for encryption instead of AES"), this),
+        "legacyCipher", units.Rect(34, 26, 301, 10));
     connect(m_legacyCipher, &QCheckBox::clicked, this, command(id::kLegacyCipher));
 
     setFixedSize(units.X(351), units.Y(219));

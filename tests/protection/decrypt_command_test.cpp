@@ -53,9 +53,7 @@ class DecryptCommand : public ::testing::Test {
     }
 
     void ExpectOnly(Kind kind, const std::string& text) {
-        ASSERT_EQ(feedback_.shown.size(), 1u);
-        EXPECT_EQ(feedback_.shown[0].kind, kind);
-        EXPECT_EQ(feedback_.shown[0].text, text);
+        testing::ExpectOnlyMessage(feedback_, kind, text);
     }
 
     std::size_t EntriesInFolder() const {

@@ -48,9 +48,7 @@ class EncryptCommand : public ::testing::Test {
 
     // The one message shown, checked for its kind and text.
     void ExpectOnly(Kind kind, const std::string& text) {
-        ASSERT_EQ(feedback_.shown.size(), 1u);
-        EXPECT_EQ(feedback_.shown[0].kind, kind);
-        EXPECT_EQ(feedback_.shown[0].text, text);
+        testing::ExpectOnlyMessage(feedback_, kind, text);
     }
 
     std::string MakeInput(const Bytes& content, const std::string& name = "report.pdf") {

@@ -84,6 +84,14 @@ class RecordingFeedback : public feedback::Feedback {
     std::deque<feedback::Answer> answers_;
 };
 
+// The only message shown was of this kind and text.
+inline void ExpectOnlyMessage(const RecordingFeedback& feedback, Shown::Kind kind,
+                              const std::string& text) {
+    ASSERT_EQ(feedback.shown.size(), 1u);
+    EXPECT_EQ(feedback.shown[0].kind, kind);
+    EXPECT_EQ(feedback.shown[0].text, text);
+}
+
 // Answers the Save question from a script; an unforeseen question fails the test.
 class ScriptedSaveQuestion : public feedback::SaveFileQuestion {
   public:
