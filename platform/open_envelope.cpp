@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/ber_reader.h"
+#include "platform/cms_algorithms.h"
 #include "platform/der_writer.h"
 #include "platform/error_text.h"
 #include "platform/key_access_nss.h"
@@ -29,17 +30,6 @@ using UniqueMessage = std::unique_ptr<NSSCMSMessage, MessageRelease>;
 
 Failure Malformed() {
     return NssFailure(SEC_ERROR_BAD_DER);
-}
-
-Result<BerElement> ExpectChild(BerReader& reader, BerChildren& children, std::uint8_t tag) {
-    Result<std::optional<BerElement>> child = reader.NextChild(children);
-    if (!child) {
-        return child.failure();
-    }
-    if (!child->has_value() || (*child)->tag != tag) {
-        return Malformed();
-    }
-    return **child;
 }
 
 // Sums the lengths of the primitive pieces of a possibly constructed OCTET STRING.
@@ -90,28 +80,28 @@ Result<std::uint64_t> EncryptedContentBytes(ByteSource& message) {
     }
 
     BerChildren contentInfo = reader.ChildrenOf(*outer, size);
-    Result<BerElement> type = ExpectChild(reader, contentInfo, der::tag::kObjectIdentifier);
+    Result<BerElement> type = reader.ExpectChild(contentInfo, der::tag::kObjectIdentifier);
     if (!type) {
         return type.failure();
     }
-    Result<std::vector<std::uint8_t>> typeBytes = reader.SmallContent(*type);
-    if (!typeBytes) {
-        return typeBytes.failure();
+    Result<bool> enveloped = reader.IsObjectIdentifier(*type, oid::kEnvelopedData);
+    if (!enveloped) {
+        return enveloped.failure();
     }
-    if (*typeBytes != *der::ObjectIdentifierContent("1.2.840.113549.1.7.3")) {
+    if (!*enveloped) {
         return NssFailure(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE);
     }
-    Result<BerElement> wrapper = ExpectChild(reader, contentInfo, der::tag::kContextConstructed0);
+    Result<BerElement> wrapper = reader.ExpectChild(contentInfo, der::tag::kContextConstructed0);
     if (!wrapper) {
         return wrapper.failure();
     }
     BerChildren inWrapper = reader.ChildrenOf(*wrapper, size);
-    Result<BerElement> envelopedData = ExpectChild(reader, inWrapper, der::tag::kSequence);
+    Result<BerElement> envelopedData = reader.ExpectChild(inWrapper, der::tag::kSequence);
     if (!envelopedData) {
         return envelopedData.failure();
     }
     BerChildren fields = reader.ChildrenOf(*envelopedData, size);
-    Result<BerElement> version = ExpectChild(reader, fields, der::tag::kInteger);
+    Result<BerElement> version = reader.ExpectChild(fields, der::tag::kInteger);
     if (!version) {
         return version.failure();
     }
@@ -125,16 +115,16 @@ Result<std::uint64_t> EncryptedContentBytes(ByteSource& message) {
     if (!next->has_value() || (*next)->tag != der::tag::kSet) {
         return Malformed();
     }
-    Result<BerElement> encryptedContentInfo = ExpectChild(reader, fields, der::tag::kSequence);
+    Result<BerElement> encryptedContentInfo = reader.ExpectChild(fields, der::tag::kSequence);
     if (!encryptedContentInfo) {
         return encryptedContentInfo.failure();
     }
     BerChildren inInfo = reader.ChildrenOf(*encryptedContentInfo, size);
-    Result<BerElement> contentType = ExpectChild(reader, inInfo, der::tag::kObjectIdentifier);
+    Result<BerElement> contentType = reader.ExpectChild(inInfo, der::tag::kObjectIdentifier);
     if (!contentType) {
         return contentType.failure();
     }
-    Result<BerElement> algorithm = ExpectChild(reader, inInfo, der::tag::kSequence);
+    Result<BerElement> algorithm = reader.ExpectChild(inInfo, der::tag::kSequence);
     if (!algorithm) {
         return algorithm.failure();
     }
