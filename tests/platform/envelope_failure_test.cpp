@@ -96,7 +96,7 @@ TEST_F(OpenEnvelopeFailure, AMessageForSomeoneElseIsNotOurs) {
     EXPECT_EQ(failure.code, Code(SEC_ERROR_NOT_A_RECIPIENT));
     EXPECT_EQ(failure.text,
               "Cannot decrypt: you are not a recipient, or matching certificate and private key "
-              "not found.");
+              "not found. The message is for: Bob Baker.");
 }
 
 TEST_F(OpenEnvelopeFailure, WrongPasswordsStopAfterThreeTries) {
