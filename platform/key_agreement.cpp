@@ -31,9 +31,12 @@ Result<AgreedKey> AgreeAndWrap(const RecipientPlan& plan, PK11SymKey* contentKey
     }
     SECKEYECParams curve = plan.key->u.ec.DEREncodedParams;
     SECKEYPublicKey* ephemeralPublic = nullptr;
-    UniquePrivateKey ephemeral(PK11_GenerateKeyPair(slot.get(), CKM_EC_KEY_PAIR_GEN, &curve,
-                                                    &ephemeralPublic, PR_FALSE /* session */,
-                                                    PR_TRUE /* sensitive */, nullptr));
+    // A session object, never stored; made for deriving only, which also spares the signing
+    // self-test a signing key would get.
+    UniquePrivateKey ephemeral(
+        PK11_GenerateKeyPairWithOpFlags(slot.get(), CKM_EC_KEY_PAIR_GEN, &curve, &ephemeralPublic,
+                                        PK11_ATTR_SESSION | PK11_ATTR_SENSITIVE | PK11_ATTR_PRIVATE,
+                                        CKF_DERIVE, CKF_DERIVE | CKF_SIGN | CKF_VERIFY, nullptr));
     UniquePublicKey ephemeralKey(ephemeralPublic);
     if (!ephemeral || !ephemeralKey) {
         return NssFailure();
