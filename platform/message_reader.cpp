@@ -435,15 +435,20 @@ class Reader {
     std::vector<std::uint8_t> tag_;
 };
 
-// The first bytes of a stream, to recognise its form.
+// The first bytes of a stream, to recognise its form; a pipe may give them in several reads.
 Result<std::vector<std::uint8_t>> ReadHead(ByteStream& input) {
     std::vector<std::uint8_t> head(kHeadBytes);
     std::size_t filled = 0;
-    Result<std::size_t> got = input.Read(head);
-    if (!got) {
-        return got.failure();
+    while (filled < head.size()) {
+        Result<std::size_t> got = input.Read(std::span(head).subspan(filled));
+        if (!got) {
+            return got.failure();
+        }
+        if (*got == 0) {
+            break;
+        }
+        filled += *got;
     }
-    filled = *got;
     head.resize(filled);
     return head;
 }
@@ -455,8 +460,7 @@ Result<MessageOutline> ReadMessage(ByteStream& input, ByteSource* source, Conten
     if (!head) {
         return head.failure();
     }
-    const bool wholeInput = head->size() < kHeadBytes;
-    Result<ArmourKind> armour = RecogniseArmour(*head, wholeInput);
+    Result<ArmourKind> armour = RecogniseArmour(*head);
     if (!armour) {
         return armour.failure();
     }
