@@ -118,10 +118,12 @@ TEST(Reader, ContentInChunksOfAnySizeComesOutWhole) {
     testing::StoreCopy alices("store-alice");
     for (const char* cipher : {"-aes-256-cbc", "-des3"}) {
         const Bytes message = OpensslMessage(content, Options({cipher, "alice.pem"}));
-        for (const char* size : {"1", "7", "17", "4096"}) {
-            const Bytes chunked = testing::Rewritten(message, "chunks", size);
+        for (auto [form, size] :
+             {std::pair{"chunks", "1"}, std::pair{"chunks", "7"}, std::pair{"chunks", "4096"},
+              std::pair{"empty-chunks-among", "17"}, std::pair{"empty-chunks-among", "100000"}}) {
+            const Bytes chunked = testing::Rewritten(message, form, size);
             Result<Bytes> opened = testing::Unseal(chunked, alices.store());
-            ASSERT_TRUE(opened) << cipher << " " << size << ": "
+            ASSERT_TRUE(opened) << cipher << " " << form << " " << size << ": "
                                 << testing::Describe(opened.failure());
             EXPECT_EQ(*opened, content);
             Result<Bytes> streamed = testing::UnsealStream(chunked, alices.store());

@@ -10,6 +10,8 @@ openssl will not write: usage  rewrite_message.py OPERATION IN OUT [ARGUMENT].
   cipher OID          the content-encryption algorithm is OID
   chunks N            the encrypted content in chunks of N bytes, indefinite lengths
   spoil-first-key     the first key-transport entry's encrypted key has one bit flipped
+  empty-chunks-among N  chunks of N bytes with empty chunks before, between and after them,
+                      all in a constructed string of definite length
 """
 import hashlib
 import sys
@@ -87,6 +89,14 @@ def main(operation, source, target, argument=None):
                 entry[1][0] = [0x02, b"\x02"]
                 entry[1][1] = [0x80, digest]
                 break
+    elif operation == "empty-chunks-among":
+        size = int(argument)
+        data = content_info[2][1]
+        empty = [0x04, b""]
+        chunks = [empty] * 1000
+        for i in range(0, len(data), size):
+            chunks += [[0x04, data[i:i + size]], empty]
+        content_info[2] = [0xA0, chunks + [empty] * 999]
     elif operation == "spoil-first-key":
         for entry in next(field for field in enveloped if field[0] == 0x31)[1]:
             if entry[0] == 0x30:
