@@ -24,6 +24,8 @@ using Kind = testing::Shown::Kind;
 const char kWriteFailed[] =
     "Failed to write decrypted data to disk. Please ensure that the location of selected file "
     "is writable";
+const char kProbeFailed[] =
+    "Failed to write data to disk. Please ensure that the location of selected file is writable";
 const char kNotARecipient[] =
     "Failed to decrypt the selected file\n\nError 0xFFFFE02D: Cannot decrypt: you are not a "
     "recipient, or matching certificate and private key not found.";
@@ -201,10 +203,18 @@ TEST_F(DecryptCommand, AnUnwritableFolderIsReportedBeforeDecrypting) {
         }
         EXPECT_EQ(Run(message), CommandOutcome::Failed);
     }
-    ExpectOnly(Kind::Error,
-               "Failed to write data to disk. Please ensure that the location of selected file is "
-               "writable");
+    ExpectOnly(Kind::Error, kProbeFailed);
     EXPECT_EQ(EntriesInFolder(), 1u);
+}
+
+TEST_F(DecryptCommand, ADanglingLinkAsTheOutputIsRefusedBeforeDecrypting) {
+    const std::string message = Sealed("d.enc");
+    std::filesystem::create_symlink(dir_ / "planted", dir_ / "d");
+    EXPECT_EQ(Run(message), CommandOutcome::Failed);
+    ExpectOnly(Kind::Error, kProbeFailed);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "d"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "planted"));
+    EXPECT_EQ(EntriesInFolder(), 2u);
 }
 
 TEST_F(DecryptCommand, AStoreThatWillNotOpenIsReported) {

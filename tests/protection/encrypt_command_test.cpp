@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/certificate_file.h"
@@ -27,6 +29,8 @@ const char kNoRecipients[] =
     "No encryption certificates added to the recipients list.\nPlease use the \"+\" button to "
     "add at least one certificate";
 const char kReadFailed[] = "Failed to open the select file for reading";
+const char kNotWritable[] =
+    "The location of the selected file is not writable. Encryption can not proceed";
 const char kWriteFailed[] =
     "Failed to write encrypted data to disk. Please ensure that the location of selected file "
     "is writable";
@@ -223,11 +227,39 @@ TEST_F(EncryptCommand, AnOutputThatLeadsToTheInputIsRefusedAndTheInputKept) {
     AddRecipient("alice.pem");
     const Bytes content = testing::RandomBytes(3000);
     const std::string input = MakeInput(content);
-    std::filesystem::create_symlink(input, input + ".enc");
+    // A hard link is the input under another name: asked about, then refused at the write.
+    std::filesystem::create_hard_link(input, input + ".enc");
     EXPECT_EQ(Run(input, {Answer::Yes}), CommandOutcome::Failed);
     ASSERT_EQ(feedback_.shown.size(), 2u);
     EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
     EXPECT_EQ(testing::ReadBytes(input), content);
+
+    // A symbolic link is never written through: refused by the probe, before any encryption.
+    std::filesystem::remove(input + ".enc");
+    std::filesystem::create_symlink(input, input + ".enc");
+    EXPECT_EQ(Run(input, {Answer::Yes}), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].text, kNotWritable);
+    EXPECT_EQ(testing::ReadBytes(input), content);
+}
+
+TEST_F(EncryptCommand, ADanglingLinkAsTheOutputIsRefusedBeforeAnyEncryption) {
+    AddRecipient("alice.pem");
+    legacy_ = true;  // Triple DES: encrypting 90 MB would take seconds
+    const std::string input = dir_ / "large";
+    testing::WriteBytes(input, {});
+    ASSERT_EQ(::truncate(input.c_str(), 90 << 20), 0);
+    std::filesystem::create_symlink(dir_ / "planted", input + ".enc");
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(input), CommandOutcome::Failed);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ExpectOnly(Kind::Warning, kNotWritable);
+    EXPECT_EQ(busy_.starts, 0) << "no encryption started";
+    EXPECT_LT(elapsed, std::chrono::milliseconds(100));
+    std::printf("refused after %.6f s\n", std::chrono::duration<double>(elapsed).count());
+    EXPECT_TRUE(std::filesystem::is_symlink(input + ".enc"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "planted"));
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
