@@ -187,12 +187,14 @@ Status OutputFile::Commit() {
     if (writeFailed_ || temporary_.empty()) {
         return platform::SystemFailure(EIO);
     }
-    if (::fsync(file_.get()) != 0) {
-        return platform::SystemFailure(errno);
-    }
+    // A name that changed is found before the wait for the disk, and again right before the
+    // rename.
     struct stat replaced {};
     if (NameState::Of(name_, folder_.get(), &replaced) != expected_) {
         return NameChanged();
+    }
+    if (::fsync(file_.get()) != 0) {
+        return platform::SystemFailure(errno);
     }
     const bool replacing = expected_.kind == NameState::Kind::RegularFile;
     if (replacing) {
@@ -211,8 +213,8 @@ Status OutputFile::Commit() {
     if (const int closed = file_.Close(); closed != 0) {
         return platform::SystemFailure(closed);
     }
-    // The name is looked at again right before the rename: a file or link that appeared, or a
-    // file that replaced the one the person was asked about, is left where it is.
+    // A file or link that appeared at a free name, or a file that replaced the one the person
+    // was asked about, is left where it is.
     if (replacing) {
         if (NameState::Of(name_, folder_.get()) != expected_) {
             return NameChanged();
