@@ -256,6 +256,17 @@ TEST_F(DecryptCommand, AStoreThatWillNotOpenIsReported) {
     ExpectOnly(Kind::Error, "Failed to open the system certificate store");
 }
 
+TEST_F(DecryptCommand, AStoreFileThatIsAPipeIsReportedAtOnce) {
+    const std::string message = Sealed("p.enc");
+    std::filesystem::remove(store_ + "/cert9.db");
+    ASSERT_EQ(::mkfifo((store_ + "/cert9.db").c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(message), CommandOutcome::Failed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    ExpectOnly(Kind::Error, "Failed to open the system certificate store");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "p"));
+}
+
 TEST_F(DecryptCommand, AFailedWriteRemovesOnlyTheFileItCreated) {
     content_ = testing::RandomBytes(300'000);
     const std::string message = Sealed("big.enc");
