@@ -198,10 +198,17 @@ Status OutputFile::Commit() {
     }
     const bool replacing = expected_.kind == NameState::Kind::RegularFile;
     if (replacing) {
-        // The owner first: changing it would clear bits that the mode then sets again. Only a
-        // privileged process may give a file away, so a refusal is no failure.
-        if (::fchown(file_.get(), replaced.st_uid, replaced.st_gid) != 0 && errno != EPERM) {
-            return platform::SystemFailure(errno);
+        // The owner first: changing it would clear bits that the mode then sets again.
+        if (::fchown(file_.get(), replaced.st_uid, replaced.st_gid) != 0) {
+            if (errno != EPERM) {
+                return platform::SystemFailure(errno);
+            }
+            // Only a privileged process may give a file away; the group alone may still be
+            // one of the user's own. A refusal of either is no failure.
+            if (::fchown(file_.get(), static_cast<uid_t>(-1), replaced.st_gid) != 0 &&
+                errno != EPERM) {
+                return platform::SystemFailure(errno);
+            }
         }
     }
     const mode_t mode = replacing                   ? replaced.st_mode & 0777

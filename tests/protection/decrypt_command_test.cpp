@@ -45,21 +45,6 @@ mode_t ModeOf(const std::string& path) {
     return info.st_mode & 07777;
 }
 
-Names Entries(const std::filesystem::path& folder) {
-    Names names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
-// Creates a file that must not be there yet, as a neighbour would; false when it was.
-bool PlantFile(const std::string& path, const Bytes& bytes) {
-    platform::UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    return file &&
-           ::write(file.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-}
-
 class DecryptCommand : public ::testing::Test {
   protected:
     // A message for the given recipient, written to `name` in the test's folder.
@@ -286,7 +271,8 @@ TEST_F(DecryptCommand, AFailedWriteRemovesOnlyTheFileItCreated) {
     ASSERT_EQ(feedback_.shown.size(), 2u);
     EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
     EXPECT_EQ(testing::ReadBytes(dir_ / "big"), old) << "a file that was there stays whole";
-    EXPECT_EQ(Entries(dir_.path()), (Names{"big", "big.enc"})) << "and nothing else is left";
+    EXPECT_EQ(testing::FolderEntries(dir_.path()), (Names{"big", "big.enc"}))
+        << "and nothing else is left";
 }
 
 TEST_F(DecryptCommand, AFullDiskLeavesTheOldOutputWhole) {
@@ -307,7 +293,7 @@ TEST_F(DecryptCommand, AFullDiskLeavesTheOldOutputWhole) {
     ASSERT_EQ(feedback_.shown.size(), 2u);
     EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
     EXPECT_EQ(testing::ReadBytes(disk / "x"), old);
-    EXPECT_EQ(Entries(disk.path()), (Names{"x", "x.enc"}));
+    EXPECT_EQ(testing::FolderEntries(disk.path()), (Names{"x", "x.enc"}));
 }
 
 TEST_F(DecryptCommand, ANewFileIsForItsOwnerOnlyAndAnOverwrittenOneKeepsItsMode) {
@@ -381,7 +367,7 @@ TEST_F(DecryptWithANeighbour, NothingPlantedAfterTheQuestionIsWrittenThroughOrRe
     const std::vector<Plant> plants = {
         {"a link at a free name", false,
          [&] { return ::symlink(victim.c_str(), name.c_str()) == 0; }},
-        {"a file at a free name", false, [&] { return PlantFile(name, precious); }},
+        {"a file at a free name", false, [&] { return testing::PlantFile(name, precious); }},
         {"a link in place of the file answered Yes", true,
          [&] {
              const std::string swap = dir_ / "swap";
@@ -409,7 +395,8 @@ TEST_F(DecryptWithANeighbour, NothingPlantedAfterTheQuestionIsWrittenThroughOrRe
         if (!std::filesystem::is_symlink(name)) {
             EXPECT_EQ(testing::ReadBytes(name), precious) << plant.what;
         }
-        EXPECT_EQ(Entries(dir_.path()), (Names{"slow", "slow.enc", "victim"})) << plant.what;
+        EXPECT_EQ(testing::FolderEntries(dir_.path()), (Names{"slow", "slow.enc", "victim"}))
+            << plant.what;
         std::filesystem::remove(name);
     }
 }

@@ -1,6 +1,5 @@
 #include "protection/encrypt_command.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +12,6 @@
 #include <set>
 
 #include "platform/certificate_file.h"
-#include "platform/unique_fd.h"
 #include "protection/size_limits.h"
 #include "recipients/recipient_list.h"
 #include "support/envelope_helpers.h"
@@ -42,21 +40,6 @@ const char kWriteFailed[] =
     "is writable";
 
 using Names = std::set<std::string>;
-
-Names Entries(const std::filesystem::path& folder) {
-    Names names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
-// Creates a file that must not be there yet, as a neighbour would; false when it was.
-bool PlantFile(const std::string& path, const Bytes& bytes) {
-    platform::UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    return file &&
-           ::write(file.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-}
 
 class EncryptCommand : public ::testing::Test {
   protected:
@@ -244,7 +227,8 @@ TEST_F(EncryptCommand, AWriteThatFailsIsReportedNeverPraisedAndLeavesTheOldOutpu
         EXPECT_EQ(Run(input), CommandOutcome::Failed);
     }
     ExpectOnly(Kind::Error, kWriteFailed);
-    EXPECT_EQ(Entries(dir_.path()), Names{"report.pdf"}) << "no partial output is left";
+    EXPECT_EQ(testing::FolderEntries(dir_.path()), Names{"report.pdf"})
+        << "no partial output is left";
 
     const Bytes old = testing::RandomBytes(100'000);
     testing::WriteBytes(input + ".enc", old);
@@ -255,7 +239,7 @@ TEST_F(EncryptCommand, AWriteThatFailsIsReportedNeverPraisedAndLeavesTheOldOutpu
     ASSERT_EQ(feedback_.shown.size(), 2u);
     EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
     EXPECT_EQ(testing::ReadBytes(input + ".enc"), old);
-    EXPECT_EQ(Entries(dir_.path()), (Names{"report.pdf", "report.pdf.enc"}));
+    EXPECT_EQ(testing::FolderEntries(dir_.path()), (Names{"report.pdf", "report.pdf.enc"}));
 }
 
 TEST_F(EncryptCommand, AFullDiskLeavesTheOldOutputWhole) {
@@ -273,7 +257,7 @@ TEST_F(EncryptCommand, AFullDiskLeavesTheOldOutputWhole) {
     ASSERT_EQ(feedback_.shown.size(), 2u);
     EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
     EXPECT_EQ(testing::ReadBytes(disk / "r.enc"), old);
-    EXPECT_EQ(Entries(disk.path()), (Names{"r", "r.enc"}));
+    EXPECT_EQ(testing::FolderEntries(disk.path()), (Names{"r", "r.enc"}));
 }
 
 TEST_F(EncryptCommand, AnOverwrittenOutputKeepsItsModeAndOwner) {
@@ -311,11 +295,11 @@ TEST_F(EncryptCommand, NothingPlantedAfterTheQuestionIsWrittenThroughOrReplaced)
     const std::vector<Plant> plants = {
         {"a link at a free name", false,
          [&] { return ::symlink(victim.c_str(), name.c_str()) == 0; }},
-        {"a file at a free name", false, [&] { return PlantFile(name, precious); }},
+        {"a file at a free name", false, [&] { return testing::PlantFile(name, precious); }},
         {"a file in place of the file answered Yes", true,
          [&] {
              const std::string swap = dir_ / "swap";
-             return PlantFile(swap, precious) && ::rename(swap.c_str(), name.c_str()) == 0;
+             return testing::PlantFile(swap, precious) && ::rename(swap.c_str(), name.c_str()) == 0;
          }},
     };
     for (const Plant& plant : plants) {
@@ -340,7 +324,8 @@ TEST_F(EncryptCommand, NothingPlantedAfterTheQuestionIsWrittenThroughOrReplaced)
         if (!std::filesystem::is_symlink(name)) {
             EXPECT_EQ(testing::ReadBytes(name), precious) << plant.what;
         }
-        EXPECT_EQ(Entries(dir_.path()), (Names{"slow", "slow.enc", "victim"})) << plant.what;
+        EXPECT_EQ(testing::FolderEntries(dir_.path()), (Names{"slow", "slow.enc", "victim"}))
+            << plant.what;
         std::filesystem::remove(name);
     }
 }

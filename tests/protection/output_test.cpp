@@ -26,14 +26,6 @@ mode_t ModeOf(const std::string& path) {
     return info.st_mode & 07777;
 }
 
-std::set<std::string> Entries(const std::filesystem::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
 class OutputFileTest : public ::testing::Test {
   protected:
     void SetUp() override { previousMask_ = ::umask(022); }
@@ -80,9 +72,10 @@ TEST_F(OutputFileTest, PiecesStayOutOfSightUntilCommittedAndVanishWithoutIt) {
             ASSERT_TRUE(output->Write(bytes));
         }
         EXPECT_FALSE(std::filesystem::exists(path));
-        EXPECT_EQ(Entries(dir_.path()).size(), 1u) << "only the temporary file";
+        EXPECT_EQ(testing::FolderEntries(dir_.path()).size(), 1u) << "only the temporary file";
     }
-    EXPECT_TRUE(Entries(dir_.path()).empty()) << "an output never committed leaves nothing";
+    EXPECT_TRUE(testing::FolderEntries(dir_.path()).empty())
+        << "an output never committed leaves nothing";
 
     auto output = Start(path, OutputFile::Access::OwnerOnly);
     ASSERT_TRUE(output);
@@ -90,7 +83,7 @@ TEST_F(OutputFileTest, PiecesStayOutOfSightUntilCommittedAndVanishWithoutIt) {
     ASSERT_TRUE(output->Commit());
     EXPECT_FALSE(output->Commit()) << "only once";
     EXPECT_EQ(testing::ReadBytes(path), all);
-    EXPECT_EQ(Entries(dir_.path()), std::set<std::string>{"streamed"});
+    EXPECT_EQ(testing::FolderEntries(dir_.path()), std::set<std::string>{"streamed"});
 }
 
 TEST_F(OutputFileTest, AnExistingFileIsReplacedAndKeepsItsModeAndOwner) {
@@ -129,7 +122,8 @@ TEST_F(OutputFileTest, AnOutputNameThatLeadsToTheInputIsRefused) {
         EXPECT_EQ(testing::ReadBytes(inputPath), content) << name;
     }
     EXPECT_TRUE(Start(dir_ / "other", OutputFile::Access::Shared, input->identity()));
-    EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"hard", "report", "report.enc"}));
+    EXPECT_EQ(testing::FolderEntries(dir_.path()),
+              (std::set<std::string>{"hard", "report", "report.enc"}));
 }
 
 TEST_F(OutputFileTest, NeverWritesThroughOrOverALink) {
@@ -143,7 +137,8 @@ TEST_F(OutputFileTest, NeverWritesThroughOrOverALink) {
     }
     EXPECT_EQ(testing::ReadBytes(victim), precious);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "nowhere"));
-    EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"dangling", "link", "victim"}));
+    EXPECT_EQ(testing::FolderEntries(dir_.path()),
+              (std::set<std::string>{"dangling", "link", "victim"}));
 }
 
 TEST_F(OutputFileTest, ANameThatChangedBeforeTheCommitIsLeftAsItIs) {
@@ -176,7 +171,8 @@ TEST_F(OutputFileTest, ANameThatChangedBeforeTheCommitIsLeftAsItIs) {
         EXPECT_EQ(testing::ReadBytes(victim), precious) << change;
         EXPECT_EQ(ModeOf(victim), mode_t{0644}) << change;
         EXPECT_EQ(testing::ReadBytes(name), precious) << change;
-        EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"out", "victim"})) << change;
+        EXPECT_EQ(testing::FolderEntries(dir_.path()), (std::set<std::string>{"out", "victim"}))
+            << change;
         std::filesystem::remove(name);
     }
 }
@@ -203,7 +199,7 @@ TEST_F(OutputFileTest, AWriteThatCannotCompleteFailsAndLeavesTheOldFile) {
     EXPECT_FALSE(output->Commit()) << "a failed write is never made the output";
     output = Result<OutputFile>(Failure{});
     EXPECT_EQ(testing::ReadBytes(path), old);
-    EXPECT_EQ(Entries(dir_.path()), std::set<std::string>{"limited"});
+    EXPECT_EQ(testing::FolderEntries(dir_.path()), std::set<std::string>{"limited"});
 }
 
 TEST(OutputBuffer, HasExactlyTheSizeAskedFor) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -11,8 +12,21 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace mirebolt::testing {
+
+// Creates a file that must not be there yet, as a neighbour would; false when it was.
+inline bool PlantFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (file < 0) {
+        return false;
+    }
+    const bool written =
+        ::write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    ::close(file);
+    return written;
+}
 
 // A hostile neighbour on another thread: once the command has deleted its probe file next to
 // the output (so it has passed its question and its probe and is at work), it plants something
