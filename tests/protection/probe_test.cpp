@@ -11,20 +11,12 @@
 namespace mirebolt::protection {
 namespace {
 
-std::set<std::string> Entries(const std::filesystem::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
 TEST(ProbeWritable, LeavesTheFolderAsItWas) {
     testing::TempDir dir;
     testing::WriteBytes(dir / "report.pdf", {1, 2, 3});
-    const auto before = Entries(dir.path());
+    const auto before = testing::FolderEntries(dir.path());
     EXPECT_TRUE(ProbeWritable(dir / "report.pdf.enc"));
-    EXPECT_EQ(Entries(dir.path()), before);
+    EXPECT_EQ(testing::FolderEntries(dir.path()), before);
 }
 
 TEST(ProbeWritable, NeverHarmsAFileThatHasTheProbesName) {
@@ -33,10 +25,10 @@ TEST(ProbeWritable, NeverHarmsAFileThatHasTheProbesName) {
     testing::WriteBytes(dir / "report.pdf.enc_.xxx", precious);
     testing::WriteBytes(dir / "report.pdf.enc_1.xxx", precious);
     std::filesystem::create_directory(dir / "report.pdf.enc_2.xxx");
-    const auto before = Entries(dir.path());
+    const auto before = testing::FolderEntries(dir.path());
 
     EXPECT_TRUE(ProbeWritable(dir / "report.pdf.enc"));
-    EXPECT_EQ(Entries(dir.path()), before);
+    EXPECT_EQ(testing::FolderEntries(dir.path()), before);
     EXPECT_EQ(testing::ReadBytes(dir / "report.pdf.enc_.xxx"), precious);
     EXPECT_EQ(testing::ReadBytes(dir / "report.pdf.enc_1.xxx"), precious);
 }
@@ -45,9 +37,25 @@ TEST(ProbeWritable, FailsWhereNothingCanBeCreated) {
     testing::TempDir dir;
     // A missing folder, and a file system that refuses new files even to root.
     EXPECT_FALSE(ProbeWritable(dir / "missing/report.enc"));
-    EXPECT_TRUE(Entries(dir.path()).empty());
+    EXPECT_TRUE(testing::FolderEntries(dir.path()).empty());
     EXPECT_FALSE(ProbeWritable("/proc/mirebolt-report.enc"));
     EXPECT_FALSE(std::filesystem::exists("/proc/mirebolt-report.enc_.xxx"));
+}
+
+TEST(ProbeWritable, RefusesANameThatHoldsNoRegularFileAndLeavesItAlone) {
+    testing::TempDir dir;
+    testing::WriteBytes(dir / "victim", {'v'});
+    std::filesystem::create_symlink(dir / "victim", dir / "link.enc");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.enc");
+    std::filesystem::create_directory(dir / "folder.enc");
+    ASSERT_EQ(::mkfifo((dir / "pipe.enc").c_str(), 0600), 0);
+    const auto before = testing::FolderEntries(dir.path());
+    for (const char* name : {"link.enc", "dangling.enc", "folder.enc", "pipe.enc"}) {
+        EXPECT_FALSE(ProbeWritable(dir / name)) << name;
+    }
+    EXPECT_EQ(testing::FolderEntries(dir.path()), before);
+    EXPECT_EQ(testing::ReadBytes(dir / "victim"), testing::Bytes{'v'});
+    EXPECT_TRUE(ProbeWritable(dir / "victim")) << "a regular file is replaced, once asked about";
 }
 
 TEST(FileExists, CountsOnlyFilesThatOpenForReading) {
@@ -65,7 +73,7 @@ TEST(DeleteFile, RemovesOnlyWhatItIsGiven) {
     testing::WriteBytes(dir / "b", {2});
     EXPECT_TRUE(DeleteFile(dir / "a"));
     EXPECT_FALSE(DeleteFile(dir / "a"));
-    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"b"});
+    EXPECT_EQ(testing::FolderEntries(dir.path()), std::set<std::string>{"b"});
 }
 
 }  // namespace

@@ -40,6 +40,14 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
               static_cast<std::streamsize>(bytes.size()));
 }
 
+std::set<std::string> FolderEntries(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
 Bytes RandomBytes(std::size_t count) {
     static std::mt19937_64 generator{std::random_device{}()};
     Bytes bytes(count);

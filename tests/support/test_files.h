@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ std::string FixturePath(const std::string& name);
 
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
+// The names in a folder, to see that nothing was left or lost.
+std::set<std::string> FolderEntries(const std::filesystem::path& folder);
+
 // Bytes that differ from one call to the next.
 Bytes RandomBytes(std::size_t count);
 
