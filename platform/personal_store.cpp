@@ -41,6 +41,11 @@ std::string QuotedParameter(const std::string& value) {
 
 }  // namespace
 
+std::string StoreModuleSpec(const std::string& directory, bool readOnly) {
+    return "configdir=" + QuotedParameter("sql:" + directory) + " tokenDescription='" + kTokenName +
+           "'" + (readOnly ? " flags=readOnly" : "");
+}
+
 std::string PersonalStore::DefaultDirectory() {
     const char* home = std::getenv("HOME");
     std::string base = home != nullptr ? home : "";
@@ -62,9 +67,7 @@ Result<PersonalStore> PersonalStore::Open(const std::string& directory) {
     if (!FileIsThere(directory + "/cert9.db") && !FileIsThere(directory + "/key4.db")) {
         return PersonalStore(nullptr);
     }
-    const std::string spec = "configdir=" + QuotedParameter("sql:" + directory) +
-                             " tokenDescription='" + kTokenName + "' flags=readOnly";
-    PK11SlotInfo* slot = SECMOD_OpenUserDB(spec.c_str());
+    PK11SlotInfo* slot = SECMOD_OpenUserDB(StoreModuleSpec(directory, true).c_str());
     if (slot == nullptr) {
         return NssFailure();
     }
