@@ -32,7 +32,7 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
             "button to add at least one certificate");
         return CommandOutcome::Failed;
     }
-    const std::string outputName = request.path + ".enc";
+    const std::string outputName = request.outputName.value_or(request.path + ".enc");
     if (FileExists(outputName) &&
         feedback.AskYesNo("The encrypted file already exists. Do you want to overwrite it?",
                           "Already Exists",
