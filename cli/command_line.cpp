@@ -44,6 +44,7 @@ const CommandOptions kCommandOptions[] = {
     {"certs", "", {}},
     {"store", "", {}},
     {"import", "", {}},
+    {"info", "", {}},
 };
 
 std::string Spelled(int code, const char* word) {

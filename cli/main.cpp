@@ -3,6 +3,7 @@
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/info_command.h"
 #include "cli/usage.h"
 #include "platform/nss_runtime.h"
 #include "platform/personal_store.h"
@@ -33,6 +34,7 @@ int Run(int argc, char** argv) {
     static constexpr Command kCommands[] = {
         {"encrypt", &RunEncrypt}, {"decrypt", &RunDecrypt}, {"certs", &RunCerts},
         {"store", &RunStore},     {"import", &RunImport},
+        {"info", [](const Options& o) { return RunInfo(o.storeDirectory, o.operands); }},
     };
     for (const Command& command : kCommands) {
         if (line.options.command == command.name) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "cli/info_command.h"
 
 namespace mirebolt::cli {
 
@@ -21,6 +22,7 @@ constexpr char kUsage[] =
     "  store                                         list the personal store\n"
     "  import FILE.p12                               put your certificate and key into the\n"
     "                                                personal store\n"
+    "  info FILE                                     describe an encrypted file\n"
     "\n"
     "Options:\n"
     "  --store=DIR           use the NSS database in DIR (default: ~/.pki/nssdb)\n"
@@ -109,6 +111,9 @@ const char* UsageOf(const std::string& command) {
     }
     if (command == "import") {
         return kImportUsage;
+    }
+    if (command == "info") {
+        return kInfoUsage;
     }
     return kUsage;
 }

@@ -34,7 +34,7 @@ expect() {
 }
 
 expect "encrypt " mirebolt-cli enc
-expect "certs decrypt encrypt import store " mirebolt-cli ""
+expect "certs decrypt encrypt import info store " mirebolt-cli ""
 expect "--triple-des " mirebolt-cli encrypt --tr
 expect "--output= " mirebolt-cli decrypt --out
 expect "alice.p12 folder " mirebolt-cli import ""
