@@ -142,9 +142,9 @@ double EncryptWithCore(const std::string& plain, const std::string& certificateF
         return -1;
     }
     const double core = Seconds(start);
-    auto file =
-        protection::OutputFile::Open(output, protection::OutputFile::Access::Shared, std::nullopt);
-    if (!file || !file->Write(buffer->bytes().first(*written))) {
+    auto file = protection::OutputFile::Open(output, protection::OutputFile::Access::Shared,
+                                             protection::NameState::Of(output), std::nullopt);
+    if (!file || !file->Write(buffer->bytes().first(*written)) || !file->Commit()) {
         return -1;
     }
     return core;
@@ -177,8 +177,8 @@ double DecryptWithCore(const std::string& message, const std::string& storeFolde
     }
     const double core = Seconds(start);
     auto file = protection::OutputFile::Open(output, protection::OutputFile::Access::OwnerOnly,
-                                             input->identity());
-    if (!file || !file->Write(buffer->bytes().first(*length))) {
+                                             protection::NameState::Of(output), input->identity());
+    if (!file || !file->Write(buffer->bytes().first(*length)) || !file->Commit()) {
         return -1;
     }
     return core;

@@ -26,6 +26,20 @@ bool FileIsThere(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
+// The files NSS and its database engine open in the store's folder. Each must be a regular file
+// where it is there at all: opening a pipe waits for a writer forever, a device may never end.
+bool StoreFilesAreRegular(const std::string& directory) {
+    for (const char* name :
+         {"cert9.db", "cert9.db-journal", "cert9.db-wal", "cert9.db-shm", "key4.db",
+          "key4.db-journal", "key4.db-wal", "key4.db-shm", "pkcs11.txt"}) {
+        struct stat info {};
+        if (::stat((directory + "/" + name).c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The folder goes into NSS's module parameters between single quotes, where a backslash
 // escapes the next character.
 std::string QuotedParameter(const std::string& value) {
@@ -66,6 +80,9 @@ Result<PersonalStore> PersonalStore::Open(const std::string& directory) {
     // empty store of a user who never kept certificates.
     if (!FileIsThere(directory + "/cert9.db") && !FileIsThere(directory + "/key4.db")) {
         return PersonalStore(nullptr);
+    }
+    if (!StoreFilesAreRegular(directory)) {
+        return NssFailure(SEC_ERROR_BAD_DATABASE);
     }
     PK11SlotInfo* slot = SECMOD_OpenUserDB(StoreModuleSpec(directory, true).c_str());
     if (slot == nullptr) {

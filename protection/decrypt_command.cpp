@@ -5,6 +5,7 @@
 #include "protection/checked_input.h"
 #include "protection/file_operations.h"
 #include "protection/input_file.h"
+#include "protection/name_state.h"
 #include "protection/output_buffer.h"
 #include "protection/output_file.h"
 #include "protection/size_limits.h"
@@ -33,49 +34,37 @@ void ReportDecryptionFailure(feedback::Feedback& feedback, const InputFile& inpu
     }
 }
 
-struct WriteResult {
-    bool opened = false;   // the output was opened, and so created or emptied
-    bool created = false;  // opening created it
-    bool succeeded = false;
-};
-
-// Decrypts with the store's keys and writes the content out.
-WriteResult DecryptAndWrite(InputFile& input, const std::string& outputName,
-                            const platform::PersonalStore& store, const DecryptPorts& ports) {
-    WriteResult result;
+// Decrypts with the store's keys and writes the content out; true once it is under its name.
+bool DecryptAndWrite(InputFile& input, const std::string& outputName, NameState outputState,
+                     const platform::PersonalStore& store, const DecryptPorts& ports) {
     Result<std::uint64_t> bound = platform::OpenedSizeBound(input);
     if (!bound) {
         ReportDecryptionFailure(ports.feedback, input, bound.failure());
-        return result;
+        return false;
     }
     Result<OutputBuffer> buffer = OutputBuffer::Allocate(*bound, OutputBuffer::Holds::PlainText);
     if (!buffer) {
         ports.feedback.ReportError("Failed to allocate memory needed for the decryption process");
-        return result;
+        return false;
     }
     Result<std::uint64_t> length =
         platform::OpenEnvelope(input, store, ports.keyPrompt, buffer->bytes());
     if (!length) {
         ReportDecryptionFailure(ports.feedback, input, length.failure());
-        return result;
+        return false;
     }
+    // Written beside the name and put in its place only when complete: a failure leaves the
+    // name as it was, an existing file included.
     Result<OutputFile> output =
-        OutputFile::Open(outputName, OutputFile::Access::OwnerOnly, input.identity());
-    if (!output) {
+        OutputFile::Open(outputName, OutputFile::Access::OwnerOnly, outputState, input.identity());
+    if (!output || !output->Write(buffer->bytes().first(static_cast<std::size_t>(*length))) ||
+        !output->Commit()) {
         ports.feedback.ReportError(kWriteFailed);
-        return result;
+        return false;
     }
-    result.opened = true;
-    result.created = output->created();
-    if (!output->Write(buffer->bytes().first(static_cast<std::size_t>(*length)))) {
-        ports.feedback.ReportError(kWriteFailed);
-        return result;
-    }
-    result.succeeded = true;
-    // The output stays open until the message has been dismissed.
     ports.feedback.ShowInformation("File decrypted successfully.\nDecrypted data written to \"" +
                                    outputName + "\"");
-    return result;
+    return true;
 }
 
 }  // namespace
@@ -116,9 +105,9 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
     } else {
         outputName = ports.saveQuestion.AskSaveFileName().value_or(std::string());
     }
-    bool existed = false;
+    // The output replaces only what the name holds when the person is asked about it.
+    const NameState outputState = NameState::Of(outputName);
     if (!outputName.empty() && FileExists(outputName)) {
-        existed = true;
         if (feedback.AskYesNo("The decrypted file already exists.\nDo you want to overwrite it?",
                               "Overwrite?",
                               feedback::QuestionIcon::Question) == feedback::Answer::No) {
@@ -135,22 +124,14 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
         return CommandOutcome::Failed;
     }
 
-    WriteResult written;
-    {
-        Result<platform::PersonalStore> store =
-            platform::PersonalStore::Open(request.storeDirectory);
-        if (!store) {
-            feedback.ReportError("Failed to open the system certificate store");
-            return CommandOutcome::Failed;
-        }
-        written = DecryptAndWrite(*input, outputName, *store, ports);
+    Result<platform::PersonalStore> store = platform::PersonalStore::Open(request.storeDirectory);
+    if (!store) {
+        feedback.ReportError("Failed to open the system certificate store");
+        return CommandOutcome::Failed;
     }
-    // A file that was there before is never deleted, even when a failed write emptied it; nor
-    // is one that someone else created after the question.
-    if (!written.succeeded && written.opened && written.created && !existed) {
-        DeleteFile(outputName);
-    }
-    return written.succeeded ? CommandOutcome::Succeeded : CommandOutcome::Failed;
+    return DecryptAndWrite(*input, outputName, outputState, *store, ports)
+               ? CommandOutcome::Succeeded
+               : CommandOutcome::Failed;
 }
 
 }  // namespace mirebolt::protection

@@ -7,6 +7,7 @@
 #include "protection/content_cipher.h"
 #include "protection/file_operations.h"
 #include "protection/input_file.h"
+#include "protection/name_state.h"
 #include "protection/output_buffer.h"
 #include "protection/output_file.h"
 #include "protection/size_limits.h"
@@ -33,6 +34,8 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
         return CommandOutcome::Failed;
     }
     const std::string outputName = request.outputName.value_or(request.path + ".enc");
+    // The output replaces only what the name holds when the person is asked about it.
+    const NameState outputState = NameState::Of(outputName);
     if (FileExists(outputName) &&
         feedback.AskYesNo("The encrypted file already exists. Do you want to overwrite it?",
                           "Already Exists",
@@ -86,14 +89,9 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
         "Failed to write encrypted data to disk. Please ensure that the location of selected "
         "file is writable";
     Result<OutputFile> output =
-        OutputFile::Open(outputName, OutputFile::Access::Shared, input->identity());
-    if (!output) {
-        feedback.ReportError(kWriteFailed);
-        return CommandOutcome::Failed;
-    }
-    const Status written = output->Write(buffer->bytes().first(static_cast<std::size_t>(*length)));
-    output->Close();
-    if (!written) {
+        OutputFile::Open(outputName, OutputFile::Access::Shared, outputState, input->identity());
+    if (!output || !output->Write(buffer->bytes().first(static_cast<std::size_t>(*length))) ||
+        !output->Commit()) {
         feedback.ReportError(kWriteFailed);
         return CommandOutcome::Failed;
     }

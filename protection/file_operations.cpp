@@ -8,6 +8,7 @@
 
 #include "platform/error_text.h"
 #include "platform/unique_fd.h"
+#include "protection/name_state.h"
 
 namespace mirebolt::protection {
 
@@ -31,6 +32,12 @@ bool FileExists(const std::string& name) {
 }
 
 Status ProbeWritable(const std::string& outputName) {
+    // The output is never written through or over a link, dangling or not, a folder or a
+    // device: a name that holds one is as unwritable as a folder that refuses new files, and
+    // is found so now, before any work, rather than when the output is written.
+    if (NameState::Of(outputName).kind == NameState::Kind::Other) {
+        return platform::SystemFailure(EEXIST);
+    }
     for (int attempt = 0; attempt < kProbeNames; ++attempt) {
         const std::string probe = ProbeName(outputName, attempt);
         platform::UniqueFd fd(::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));

@@ -35,7 +35,9 @@ Result<InputFile> InputFile::Open(const std::string& path) {
         input.size_ = static_cast<std::uint64_t>(info.st_size);
     }
     input.identity_ = FileIdentity{info.st_dev, info.st_ino};
+    input.path_ = path;
     input.modified_ = info.st_mtim;
+    input.changed_ = info.st_ctim;
     return input;
 }
 
@@ -70,10 +72,17 @@ Status InputFile::ConfirmUnchanged() {
         readFailed_ = true;
         return platform::SystemFailure(errno);
     }
+    const auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
     const bool sameSize = size_.has_value() && static_cast<std::uint64_t>(info.st_size) == *size_;
-    const bool sameTime =
-        info.st_mtim.tv_sec == modified_.tv_sec && info.st_mtim.tv_nsec == modified_.tv_nsec;
-    if (!sameSize || !sameTime) {
+    if (!sameSize || !same(info.st_mtim, modified_) || !same(info.st_ctim, changed_)) {
+        return Changed();
+    }
+    // The name must still lead to the file that was read, not to one put in its place.
+    struct stat named {};
+    if (::stat(path_.c_str(), &named) != 0 ||
+        FileIdentity{named.st_dev, named.st_ino} != identity_) {
         return Changed();
     }
     return {};

@@ -16,8 +16,9 @@ namespace mirebolt::protection {
 
 // The input of one command run, opened for reading only. Other programs are not kept from
 // changing it, so it is read in pieces, never mapped: a mapping of a file that shrinks faults
-// and would kill the program. A change of size or modification time while it is read is a read
-// failure. An advisory read lock keeps out programs that lock the file for writing.
+// and would kill the program. Any change while it is read is a read failure: of its size, its
+// modification time, its change time (which no one can put back, so an edit with the time
+// restored shows too), or of the file its name leads to. An advisory read lock keeps out programs that lock the file for writing.
 class InputFile final : public platform::ByteSource {
   public:
     static Result<InputFile> Open(const std::string& path);
@@ -38,8 +39,10 @@ class InputFile final : public platform::ByteSource {
 
     platform::UniqueFd fd_;
     std::optional<std::uint64_t> size_;
+    std::string path_;
     FileIdentity identity_;
     timespec modified_{};
+    timespec changed_{};
     bool readFailed_ = false;
 };
 

@@ -5,39 +5,59 @@
 #include <span>
 #include <string>
 
+#include "platform/byte_stream.h"
 #include "platform/result.h"
 #include "platform/unique_fd.h"
 #include "protection/file_identity.h"
+#include "protection/name_state.h"
 
 namespace mirebolt::protection {
 
-// The file a command writes its result to, created or emptied only when it is opened, and
-// written in full or reported as failed.
-class OutputFile {
+// The file a command writes its result to. The bytes go, whole or in pieces, to a new temporary
+// file beside the output, created exclusively and never through a link. Only Commit puts it
+// under the output's name: complete, synced, and only while the name still holds what it held
+// when the person was asked. Until then the name keeps what it had, and an output that is never
+// committed leaves nothing behind.
+class OutputFile final : public platform::ByteSink {
   public:
     enum class Access {
         Shared,     // a new file takes the usual mode, less the user's umask
         OwnerOnly,  // a new file is readable by its owner only: it is going to hold plaintext
     };
 
-    // Opens `name` for writing. Fails, leaving that file untouched, when the name leads to the
-    // file `mustNotBe` (the input, reached through a link or chosen again by the user). An
-    // existing file keeps its mode.
-    static Result<OutputFile> Open(const std::string& name, Access access,
+    // Starts the output for `name`, whose state `expected` was seen when the person was asked
+    // about it. Fails, creating nothing, when that state is nothing an output may take, when
+    // the name holds something else by now, or when it is the file `mustNotBe` (the input,
+    // chosen again by the person or reached through a hard link).
+    static Result<OutputFile> Open(const std::string& name, Access access, NameState expected,
                                    std::optional<FileIdentity> mustNotBe);
 
-    // Writes every byte and has them reach the disk; failure when any of them does not.
-    Status Write(std::span<const std::uint8_t> bytes);
-    void Close() { fd_.Reset(); }
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    // Removes the temporary file of an output that was not committed.
+    ~OutputFile() override;
 
-    // Whether opening created the file, rather than emptying one that was there.
-    bool created() const { return created_; }
+    // Appends the bytes; failure when any of them does not reach the file.
+    Status Write(std::span<const std::uint8_t> bytes) override;
+
+    // Syncs the file, gives it the permission bits (and owner, where the process may set it) of
+    // the file it replaces, or a new file's own, and renames it over the name. Fails, leaving
+    // the name as it is, when a write failed or the name's state is no longer the one expected.
+    Status Commit();
 
   private:
     OutputFile() = default;
+    void Discard();
 
-    platform::UniqueFd fd_;
-    bool created_ = false;
+    platform::UniqueFd folder_;  // where the name and the temporary file are
+    platform::UniqueFd file_;
+    std::string name_;       // the output's name within the folder
+    std::string temporary_;  // the temporary file's name within the folder, until committed
+    NameState expected_;
+    Access access_ = Access::Shared;
+    bool writeFailed_ = false;
 };
 
 }  // namespace mirebolt::protection

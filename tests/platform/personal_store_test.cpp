@@ -1,9 +1,15 @@
 #include "platform/personal_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <secerr.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <thread>
 
 #include "support/test_files.h"
 
@@ -58,6 +64,32 @@ TEST(PersonalStore, AnUnusableDatabaseFailsToOpen) {
     ASSERT_FALSE(store);
     EXPECT_NE(store.failure().code, 0u);
     EXPECT_FALSE(store.failure().text.empty());
+}
+
+TEST(PersonalStore, AStoreFileThatIsNoRegularFileFailsAtOnce) {
+    for (const char* name : {"cert9.db", "key4.db", "cert9.db-journal", "pkcs11.txt"}) {
+        testing::StoreFolder folder("store-alice");
+        const std::string file = folder.directory() + "/" + name;
+        std::filesystem::remove(file);
+        ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+
+        std::promise<bool> opened;
+        std::future<bool> outcome = opened.get_future();
+        std::thread opener([&] { opened.set_value(PersonalStore::Open(folder.directory()).ok()); });
+        const bool finished =
+            outcome.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
+        if (!finished) {
+            // Frees a reader stuck on the pipe, so that the test can end.
+            ::close(::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        }
+        opener.join();
+        EXPECT_TRUE(finished) << name << " kept the store waiting";
+        EXPECT_FALSE(outcome.get()) << name;
+    }
+    testing::StoreFolder folder("store-alice");
+    std::filesystem::remove(folder.directory() + "/key4.db");
+    std::filesystem::create_directory(folder.directory() + "/key4.db");
+    EXPECT_FALSE(PersonalStore::Open(folder.directory()));
 }
 
 TEST(PersonalStore, IsNeverWritten) {

@@ -1,18 +1,26 @@
 #include "protection/decrypt_command.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
+#include <set>
+#include <thread>
 
+#include "platform/unique_fd.h"
 #include "protection/size_limits.h"
 #include "support/envelope_helpers.h"
 #include "support/fake_ports.h"
 #include "support/immutable_folder.h"
+#include "support/neighbour.h"
 #include "support/resource_limits.h"
 #include "support/scripted_prompt.h"
+#include "support/small_file_system.h"
 
 namespace mirebolt::protection {
 namespace {
@@ -20,14 +28,38 @@ namespace {
 using feedback::Answer;
 using testing::Bytes;
 using Kind = testing::Shown::Kind;
+using Names = std::set<std::string>;
 
 const char kWriteFailed[] =
     "Failed to write decrypted data to disk. Please ensure that the location of selected file "
     "is writable";
+const char kProbeFailed[] =
+    "Failed to write data to disk. Please ensure that the location of selected file is writable";
 const char kNotARecipient[] =
     "Failed to decrypt the selected file\n\nError 0xFFFFE02D: Cannot decrypt: you are not a "
     "recipient, or matching certificate and private key not found. The message is for: Bob "
     "Baker.";
+
+mode_t ModeOf(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+Names Entries(const std::filesystem::path& folder) {
+    Names names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+// Creates a file that must not be there yet, as a neighbour would; false when it was.
+bool PlantFile(const std::string& path, const Bytes& bytes) {
+    platform::UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    return file &&
+           ::write(file.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+}
 
 class DecryptCommand : public ::testing::Test {
   protected:
@@ -44,6 +76,7 @@ class DecryptCommand : public ::testing::Test {
                        std::deque<std::optional<std::string>> saveAnswers = {},
                        std::optional<std::string> outputName = std::nullopt) {
         feedback_ = testing::RecordingFeedback(&busy_, std::move(answers));
+        feedback_.atQuestion = atQuestion_;
         save_ = testing::ScriptedSaveQuestion(std::move(saveAnswers));
         DecryptRequest request{path, store_, std::move(outputName)};
         const CommandOutcome outcome =
@@ -70,6 +103,7 @@ class DecryptCommand : public ::testing::Test {
     testing::RecordingFeedback feedback_;
     testing::ScriptedSaveQuestion save_;
     platform::KeyAccessPrompt* keyPrompt_ = nullptr;
+    std::function<void()> atQuestion_;
 };
 
 TEST_F(DecryptCommand, WritesThePathWithoutEncAndSaysWhere) {
@@ -202,10 +236,18 @@ TEST_F(DecryptCommand, AnUnwritableFolderIsReportedBeforeDecrypting) {
         }
         EXPECT_EQ(Run(message), CommandOutcome::Failed);
     }
-    ExpectOnly(Kind::Error,
-               "Failed to write data to disk. Please ensure that the location of selected file is "
-               "writable");
+    ExpectOnly(Kind::Error, kProbeFailed);
     EXPECT_EQ(EntriesInFolder(), 1u);
+}
+
+TEST_F(DecryptCommand, ADanglingLinkAsTheOutputIsRefusedBeforeDecrypting) {
+    const std::string message = Sealed("d.enc");
+    std::filesystem::create_symlink(dir_ / "planted", dir_ / "d");
+    EXPECT_EQ(Run(message), CommandOutcome::Failed);
+    ExpectOnly(Kind::Error, kProbeFailed);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "d"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "planted"));
+    EXPECT_EQ(EntriesInFolder(), 2u);
 }
 
 TEST_F(DecryptCommand, AStoreThatWillNotOpenIsReported) {
@@ -213,6 +255,17 @@ TEST_F(DecryptCommand, AStoreThatWillNotOpenIsReported) {
     store_ = broken.directory();
     EXPECT_EQ(Run(Sealed("s.enc")), CommandOutcome::Failed);
     ExpectOnly(Kind::Error, "Failed to open the system certificate store");
+}
+
+TEST_F(DecryptCommand, AStoreFileThatIsAPipeIsReportedAtOnce) {
+    const std::string message = Sealed("p.enc");
+    std::filesystem::remove(store_ + "/cert9.db");
+    ASSERT_EQ(::mkfifo((store_ + "/cert9.db").c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(message), CommandOutcome::Failed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    ExpectOnly(Kind::Error, "Failed to open the system certificate store");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "p"));
 }
 
 TEST_F(DecryptCommand, AFailedWriteRemovesOnlyTheFileItCreated) {
@@ -225,12 +278,141 @@ TEST_F(DecryptCommand, AFailedWriteRemovesOnlyTheFileItCreated) {
     ExpectOnly(Kind::Error, kWriteFailed);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "big")) << "the partial output is removed";
 
-    testing::WriteBytes(dir_ / "big", {'o', 'l', 'd'});
+    const Bytes old = testing::RandomBytes(150'000);
+    testing::WriteBytes(dir_ / "big", old);
     {
         testing::ScopedLimit fileSize(RLIMIT_FSIZE, 100'000);
         EXPECT_EQ(Run(message, {Answer::Yes}), CommandOutcome::Failed);
     }
-    EXPECT_TRUE(std::filesystem::exists(dir_ / "big")) << "a file that was there stays";
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
+    EXPECT_EQ(testing::ReadBytes(dir_ / "big"), old) << "a file that was there stays whole";
+    EXPECT_EQ(Entries(dir_.path()), (Names{"big", "big.enc"})) << "and nothing else is left";
+}
+
+TEST_F(DecryptCommand, AFullDiskLeavesTheOldOutputWhole) {
+    testing::SmallFileSystem disk(256 << 10);
+    if (!disk.ok()) {
+        GTEST_SKIP() << "no right to mount a file system here";
+    }
+    // The message and the old output leave too little room for the plaintext.
+    content_ = testing::RandomBytes(160'000);
+    platform::Certificate alice = testing::FixtureCertificate("alice.pem");
+    auto message = testing::Seal(ContentCipher::Aes256Cbc, {&alice}, content_);
+    ASSERT_TRUE(message);
+    testing::WriteBytes(disk / "x.enc", *message);
+    const Bytes old = testing::RandomBytes(40'000);
+    testing::WriteBytes(disk / "x", old);
+
+    EXPECT_EQ(Run(disk / "x.enc", {Answer::Yes}), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
+    EXPECT_EQ(testing::ReadBytes(disk / "x"), old);
+    EXPECT_EQ(Entries(disk.path()), (Names{"x", "x.enc"}));
+}
+
+TEST_F(DecryptCommand, ANewFileIsForItsOwnerOnlyAndAnOverwrittenOneKeepsItsMode) {
+    const std::string message = Sealed("m.enc");
+    const std::string output = dir_ / "m";
+    for (mode_t mask : {mode_t{022}, mode_t{0}}) {
+        std::filesystem::remove(output);
+        const mode_t previous = ::umask(mask);
+        EXPECT_EQ(Run(message), CommandOutcome::Succeeded);
+        ::umask(previous);
+        EXPECT_EQ(ModeOf(output), mode_t{0600}) << "umask " << mask;
+    }
+    ASSERT_EQ(::chmod(output.c_str(), 0640), 0);
+    EXPECT_EQ(Run(message, {Answer::Yes}), CommandOutcome::Succeeded);
+    EXPECT_EQ(ModeOf(output), mode_t{0640});
+    EXPECT_EQ(testing::ReadBytes(output), content_);
+}
+
+TEST_F(DecryptCommand, AnInputEditedWithItsTimePutBackIsAReadFailure) {
+    const std::string message = Sealed("e.enc");
+    const Bytes old{'o', 'l', 'd'};
+    testing::WriteBytes(dir_ / "e", old);
+    atQuestion_ = [&] {
+        // Four bytes inside the encrypted content change; the times are put back.
+        struct stat before {};
+        ASSERT_EQ(::stat(message.c_str(), &before), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a later clock tick
+        platform::UniqueFd writer(::open(message.c_str(), O_WRONLY | O_CLOEXEC));
+        ASSERT_EQ(::pwrite(writer.get(), "edit", 4, before.st_size / 2), 4);
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::futimens(writer.get(), times), 0);
+    };
+    EXPECT_EQ(Run(message, {Answer::Yes}), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].text, "Failed to open the select file for reading");
+    EXPECT_EQ(testing::ReadBytes(dir_ / "e"), old);
+}
+
+// A neighbour plants a link or a file at the output's name while a message that takes a while
+// is decrypted.
+class DecryptWithANeighbour : public DecryptCommand {
+  protected:
+    static void SetUpTestSuite() {
+        // Triple DES runs at some 35 MB/s: 24 MiB keep the command at work for most of a second.
+        slowContent_ = std::make_unique<Bytes>(testing::RandomBytes(24 << 20));
+        platform::Certificate alice = testing::FixtureCertificate("alice.pem");
+        auto message = testing::Seal(ContentCipher::TripleDesCbc, {&alice}, *slowContent_);
+        ASSERT_TRUE(message);
+        slowMessage_ = std::make_unique<Bytes>(std::move(*message));
+    }
+    static void TearDownTestSuite() {
+        slowContent_.reset();
+        slowMessage_.reset();
+    }
+
+    static inline std::unique_ptr<Bytes> slowContent_;
+    static inline std::unique_ptr<Bytes> slowMessage_;
+};
+
+TEST_F(DecryptWithANeighbour, NothingPlantedAfterTheQuestionIsWrittenThroughOrReplaced) {
+    const std::string message = dir_ / "slow.enc";
+    testing::WriteBytes(message, *slowMessage_);
+    const std::string name = dir_ / "slow";
+    const std::string victim = dir_ / "victim";
+    const Bytes precious = testing::RandomBytes(1000);
+    struct Plant {
+        const char* what;
+        bool outputExists;
+        std::function<bool()> plant;
+    };
+    const std::vector<Plant> plants = {
+        {"a link at a free name", false,
+         [&] { return ::symlink(victim.c_str(), name.c_str()) == 0; }},
+        {"a file at a free name", false, [&] { return PlantFile(name, precious); }},
+        {"a link in place of the file answered Yes", true,
+         [&] {
+             const std::string swap = dir_ / "swap";
+             return ::symlink(victim.c_str(), swap.c_str()) == 0 &&
+                    ::rename(swap.c_str(), name.c_str()) == 0;
+         }},
+    };
+    for (const Plant& plant : plants) {
+        testing::WriteBytes(victim, precious);
+        ASSERT_EQ(::chmod(victim.c_str(), 0644), 0);
+        std::deque<Answer> answers;
+        if (plant.outputExists) {
+            testing::WriteBytes(name, {'o', 'l', 'd'});
+            answers.push_back(Answer::Yes);
+        }
+        {
+            testing::NeighbourAfterProbe neighbour(dir_.path(), "slow_.xxx", plant.plant);
+            EXPECT_EQ(Run(message, answers), CommandOutcome::Failed) << plant.what;
+            ASSERT_TRUE(neighbour.Finish()) << "the neighbour came too late: " << plant.what;
+        }
+        ASSERT_FALSE(feedback_.shown.empty());
+        EXPECT_EQ(feedback_.shown.back().text, kWriteFailed) << plant.what;
+        EXPECT_EQ(testing::ReadBytes(victim), precious) << plant.what;
+        EXPECT_EQ(ModeOf(victim), mode_t{0644}) << plant.what;
+        if (!std::filesystem::is_symlink(name)) {
+            EXPECT_EQ(testing::ReadBytes(name), precious) << plant.what;
+        }
+        EXPECT_EQ(Entries(dir_.path()), (Names{"slow", "slow.enc", "victim"})) << plant.what;
+        std::filesystem::remove(name);
+    }
 }
 
 TEST_F(DecryptCommand, ChoosingTheInputAsOutputLeavesItUnchanged) {

@@ -1,19 +1,27 @@
 #include "protection/encrypt_command.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <set>
 
 #include "platform/certificate_file.h"
+#include "platform/unique_fd.h"
 #include "protection/size_limits.h"
 #include "recipients/recipient_list.h"
 #include "support/envelope_helpers.h"
 #include "support/fake_ports.h"
 #include "support/immutable_folder.h"
+#include "support/neighbour.h"
 #include "support/resource_limits.h"
+#include "support/small_file_system.h"
 
 namespace mirebolt::protection {
 namespace {
@@ -27,9 +35,28 @@ const char kNoRecipients[] =
     "No encryption certificates added to the recipients list.\nPlease use the \"+\" button to "
     "add at least one certificate";
 const char kReadFailed[] = "Failed to open the select file for reading";
+const char kNotWritable[] =
+    "The location of the selected file is not writable. Encryption can not proceed";
 const char kWriteFailed[] =
     "Failed to write encrypted data to disk. Please ensure that the location of selected file "
     "is writable";
+
+using Names = std::set<std::string>;
+
+Names Entries(const std::filesystem::path& folder) {
+    Names names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+// Creates a file that must not be there yet, as a neighbour would; false when it was.
+bool PlantFile(const std::string& path, const Bytes& bytes) {
+    platform::UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    return file &&
+           ::write(file.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+}
 
 class EncryptCommand : public ::testing::Test {
   protected:
@@ -209,7 +236,7 @@ TEST_F(EncryptCommand, AnEllipticCurveRecipientIsReportedWithItsCode) {
     EXPECT_TRUE(feedback_.shown[0].whileBusy);
 }
 
-TEST_F(EncryptCommand, AWriteThatFailsIsReportedNeverPraised) {
+TEST_F(EncryptCommand, AWriteThatFailsIsReportedNeverPraisedAndLeavesTheOldOutputWhole) {
     AddRecipient("alice.pem");
     const std::string input = MakeInput(testing::RandomBytes(200'000));
     {
@@ -217,17 +244,144 @@ TEST_F(EncryptCommand, AWriteThatFailsIsReportedNeverPraised) {
         EXPECT_EQ(Run(input), CommandOutcome::Failed);
     }
     ExpectOnly(Kind::Error, kWriteFailed);
+    EXPECT_EQ(Entries(dir_.path()), Names{"report.pdf"}) << "no partial output is left";
+
+    const Bytes old = testing::RandomBytes(100'000);
+    testing::WriteBytes(input + ".enc", old);
+    {
+        testing::ScopedLimit fileSize(RLIMIT_FSIZE, 65536);
+        EXPECT_EQ(Run(input, {Answer::Yes}), CommandOutcome::Failed);
+    }
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
+    EXPECT_EQ(testing::ReadBytes(input + ".enc"), old);
+    EXPECT_EQ(Entries(dir_.path()), (Names{"report.pdf", "report.pdf.enc"}));
+}
+
+TEST_F(EncryptCommand, AFullDiskLeavesTheOldOutputWhole) {
+    testing::SmallFileSystem disk(192 << 10);
+    if (!disk.ok()) {
+        GTEST_SKIP() << "no right to mount a file system here";
+    }
+    AddRecipient("alice.pem");
+    // The input and the old output leave too little room for the new message.
+    testing::WriteBytes(disk / "r", testing::RandomBytes(100'000));
+    const Bytes old = testing::RandomBytes(40'000);
+    testing::WriteBytes(disk / "r.enc", old);
+
+    EXPECT_EQ(Run(disk / "r", {Answer::Yes}), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
+    EXPECT_EQ(testing::ReadBytes(disk / "r.enc"), old);
+    EXPECT_EQ(Entries(disk.path()), (Names{"r", "r.enc"}));
+}
+
+TEST_F(EncryptCommand, AnOverwrittenOutputKeepsItsModeAndOwner) {
+    AddRecipient("alice.pem");
+    const std::string input = MakeInput(testing::RandomBytes(1000));
+    const std::string output = input + ".enc";
+    testing::WriteBytes(output, {'o', 'l', 'd'});
+    ASSERT_EQ(::chmod(output.c_str(), 0604), 0);
+    const bool givenAway = ::chown(output.c_str(), 4321, 4322) == 0;  // where the process may
+    EXPECT_EQ(Run(input, {Answer::Yes}), CommandOutcome::Succeeded);
+    struct stat info {};
+    ASSERT_EQ(::stat(output.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0604u);
+    if (givenAway) {
+        EXPECT_EQ(info.st_uid, 4321u);
+        EXPECT_EQ(info.st_gid, 4322u);
+    }
+    EXPECT_GT(info.st_size, 1000);
+}
+
+// A neighbour plants a link or a file at the output's name while a large input is encrypted
+// with Triple DES, which runs at some 35 MB/s.
+TEST_F(EncryptCommand, NothingPlantedAfterTheQuestionIsWrittenThroughOrReplaced) {
+    AddRecipient("alice.pem");
+    legacy_ = true;
+    const std::string input = MakeInput(testing::RandomBytes(24 << 20), "slow");
+    const std::string name = input + ".enc";
+    const std::string victim = dir_ / "victim";
+    const Bytes precious = testing::RandomBytes(1000);
+    struct Plant {
+        const char* what;
+        bool outputExists;
+        std::function<bool()> plant;
+    };
+    const std::vector<Plant> plants = {
+        {"a link at a free name", false,
+         [&] { return ::symlink(victim.c_str(), name.c_str()) == 0; }},
+        {"a file at a free name", false, [&] { return PlantFile(name, precious); }},
+        {"a file in place of the file answered Yes", true,
+         [&] {
+             const std::string swap = dir_ / "swap";
+             return PlantFile(swap, precious) && ::rename(swap.c_str(), name.c_str()) == 0;
+         }},
+    };
+    for (const Plant& plant : plants) {
+        testing::WriteBytes(victim, precious);
+        ASSERT_EQ(::chmod(victim.c_str(), 0644), 0);
+        std::deque<Answer> answers;
+        if (plant.outputExists) {
+            testing::WriteBytes(name, {'o', 'l', 'd'});
+            answers.push_back(Answer::Yes);
+        }
+        {
+            testing::NeighbourAfterProbe neighbour(dir_.path(), "slow.enc_.xxx", plant.plant);
+            EXPECT_EQ(Run(input, answers), CommandOutcome::Failed) << plant.what;
+            ASSERT_TRUE(neighbour.Finish()) << "the neighbour came too late: " << plant.what;
+        }
+        ASSERT_FALSE(feedback_.shown.empty());
+        EXPECT_EQ(feedback_.shown.back().text, kWriteFailed) << plant.what;
+        EXPECT_EQ(testing::ReadBytes(victim), precious) << plant.what;
+        struct stat info {};
+        ASSERT_EQ(::stat(victim.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0644u) << plant.what;
+        if (!std::filesystem::is_symlink(name)) {
+            EXPECT_EQ(testing::ReadBytes(name), precious) << plant.what;
+        }
+        EXPECT_EQ(Entries(dir_.path()), (Names{"slow", "slow.enc", "victim"})) << plant.what;
+        std::filesystem::remove(name);
+    }
 }
 
 TEST_F(EncryptCommand, AnOutputThatLeadsToTheInputIsRefusedAndTheInputKept) {
     AddRecipient("alice.pem");
     const Bytes content = testing::RandomBytes(3000);
     const std::string input = MakeInput(content);
-    std::filesystem::create_symlink(input, input + ".enc");
+    // A hard link is the input under another name: asked about, then refused at the write.
+    std::filesystem::create_hard_link(input, input + ".enc");
     EXPECT_EQ(Run(input, {Answer::Yes}), CommandOutcome::Failed);
     ASSERT_EQ(feedback_.shown.size(), 2u);
     EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
     EXPECT_EQ(testing::ReadBytes(input), content);
+
+    // A symbolic link is never written through: refused by the probe, before any encryption.
+    std::filesystem::remove(input + ".enc");
+    std::filesystem::create_symlink(input, input + ".enc");
+    EXPECT_EQ(Run(input, {Answer::Yes}), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].text, kNotWritable);
+    EXPECT_EQ(testing::ReadBytes(input), content);
+}
+
+TEST_F(EncryptCommand, ADanglingLinkAsTheOutputIsRefusedBeforeAnyEncryption) {
+    AddRecipient("alice.pem");
+    legacy_ = true;  // Triple DES: encrypting 90 MB would take seconds
+    const std::string input = dir_ / "large";
+    testing::WriteBytes(input, {});
+    ASSERT_EQ(::truncate(input.c_str(), 90 << 20), 0);
+    std::filesystem::create_symlink(dir_ / "planted", input + ".enc");
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(input), CommandOutcome::Failed);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ExpectOnly(Kind::Warning, kNotWritable);
+    EXPECT_EQ(busy_.starts, 0) << "no encryption started";
+    EXPECT_LT(elapsed, std::chrono::milliseconds(100));
+    std::printf("refused after %.6f s\n", std::chrono::duration<double>(elapsed).count());
+    EXPECT_TRUE(std::filesystem::is_symlink(input + ".enc"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "planted"));
 }
 
 #if !defined(__SANITIZE_ADDRESS__)

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <set>
 
 #include "protection/input_file.h"
 #include "protection/output_buffer.h"
 #include "protection/output_file.h"
+#include "support/resource_limits.h"
 #include "support/test_files.h"
 
 namespace mirebolt::protection {
@@ -23,10 +26,25 @@ mode_t ModeOf(const std::string& path) {
     return info.st_mode & 07777;
 }
 
+std::set<std::string> Entries(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
 class OutputFileTest : public ::testing::Test {
   protected:
     void SetUp() override { previousMask_ = ::umask(022); }
     void TearDown() override { ::umask(previousMask_); }
+
+    // Starts an output for a name as it is now, as a command does at its question.
+    Result<OutputFile> Start(const std::string& name,
+                             OutputFile::Access access = OutputFile::Access::Shared,
+                             std::optional<FileIdentity> mustNotBe = std::nullopt) {
+        return OutputFile::Open(name, access, NameState::Of(name), mustNotBe);
+    }
 
     testing::TempDir dir_;
     mode_t previousMask_ = 0;
@@ -34,30 +52,66 @@ class OutputFileTest : public ::testing::Test {
 
 TEST_F(OutputFileTest, ANewFileTakesTheModeForItsContent) {
     const Bytes bytes = testing::RandomBytes(70'000);
-    for (auto [access, mode] : {std::pair{OutputFile::Access::Shared, mode_t{0644}},
-                                std::pair{OutputFile::Access::OwnerOnly, mode_t{0600}}}) {
-        const std::string path = dir_ / ("out" + std::to_string(mode));
-        auto output = OutputFile::Open(path, access, std::nullopt);
-        ASSERT_TRUE(output);
-        EXPECT_TRUE(output->created());
-        ASSERT_TRUE(output->Write(bytes));
-        output->Close();
-        EXPECT_EQ(testing::ReadBytes(path), bytes);
-        EXPECT_EQ(ModeOf(path), mode);
+    for (mode_t mask : {mode_t{022}, mode_t{0}}) {
+        ::umask(mask);
+        for (auto [access, mode] :
+             {std::pair{OutputFile::Access::Shared, static_cast<mode_t>(0666 & ~mask)},
+              std::pair{OutputFile::Access::OwnerOnly, mode_t{0600}}}) {
+            const std::string path = dir_ / ("out" + std::to_string(mask) + std::to_string(mode));
+            auto output = Start(path, access);
+            ASSERT_TRUE(output);
+            ASSERT_TRUE(output->Write(bytes));
+            ASSERT_TRUE(output->Commit());
+            EXPECT_EQ(testing::ReadBytes(path), bytes);
+            EXPECT_EQ(ModeOf(path), mode) << "umask " << mask;
+        }
     }
 }
 
-TEST_F(OutputFileTest, AnExistingFileIsEmptiedAndKeepsItsMode) {
+TEST_F(OutputFileTest, PiecesStayOutOfSightUntilCommittedAndVanishWithoutIt) {
+    const std::string path = dir_ / "streamed";
+    Bytes all;
+    {
+        auto output = Start(path, OutputFile::Access::OwnerOnly);
+        ASSERT_TRUE(output);
+        for (int piece = 0; piece < 5; ++piece) {
+            const Bytes bytes = testing::RandomBytes(10'000 + piece);
+            all.insert(all.end(), bytes.begin(), bytes.end());
+            ASSERT_TRUE(output->Write(bytes));
+        }
+        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_EQ(Entries(dir_.path()).size(), 1u) << "only the temporary file";
+    }
+    EXPECT_TRUE(Entries(dir_.path()).empty()) << "an output never committed leaves nothing";
+
+    auto output = Start(path, OutputFile::Access::OwnerOnly);
+    ASSERT_TRUE(output);
+    ASSERT_TRUE(output->Write(all));
+    ASSERT_TRUE(output->Commit());
+    EXPECT_FALSE(output->Commit()) << "only once";
+    EXPECT_EQ(testing::ReadBytes(path), all);
+    EXPECT_EQ(Entries(dir_.path()), std::set<std::string>{"streamed"});
+}
+
+TEST_F(OutputFileTest, AnExistingFileIsReplacedAndKeepsItsModeAndOwner) {
     const std::string path = dir_ / "existing";
     testing::WriteBytes(path, testing::RandomBytes(5000));
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    auto output = OutputFile::Open(path, OutputFile::Access::OwnerOnly, std::nullopt);
+    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+    // Only a privileged process may give a file to someone else; the owner is kept where the
+    // process may set it.
+    const bool givenAway = ::chown(path.c_str(), 4321, 4322) == 0;
+    auto output = Start(path, OutputFile::Access::OwnerOnly);
     ASSERT_TRUE(output);
-    EXPECT_FALSE(output->created());
     ASSERT_TRUE(output->Write(Bytes{1, 2, 3}));
-    output->Close();
+    ASSERT_TRUE(output->Commit());
     EXPECT_EQ(testing::ReadBytes(path), (Bytes{1, 2, 3}));
-    EXPECT_EQ(ModeOf(path), mode_t{0640});
+    EXPECT_EQ(ModeOf(path), mode_t{0604});
+    if (givenAway) {
+        struct stat info {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 4321u);
+        EXPECT_EQ(info.st_gid, 4322u);
+    }
 }
 
 TEST_F(OutputFileTest, AnOutputNameThatLeadsToTheInputIsRefused) {
@@ -70,36 +124,86 @@ TEST_F(OutputFileTest, AnOutputNameThatLeadsToTheInputIsRefused) {
     std::filesystem::create_symlink(inputPath, dir_ / "report.enc");
     std::filesystem::create_hard_link(inputPath, dir_ / "hard");
     for (const std::string& name : {dir_ / "report.enc", dir_ / "hard", inputPath}) {
-        auto output = OutputFile::Open(name, OutputFile::Access::Shared, input->identity());
+        auto output = Start(name, OutputFile::Access::Shared, input->identity());
         EXPECT_FALSE(output) << name;
         EXPECT_EQ(testing::ReadBytes(inputPath), content) << name;
     }
-    auto elsewhere =
-        OutputFile::Open(dir_ / "other", OutputFile::Access::Shared, input->identity());
-    EXPECT_TRUE(elsewhere);
+    EXPECT_TRUE(Start(dir_ / "other", OutputFile::Access::Shared, input->identity()));
+    EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"hard", "report", "report.enc"}));
+}
+
+TEST_F(OutputFileTest, NeverWritesThroughOrOverALink) {
+    const std::string victim = dir_ / "victim";
+    const Bytes precious = testing::RandomBytes(100);
+    testing::WriteBytes(victim, precious);
+    std::filesystem::create_symlink(victim, dir_ / "link");
+    std::filesystem::create_symlink(dir_ / "nowhere", dir_ / "dangling");
+    for (const std::string& name : {dir_ / "link", dir_ / "dangling"}) {
+        EXPECT_FALSE(Start(name)) << name;
+    }
+    EXPECT_EQ(testing::ReadBytes(victim), precious);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "nowhere"));
+    EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"dangling", "link", "victim"}));
+}
+
+TEST_F(OutputFileTest, ANameThatChangedBeforeTheCommitIsLeftAsItIs) {
+    const std::string victim = dir_ / "victim";
+    const Bytes precious = testing::RandomBytes(100);
+    testing::WriteBytes(victim, precious);
+    ASSERT_EQ(::chmod(victim.c_str(), 0644), 0);
+    const std::string name = dir_ / "out";
+    const std::string other = dir_ / "other";
+
+    // A link or a file appears at a free name; a file the person was asked about is replaced.
+    const std::vector<std::function<void()>> changes = {
+        [&] { std::filesystem::create_symlink(victim, name); },
+        [&] { testing::WriteBytes(name, precious); },
+        [&] {
+            testing::WriteBytes(other, precious);
+            std::filesystem::rename(other, name);
+        },
+    };
+    for (std::size_t change = 0; change < changes.size(); ++change) {
+        if (change == 2) {
+            testing::WriteBytes(name, {'o', 'l', 'd'});
+        }
+        auto output = Start(name);
+        ASSERT_TRUE(output);
+        ASSERT_TRUE(output->Write(testing::RandomBytes(5000)));
+        changes[change]();
+        EXPECT_FALSE(output->Commit()) << change;
+        output = Result<OutputFile>(Failure{});  // gives the temporary file up
+        EXPECT_EQ(testing::ReadBytes(victim), precious) << change;
+        EXPECT_EQ(ModeOf(victim), mode_t{0644}) << change;
+        EXPECT_EQ(testing::ReadBytes(name), precious) << change;
+        EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"out", "victim"})) << change;
+        std::filesystem::remove(name);
+    }
 }
 
 TEST_F(OutputFileTest, AFolderThatIsNotThereFailsAndCreatesNothing) {
-    EXPECT_FALSE(OutputFile::Open(dir_ / "missing/out", OutputFile::Access::Shared, std::nullopt));
+    EXPECT_FALSE(Start(dir_ / "missing/out"));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
 }
 
-TEST_F(OutputFileTest, AWriteThatCannotCompleteIsAFailure) {
+TEST_F(OutputFileTest, AWriteThatCannotCompleteFailsAndLeavesTheOldFile) {
     // A file size limit stops the write part of the way, even for root.
-    auto output = OutputFile::Open(dir_ / "limited", OutputFile::Access::Shared, std::nullopt);
+    const std::string path = dir_ / "limited";
+    const Bytes old = testing::RandomBytes(1000);
+    testing::WriteBytes(path, old);
+    auto output = Start(path);
     ASSERT_TRUE(output);
-    rlimit previous{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    rlimit limited = previous;
-    limited.rlim_cur = 64 * 1024;
-    auto* previousHandler = ::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    Status written = output->Write(testing::RandomBytes(256 * 1024));
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    ::signal(SIGXFSZ, previousHandler);
-
+    Status written;
+    {
+        testing::ScopedLimit fileSize(RLIMIT_FSIZE, 64 * 1024);
+        written = output->Write(testing::RandomBytes(256 * 1024));
+    }
     ASSERT_FALSE(written);
     EXPECT_EQ(written.failure().code, static_cast<std::uint32_t>(EFBIG));
+    EXPECT_FALSE(output->Commit()) << "a failed write is never made the output";
+    output = Result<OutputFile>(Failure{});
+    EXPECT_EQ(testing::ReadBytes(path), old);
+    EXPECT_EQ(Entries(dir_.path()), std::set<std::string>{"limited"});
 }
 
 TEST(OutputBuffer, HasExactlyTheSizeAskedFor) {

@@ -50,6 +50,22 @@ TEST(ProbeWritable, FailsWhereNothingCanBeCreated) {
     EXPECT_FALSE(std::filesystem::exists("/proc/mirebolt-report.enc_.xxx"));
 }
 
+TEST(ProbeWritable, RefusesANameThatHoldsNoRegularFileAndLeavesItAlone) {
+    testing::TempDir dir;
+    testing::WriteBytes(dir / "victim", {'v'});
+    std::filesystem::create_symlink(dir / "victim", dir / "link.enc");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.enc");
+    std::filesystem::create_directory(dir / "folder.enc");
+    ASSERT_EQ(::mkfifo((dir / "pipe.enc").c_str(), 0600), 0);
+    const auto before = Entries(dir.path());
+    for (const char* name : {"link.enc", "dangling.enc", "folder.enc", "pipe.enc"}) {
+        EXPECT_FALSE(ProbeWritable(dir / name)) << name;
+    }
+    EXPECT_EQ(Entries(dir.path()), before);
+    EXPECT_EQ(testing::ReadBytes(dir / "victim"), testing::Bytes{'v'});
+    EXPECT_TRUE(ProbeWritable(dir / "victim")) << "a regular file is replaced, once asked about";
+}
+
 TEST(FileExists, CountsOnlyFilesThatOpenForReading) {
     testing::TempDir dir;
     testing::WriteBytes(dir / "present", {1});

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,9 @@ class RecordingFeedback : public feedback::Feedback {
                               feedback::QuestionIcon icon) override {
         Record(Shown::Kind::Question, text, title);
         shown.back().icon = icon;
+        if (atQuestion) {
+            atQuestion();
+        }
         if (answers_.empty()) {
             ADD_FAILURE() << "unexpected question: " << text;
             return feedback::Answer::No;
@@ -73,6 +77,8 @@ class RecordingFeedback : public feedback::Feedback {
     void QueueAnswer(feedback::Answer answer) { answers_.push_back(answer); }
 
     std::vector<Shown> shown;
+    // Acts while a question is open, as another program could while the person thinks.
+    std::function<void()> atQuestion;
 
   private:
     void Record(Shown::Kind kind, const std::string& text, const std::string& title) {
