@@ -26,7 +26,4 @@ int BadUsage(const std::string& problem, const std::string& command);
 // saying on standard error why the file cannot be used.
 std::optional<std::optional<std::string>> PasswordFromFile(const Options& options);
 
-// Whether `path` names the file standard output already is (as /dev/stdout does).
-bool IsStandardOutput(const std::string& path);
-
 }  // namespace mirebolt::cli

@@ -32,8 +32,11 @@ int Run(int argc, char** argv) {
         int (*run)(const Options&);
     };
     static constexpr Command kCommands[] = {
-        {"encrypt", &RunEncrypt}, {"decrypt", &RunDecrypt}, {"certs", &RunCerts},
-        {"store", &RunStore},     {"import", &RunImport},
+        {"encrypt", &RunEncrypt},
+        {"decrypt", &RunDecrypt},
+        {"certs", &RunCerts},
+        {"store", &RunStore},
+        {"import", &RunImport},
         {"info", [](const Options& o) { return RunInfo(o.storeDirectory, o.operands); }},
     };
     for (const Command& command : kCommands) {

@@ -12,11 +12,9 @@ int RunEncrypt(const Options& options) {
         return BadUsage("encrypt takes one FILE", options.command);
     }
     const std::string& file = options.operands.front();
-    const bool toStandardOutput = options.output && IsStandardOutput(*options.output);
-    TerminalFeedback feedback(kProgram, options.answerYes,
-                              options.quiet      ? InformationTo::Nowhere
-                              : toStandardOutput ? InformationTo::StandardError
-                                                 : InformationTo::StandardOutput);
+    TerminalFeedback feedback(
+        kProgram, options.answerYes,
+        options.quiet ? InformationTo::Nowhere : InformationTo::StandardOutput);
     NoBusyIndicator busy;
     recipients::RecipientList list;
     for (const RecipientSource& source : options.recipients) {

@@ -82,8 +82,7 @@ TEST_F(CliOptions, VersionIsTheProjectsOne) {
 
 TEST_F(CliOptions, DataOnStandardOutputGetsNoTextAndQuietRunsSayNothing) {
     ASSERT_EQ(Run({"encrypt", "-r", FixturePath("alice.pem"), "letter.txt"}).exitCode, 0);
-    // Standard output is a file here; /dev/stdout names it.
-    const ProgramResult toOutput = Run({"--yes", "decrypt", "-o", "/dev/stdout", "letter.txt.enc"});
+    const ProgramResult toOutput = Run({"decrypt", "-o", "-", "letter.txt.enc"});
     EXPECT_EQ(toOutput.exitCode, 0) << toOutput.err;
     EXPECT_EQ(Bytes(toOutput.out.begin(), toOutput.out.end()), content_);
     EXPECT_NE(toOutput.err.find("File decrypted successfully."), std::string::npos) << toOutput.err;
