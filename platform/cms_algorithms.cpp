@@ -97,6 +97,16 @@ auto FindByOid(const Table& table, std::span<const std::uint8_t> oidContent)
     return nullptr;
 }
 
+template <class Table>
+auto FindByName(const Table& table, std::string_view name) -> decltype(&table[0]) {
+    for (const auto& entry : table) {
+        if (entry.name == name) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool OidMatches(std::span<const std::uint8_t> content, std::string_view dotted) {
@@ -124,6 +134,18 @@ const HashFacts* FindHash(std::span<const std::uint8_t> oidContent) {
 
 const HashFacts& Sha1Facts() {
     return kHashes[0];
+}
+
+const HashFacts* HashNamed(std::string_view name) {
+    return FindByName(kHashes, name);
+}
+
+const KeyWrapFacts* KeyWrapNamed(std::string_view name) {
+    return FindByName(kKeyWraps, name);
+}
+
+const KdfSchemeFacts* KdfSchemeNamed(std::string_view name) {
+    return FindByName(kKdfSchemes, name);
 }
 
 const KeyWrapFacts* FindKeyWrap(std::span<const std::uint8_t> oidContent) {

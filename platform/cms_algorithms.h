@@ -32,6 +32,13 @@ inline constexpr std::string_view kMgf1 = "1.2.840.113549.1.1.8";
 inline constexpr std::string_view kPSpecified = "1.2.840.113549.1.1.9";
 // Key agreement.
 inline constexpr std::string_view kEcPublicKey = "1.2.840.10045.2.1";
+// Public keys that cannot receive a message, named in texts about them.
+inline constexpr std::string_view kRsassaPss = "1.2.840.113549.1.1.10";
+inline constexpr std::string_view kDsa = "1.2.840.10040.4.1";
+inline constexpr std::string_view kX25519 = "1.3.101.110";
+inline constexpr std::string_view kX448 = "1.3.101.111";
+inline constexpr std::string_view kEd25519 = "1.3.101.112";
+inline constexpr std::string_view kEd448 = "1.3.101.113";
 }  // namespace oid
 
 // Content-encryption algorithms.
@@ -72,6 +79,8 @@ struct HashFacts {
 };
 const HashFacts* FindHash(std::span<const std::uint8_t> oidContent);
 const HashFacts& Sha1Facts();
+// The row of the given name ("SHA-256"), or null.
+const HashFacts* HashNamed(std::string_view name);
 
 // AES key wraps (RFC 3394) of key agreement.
 struct KeyWrapFacts {
@@ -80,6 +89,7 @@ struct KeyWrapFacts {
     std::size_t kekBytes;
 };
 const KeyWrapFacts* FindKeyWrap(std::span<const std::uint8_t> oidContent);
+const KeyWrapFacts* KeyWrapNamed(std::string_view name);
 
 // ECDH key-agreement schemes with the X9.63 key-derivation function (RFC 5753).
 struct KdfSchemeFacts {
@@ -89,6 +99,7 @@ struct KdfSchemeFacts {
     bool cofactor;
 };
 const KdfSchemeFacts* FindKdfScheme(std::span<const std::uint8_t> oidContent);
+const KdfSchemeFacts* KdfSchemeNamed(std::string_view name);
 
 // Named elliptic curves.
 struct CurveFacts {

@@ -129,21 +129,28 @@ TEST_F(OpenEnvelopeFailure, ADamagedCipherTextFailsWithoutContent) {
     EXPECT_NE(failure.code, 0u);
 }
 
-TEST(EnvelopeFailure, AnEllipticCurveRecipientIsNamed) {
+TEST(EnvelopeFailure, KeysThatCannotReceiveContentAreNamedWithTheirType) {
     Certificate alice = FixtureCertificate("alice.pem");
-    Certificate erin = FixtureCertificate("erin.pem");
-    const std::vector<const Certificate*> recipients{&alice, &erin};
-    Result<std::uint64_t> size =
-        EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), recipients, 10);
-    ASSERT_FALSE(size);
-    EXPECT_EQ(size.failure().code, Code(SEC_ERROR_UNSUPPORTED_KEYALG));
-    EXPECT_NE(size.failure().text.find("\"Erin Elliptic\""), std::string::npos)
-        << size.failure().text;
+    const std::pair<const char*, const char*> kCases[] = {
+        {"dora.pem", "\"Dora Dsa\" issued by \"Mirebolt Test CA\" has a key of type DSA 2048,"},
+        {"edna.pem", "\"Edna Edwards\" issued by \"Mirebolt Test CA\" has a key of type Ed25519,"},
+        {"petra.pem",
+         "\"Petra Pss\" issued by \"Mirebolt Test CA\" has a key of type RSA-PSS 2048,"},
+    };
+    for (const auto& [file, named] : kCases) {
+        Certificate unusable = FixtureCertificate(file);
+        const std::vector<const Certificate*> recipients{&alice, &unusable};
+        Result<std::uint64_t> size =
+            EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), recipients, 10);
+        ASSERT_FALSE(size) << file;
+        EXPECT_EQ(size.failure().code, Code(SEC_ERROR_UNSUPPORTED_KEYALG));
+        EXPECT_NE(size.failure().text.find(named), std::string::npos) << size.failure().text;
 
-    Bytes out(10'000, 0xEE);
-    Bytes content(10, 0x41);
-    MemorySource source(content);
-    EXPECT_FALSE(Envelope(testing::Oid(ContentCipher::Aes256Cbc), recipients, source, out));
+        Bytes out(10'000, 0xEE);
+        Bytes content(10, 0x41);
+        MemorySource source(content);
+        EXPECT_FALSE(Envelope(testing::Oid(ContentCipher::Aes256Cbc), recipients, source, out));
+    }
 }
 
 TEST(EnvelopeFailure, UnknownCiphersAndEmptyListsAreRefused) {
