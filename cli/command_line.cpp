@@ -14,6 +14,7 @@ enum LongOnly : int {
     kPasswordFile,
     kVersion,
     kTripleDes,
+    kPem,
 };
 
 // Options every command takes, before or after its name.
@@ -39,7 +40,8 @@ const CommandOptions kCommandOptions[] = {
      {{"recipient", required_argument, nullptr, 'r'},
       {"store-recipient", required_argument, nullptr, 'R'},
       {"output", required_argument, nullptr, 'o'},
-      {"triple-des", no_argument, nullptr, kTripleDes}}},
+      {"triple-des", no_argument, nullptr, kTripleDes},
+      {"pem", no_argument, nullptr, kPem}}},
     {"decrypt", "o:", {{"output", required_argument, nullptr, 'o'}}},
     {"certs", "", {}},
     {"store", "", {}},
@@ -96,6 +98,9 @@ bool ReadOptions(std::vector<char*>& words, const std::string& shortOptions,
                 break;
             case kTripleDes:
                 options.tripleDes = true;
+                break;
+            case kPem:
+                options.pem = true;
                 break;
             case ':':
                 line.problem = Spelled(::optopt, words[::optind - 1]) + " needs a value";

@@ -22,6 +22,7 @@ struct Options {
     std::string command;
     std::vector<RecipientSource> recipients;  // in the order given
     bool tripleDes = false;
+    bool pem = false;
     std::optional<std::string> output;  // the last -o counts
     std::vector<std::string> operands;
 };

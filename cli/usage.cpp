@@ -15,7 +15,7 @@ constexpr char kUsage[] =
     "decrypts them with a private key of your personal certificate store.\n"
     "\n"
     "Commands:\n"
-    "  encrypt [-o OUTPUT] [--triple-des] [-r CERTFILE]... [-R NAME]... FILE\n"
+    "  encrypt [-o OUTPUT] [--pem] [--triple-des] [-r CERTFILE]... [-R NAME]... FILE\n"
     "                                                write FILE.enc, or OUTPUT\n"
     "  decrypt [-o OUTPUT] FILE                      write FILE without .enc, or OUTPUT\n"
     "  certs FILE                                    list a file's certificates\n"
@@ -41,31 +41,48 @@ constexpr char kUsage[] =
 
 constexpr char kEncryptUsage[] =
     "Usage: mirebolt-cli encrypt [OPTIONS] FILE\n"
-    "Encrypts FILE into FILE.enc for every recipient listed, in the order given.\n"
+    "Encrypts FILE into FILE.enc for every recipient listed, in the order given. FILE - reads\n"
+    "standard input and writes standard output, unless -o names the output; -o - writes\n"
+    "standard output. Messages then go to standard error.\n"
     "\n"
     "  -r, --recipient=CERTFILE     every certificate CERTFILE holds (DER, PEM, PKCS #7 bundle)\n"
     "  -R, --store-recipient=NAME   the personal store's certificate with that nickname,\n"
     "                               e-mail address or SHA-256 fingerprint\n"
-    "  -o, --output=OUTPUT          write OUTPUT instead of FILE.enc\n"
+    "  -o, --output=OUTPUT          write OUTPUT instead of FILE.enc (- for standard output)\n"
+    "  --pem                        write a PEM block (-----BEGIN CMS-----) instead of DER\n"
     "  --triple-des                 use Triple DES instead of AES-256, for readers that know\n"
     "                               nothing newer\n"
     "\n"
     "Examples:\n"
     "  mirebolt-cli encrypt -r bob.pem -r carol.pem minutes.odt    writes minutes.odt.enc\n"
     "  mirebolt-cli encrypt -R bob@example.org -o /tmp/x.enc notes.txt\n"
-    "  mirebolt-cli encrypt -rbob.pem --output=notes.p7m notes.txt\n";
+    "  mirebolt-cli encrypt -rbob.pem --output=notes.p7m notes.txt\n"
+    "  tar cz photos | mirebolt-cli encrypt -r bob.pem - > photos.tgz.enc\n"
+    "  mirebolt-cli encrypt --pem -r bob.pem -o - notes.txt      a PEM block for e-mail\n"
+    "\n"
+    "Files larger than the window takes (100 MB) and pipes are encrypted in pieces, in little\n"
+    "memory: a file as DER, a pipe as BER. Written to standard output, a failure leaves the\n"
+    "output incomplete (exit status 1): standard output cannot be taken back.\n";
 
 constexpr char kDecryptUsage[] =
     "Usage: mirebolt-cli decrypt [-o OUTPUT] FILE\n"
     "Decrypts FILE with a private key of the personal store into FILE without its .enc\n"
-    "ending, or into OUTPUT (needed when FILE does not end in .enc).\n"
+    "ending, or into OUTPUT (needed when FILE does not end in .enc). FILE - reads standard\n"
+    "input; -o - writes standard output, and messages then go to standard error.\n"
     "\n"
-    "  -o, --output=OUTPUT   write OUTPUT instead\n"
+    "  -o, --output=OUTPUT   write OUTPUT instead (- for standard output)\n"
     "\n"
     "Examples:\n"
     "  mirebolt-cli decrypt minutes.odt.enc                  writes minutes.odt\n"
     "  mirebolt-cli decrypt -o minutes.odt mail-attachment.p7m\n"
-    "  mirebolt-cli --password-file=pin.txt decrypt minutes.odt.enc\n";
+    "  mirebolt-cli --password-file=pin.txt decrypt minutes.odt.enc\n"
+    "  mirebolt-cli decrypt -o - photos.tgz.enc | tar tz\n"
+    "\n"
+    "Messages larger than the window takes (100 MB) and pipes are decrypted in pieces, in\n"
+    "little memory. A file is written beside its name and put in place only when the whole\n"
+    "message was read and checked, so a failed or interrupted run leaves no partial file.\n"
+    "Standard output cannot be taken back: a failure there means the output is incomplete\n"
+    "(exit status 1).\n";
 
 constexpr char kCertsUsage[] =
     "Usage: mirebolt-cli certs FILE\n"

@@ -127,50 +127,93 @@ class CliStreams : public ::testing::Test {
     testing::TempDir work_;
 };
 
-TEST_F(CliStreams, MessagesThroughPipesComeOutByteForByte) {
+TEST_F(CliStreams, PipesRoundTripByteForByteAndEmptyInputIsRefused) {
     for (std::size_t size : {std::size_t{1}, std::size_t{3} * 1024 * 1024 + 5}) {
-        const Bytes content = testing::RandomBytes(size);
-        testing::WriteBytes(work_ / "x", content);
-        ASSERT_EQ(Shell(cli_ + " --yes -q encrypt -r " + FixturePath("alice.pem") + " x").exitCode,
-                  0);
+        testing::WriteBytes(work_ / "x", testing::RandomBytes(size));
         const testing::CommandResult piped =
-            Shell("cat x.enc | " + cli_ + " decrypt -o - - 2>err | cmp - x && cat err");
+            Shell("cat x | " + cli_ + " encrypt -r " + FixturePath("alice.pem") + " - 2>err | " +
+                  cli_ + " decrypt -o - - 2>>err | cmp - x && cat err");
         EXPECT_EQ(piped.exitCode, 0) << size << ": " << piped.output;
-        // The data went to standard output; the success text to standard error.
-        EXPECT_NE(piped.output.find("File decrypted successfully."), std::string::npos)
-            << piped.output;
+        // The data went to standard output; the success texts to standard error.
+        EXPECT_NE(piped.output.find("File encrypted successfully."), std::string::npos);
+        EXPECT_NE(piped.output.find("File decrypted successfully."), std::string::npos);
     }
+    const testing::CommandResult empty =
+        Shell(": | " + cli_ + " encrypt -r " + FixturePath("alice.pem") + " - > out");
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_EQ(empty.output, "mirebolt-cli: warning: The selected file is empty\n");
+    EXPECT_EQ(testing::ReadBytes(work_ / "out"), Bytes());
 }
 
-TEST_F(CliStreams, StreamedBerFromOpensslIsOpenedFromAPipe) {
-    const Bytes content = testing::RandomBytes(2 * 1024 * 1024 + 77);
-    testing::WriteBytes(work_ / "x", content);
-    const testing::CommandResult run =
+TEST_F(CliStreams, OpensslReadsOurBerAndPemAndWeReadItsBer) {
+    testing::WriteBytes(work_ / "x", testing::RandomBytes(2 * 1024 * 1024 + 77));
+    const std::string key =
+        " -recip " + FixturePath("alice.pem") + " -inkey " + FixturePath("alice.key");
+    const testing::CommandResult ours =
+        Shell("cat x | " + cli_ + " -q encrypt -r " + FixturePath("alice.pem") +
+              " - | openssl cms -decrypt -binary -inform DER" + key + " | cmp - x");
+    EXPECT_EQ(ours.exitCode, 0) << ours.output;
+
+    const testing::CommandResult pem =
+        Shell(cli_ + " -q encrypt --pem -r " + FixturePath("alice.pem") +
+              " -o x.pem x && head -1 "
+              "x.pem && openssl cms -decrypt -binary -inform PEM "
+              "-in x.pem" +
+              key + " | cmp - x");
+    EXPECT_EQ(pem.exitCode, 0) << pem.output;
+    EXPECT_EQ(pem.output, "-----BEGIN CMS-----\n");
+
+    const testing::CommandResult theirs =
         Shell("openssl cms -encrypt -stream -binary -aes256 -outform DER -in x " +
               FixturePath("alice.pem") + " | " + cli_ + " -q decrypt -o - - | cmp - x");
-    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(theirs.exitCode, 0) << theirs.output;
 }
 
-TEST_F(CliStreams, AFileAboveTheWindowsLimitIsDecryptedInLittleMemoryAndOpensslAgrees) {
-    // Sized by MIREBOLT_LARGE_MIB (default 1024): a file well above the window's 100 MB.
+// The program run with its peak memory measured, standard input empty.
+long PeakKiBOf(const std::vector<std::string>& arguments, const std::string& work,
+               const std::string& home, int& exitCode) {
+    FedProgram program(arguments, work, home);
+    program.EndInput();
+    exitCode = program.Wait();
+    return program.peakKiB();
+}
+
+TEST_F(CliStreams, AGibibyteIsEncryptedAndDecryptedInLittleMemoryAndOpensslAgrees) {
+    // Sized by MIREBOLT_LARGE_MIB (default 1024): well above the window's 100 MB.
     const char* mib = std::getenv("MIREBOLT_LARGE_MIB");
     const std::string size = mib != nullptr ? mib : "1024";
-    const auto started = std::chrono::steady_clock::now();
-    ASSERT_EQ(Shell("head -c " + size +
-                    "M /dev/urandom > big && openssl cms -encrypt -stream "
-                    "-binary -aes256 -outform DER -in big -out big.enc " +
+    const std::string key =
+        " -recip " + FixturePath("alice.pem") + " -inkey " + FixturePath("alice.key");
+    ASSERT_EQ(Shell("head -c " + size + "M /dev/urandom > big").exitCode, 0);
+
+    auto started = std::chrono::steady_clock::now();
+    int exitCode = -1;
+    const long encryptKiB =
+        PeakKiBOf({cli_, "-q", "encrypt", "-r", FixturePath("alice.pem"), "big"},
+                  work_.path().string(), home_.path().string(), exitCode);
+    const double encryptSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_LT(encryptKiB, 32 * 1024) << "peak memory of encrypting, KiB";
+    const testing::CommandResult opened =
+        Shell("openssl cms -decrypt -binary -inform DER -in big.enc" + key + " | cmp - big");
+    EXPECT_EQ(opened.exitCode, 0) << opened.output;
+
+    ASSERT_EQ(Shell("rm big.enc && openssl cms -encrypt -stream -binary -aes256 -outform DER "
+                    "-in big -out big.enc " +
                     FixturePath("alice.pem"))
                   .exitCode,
               0);
-    FedProgram decrypt({cli_, "-q", "decrypt", "big.enc", "-o", "big.out"}, work_.path().string(),
-                       home_.path().string());
-    decrypt.EndInput();
-    EXPECT_EQ(decrypt.Wait(), 0);
-    EXPECT_LT(decrypt.peakKiB(), 32 * 1024) << "peak memory in KiB";
+    started = std::chrono::steady_clock::now();
+    const long decryptKiB = PeakKiBOf({cli_, "-q", "decrypt", "big.enc", "-o", "big.out"},
+                                      work_.path().string(), home_.path().string(), exitCode);
+    const double decryptSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_LT(decryptKiB, 32 * 1024) << "peak memory of decrypting, KiB";
     EXPECT_EQ(Shell("cmp big big.out").exitCode, 0);
-    std::printf("%s MiB streamed: peak %ld KiB, %.1f s with the encryption\n", size.c_str(),
-                decrypt.peakKiB(),
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    std::printf("%s MiB: encrypt %.1f s, peak %ld KiB; decrypt %.1f s, peak %ld KiB\n",
+                size.c_str(), encryptSeconds, encryptKiB, decryptSeconds, decryptKiB);
 }
 
 TEST_F(CliStreams, AnInterruptedOrTruncatedDecryptLeavesNothingUnderTheOutputsName) {
