@@ -1,9 +1,12 @@
 #include "cli/terminal.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <string.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/unique_fd.h"
 
@@ -11,29 +14,90 @@ namespace mirebolt::cli {
 
 namespace {
 
-// Turns echo off for the scope, and back on however the scope ends.
+// What a signal handler needs to give the terminal its echo back: plain data, since a handler
+// may only make async-signal-safe calls.
+volatile sig_atomic_t quietTerminal = -1;
+termios savedSettings{};
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void RestoreEchoAndEnd(int signal) {
+    const int fd = quietTerminal;
+    if (fd >= 0) {
+        ::tcsetattr(fd, TCSANOW, &savedSettings);
+        (void)::write(fd, "\n", 1);
+    }
+    // The default action, so that the shell sees the program ended by the signal.
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// Turns echo off for the scope, and back on however the scope or the program ends: echo comes
+// back on Ctrl-C, on SIGTERM and when the terminal closes, whichever shell runs us (not every
+// shell restores the terminal). The change takes effect at once and keeps what was typed ahead.
 class EchoOff {
   public:
     explicit EchoOff(int fd) : fd_(fd) {
-        if (::tcgetattr(fd_, &saved_) == 0) {
-            termios quiet = saved_;
-            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-            active_ = ::tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
+        if (::tcgetattr(fd_, &savedSettings) != 0) {
+            return;
         }
+        sigset_t ending;
+        sigemptyset(&ending);
+        for (int signal : kEndingSignals) {
+            sigaddset(&ending, signal);
+        }
+        // No signal between changing the terminal and being ready to change it back.
+        ::sigprocmask(SIG_BLOCK, &ending, &previousMask_);
+        struct sigaction restore {};
+        restore.sa_handler = &RestoreEchoAndEnd;
+        sigemptyset(&restore.sa_mask);
+        for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+            ::sigaction(kEndingSignals[i], &restore, &previousActions_[i]);
+        }
+        termios quiet = savedSettings;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
+        active_ = ::tcsetattr(fd_, TCSANOW, &quiet) == 0;
+        quietTerminal = active_ ? fd_ : -1;
+        ::sigprocmask(SIG_SETMASK, &previousMask_, nullptr);
     }
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;
     ~EchoOff() {
+        sigset_t all;
+        sigfillset(&all);
+        sigset_t before;
+        ::sigprocmask(SIG_BLOCK, &all, &before);
         if (active_) {
-            ::tcsetattr(fd_, TCSAFLUSH, &saved_);
+            ::tcsetattr(fd_, TCSANOW, &savedSettings);
         }
+        quietTerminal = -1;
+        for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+            ::sigaction(kEndingSignals[i], &previousActions_[i], nullptr);
+        }
+        ::sigprocmask(SIG_SETMASK, &before, nullptr);
     }
 
   private:
     int fd_;
-    termios saved_{};
     bool active_ = false;
+    sigset_t previousMask_{};
+    struct sigaction previousActions_[std::size(kEndingSignals)]{};
 };
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -42,22 +106,39 @@ std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
     if (!tty) {
         return std::nullopt;
     }
-    if (::write(tty.get(), prompt.data(), prompt.size()) < 0) {
+    // Echo goes off before the prompt shows, so that an answer typed the instant it appears is
+    // never shown.
+    std::optional<EchoOff> quiet;
+    if (!echo) {
+        quiet.emplace(tty.get());
+    }
+    if (!WriteAll(tty.get(), prompt)) {
         return std::nullopt;
     }
     std::string line;
-    {
-        std::optional<EchoOff> quiet;
-        if (!echo) {
-            quiet.emplace(tty.get());
+    line.reserve(256);
+    char c = 0;
+    bool ended = false;
+    for (;;) {
+        const ssize_t got = ::read(tty.get(), &c, 1);
+        if (got < 0 && errno == EINTR) {
+            continue;
         }
-        char c = 0;
-        while (::read(tty.get(), &c, 1) == 1 && c != '\n') {
-            line += c;
+        if (got != 1) {
+            break;
         }
+        if (c == '\n') {
+            ended = true;
+            break;
+        }
+        line += c;
     }
+    quiet.reset();
     if (!echo) {
-        (void)::write(tty.get(), "\n", 1);
+        (void)WriteAll(tty.get(), "\n");
+    }
+    if (!ended && line.empty()) {
+        return std::nullopt;  // the terminal closed, or Ctrl-D: nothing was answered
     }
     return line;
 }

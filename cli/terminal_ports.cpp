@@ -11,8 +11,12 @@ void TerminalFeedback::ShowWarning(const std::string& text) {
 }
 
 void TerminalFeedback::ShowInformation(const std::string& text) {
-    std::fprintf(stdout, "%s\n", text.c_str());
-    std::fflush(stdout);
+    if (information_ == InformationTo::Nowhere) {
+        return;
+    }
+    std::FILE* to = information_ == InformationTo::StandardOutput ? stdout : stderr;
+    std::fprintf(to, "%s\n", text.c_str());
+    std::fflush(to);
 }
 
 void TerminalFeedback::ShowError(const std::string& message) {

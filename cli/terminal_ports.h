@@ -10,13 +10,18 @@
 
 namespace mirebolt::cli {
 
-// Messages on the terminal: the success text on standard output, everything else on standard
+// Where the success text goes: standard output, unless data goes there (then standard error),
+// or nowhere when the person asked for quiet.
+enum class InformationTo { StandardOutput, StandardError, Nowhere };
+
+// Messages on the terminal: the success text as chosen above, everything else on standard
 // error. Questions are asked on the terminal; --yes answers them, and without a terminal the
 // answer is No.
 class TerminalFeedback : public feedback::Feedback {
   public:
-    TerminalFeedback(std::string program, bool answerYes)
-        : program_(std::move(program)), answerYes_(answerYes) {}
+    TerminalFeedback(std::string program, bool answerYes,
+                     InformationTo information = InformationTo::StandardOutput)
+        : program_(std::move(program)), answerYes_(answerYes), information_(information) {}
 
     void ShowWarning(const std::string& text) override;
     void ShowInformation(const std::string& text) override;
@@ -27,6 +32,7 @@ class TerminalFeedback : public feedback::Feedback {
   private:
     std::string program_;
     bool answerYes_;
+    InformationTo information_;
 };
 
 // A terminal has no wait cursor.

@@ -55,6 +55,11 @@ std::string QuotedParameter(const std::string& value) {
 
 }  // namespace
 
+std::string StoreModuleSpec(const std::string& directory, bool readOnly) {
+    return "configdir=" + QuotedParameter("sql:" + directory) + " tokenDescription='" + kTokenName +
+           "'" + (readOnly ? " flags=readOnly" : "");
+}
+
 std::string PersonalStore::DefaultDirectory() {
     const char* home = std::getenv("HOME");
     std::string base = home != nullptr ? home : "";
@@ -79,9 +84,7 @@ Result<PersonalStore> PersonalStore::Open(const std::string& directory) {
     if (!StoreFilesAreRegular(directory)) {
         return NssFailure(SEC_ERROR_BAD_DATABASE);
     }
-    const std::string spec = "configdir=" + QuotedParameter("sql:" + directory) +
-                             " tokenDescription='" + kTokenName + "' flags=readOnly";
-    PK11SlotInfo* slot = SECMOD_OpenUserDB(spec.c_str());
+    PK11SlotInfo* slot = SECMOD_OpenUserDB(StoreModuleSpec(directory, true).c_str());
     if (slot == nullptr) {
         return NssFailure();
     }

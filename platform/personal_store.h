@@ -10,6 +10,9 @@ struct PK11SlotInfoStr;
 
 namespace mirebolt::platform {
 
+// The parameters that open the NSS database in `directory` as the personal store's token.
+std::string StoreModuleSpec(const std::string& directory, bool readOnly);
+
 // A certificate of the personal store as the picker shows it.
 struct StoreCertificate {
     Certificate certificate;

@@ -33,7 +33,7 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
             "button to add at least one certificate");
         return CommandOutcome::Failed;
     }
-    const std::string outputName = request.path + ".enc";
+    const std::string outputName = request.outputName.value_or(request.path + ".enc");
     // The output replaces only what the name holds when the person is asked about it.
     const NameState outputState = NameState::Of(outputName);
     if (FileExists(outputName) &&

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "feedback/feedback.h"
@@ -15,9 +16,12 @@ struct EncryptRequest {
     const RecipientSource& recipients;
     // Read at the moment of encryption: true for Triple DES.
     std::function<bool()> legacyCipherTicked;
+    // A name chosen beforehand (the command line's -o); otherwise the path with ".enc" appended.
+    std::optional<std::string> outputName = std::nullopt;
 };
 
-// Encrypts the file into one enveloped-data message written beside it with ".enc" appended,
+// Encrypts the file into one enveloped-data message written beside it with ".enc" appended
+// (or under the name chosen beforehand),
 // ending in exactly one message, or none when the person declines to overwrite.
 CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedback,
                        feedback::BusyIndicator& busy);

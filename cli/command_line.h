@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mirebolt::cli {
+
+// Where one recipient comes from: a certificate file (-r) or the personal store (-R).
+struct RecipientSource {
+    bool fromFile = false;
+    std::string name;
+};
+
+// Everything the command line asked for. Options follow the GNU conventions: "--name=value" or
+// "--name value", "-rFILE" or "-r FILE", options before or after operands, "--" ends them.
+struct Options {
+    std::string storeDirectory;
+    bool answerYes = false;
+    bool quiet = false;
+    std::optional<std::string> passwordFile;
+    std::string command;
+    std::vector<RecipientSource> recipients;  // in the order given
+    bool tripleDes = false;
+    bool pem = false;
+    std::optional<std::string> output;  // the last -o counts
+    std::vector<std::string> operands;
+};
+
+struct CommandLine {
+    enum class Action { Run, ShowHelp, ShowVersion, BadUsage };
+    Action action = Action::Run;
+    Options options;
+    std::string problem;  // why the usage is bad
+};
+
+CommandLine ParseCommandLine(int argc, char** argv, std::string defaultStoreDirectory);
+
+}  // namespace mirebolt::cli

@@ -1,0 +1,55 @@
+#include "cli/password_file.h"
+
+#include <fcntl.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/error_text.h"
+#include "platform/unique_fd.h"
+
+namespace mirebolt::cli {
+
+Result<PasswordLine> ReadPasswordFile(const std::string& path) {
+    platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!file) {
+        return platform::SystemFailure(errno);
+    }
+    PasswordLine line;
+    line.password.reserve(kMaxPasswordLine + 1);  // no copies left behind by growing
+    struct stat info {};
+    if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
+        line.readableByOthers = (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
+    }
+    // Byte by byte, so that nothing after the first line is ever taken from a pipe.
+    char c = 0;
+    for (;;) {
+        const ssize_t got = ::read(file.get(), &c, 1);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            explicit_bzero(line.password.data(), line.password.size());
+            return platform::SystemFailure(error);
+        }
+        if (got == 0 || c == '\n') {
+            break;
+        }
+        if (c == '\0' || line.password.size() == kMaxPasswordLine) {
+            explicit_bzero(line.password.data(), line.password.size());
+            return Failure{static_cast<std::uint32_t>(EINVAL),
+                           "its first line is not a password (binary bytes, or longer than " +
+                               std::to_string(kMaxPasswordLine) + " bytes)"};
+        }
+        line.password += c;
+    }
+    if (!line.password.empty() && line.password.back() == '\r') {
+        line.password.pop_back();
+    }
+    return line;
+}
+
+}  // namespace mirebolt::cli

@@ -1,0 +1,140 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/commands.h"
+#include "cli/interruption.h"
+#include "cli/password_file.h"
+#include "cli/stream_adapters.h"
+#include "cli/terminal_ports.h"
+#include "protection/decrypt_command.h"
+#include "protection/size_limits.h"
+#include "protection/streamed_decrypt.h"
+
+namespace mirebolt::cli {
+
+// The password file's line, or nothing after saying why it cannot be used.
+std::optional<std::optional<std::string>> PasswordFromFile(const Options& options) {
+    if (!options.passwordFile) {
+        return std::optional<std::string>();
+    }
+    Result<PasswordLine> line = ReadPasswordFile(*options.passwordFile);
+    if (!line) {
+        std::fprintf(stderr, "%s: cannot read the password file \"%s\": %s\n", kProgram,
+                     options.passwordFile->c_str(), line.failure().text.c_str());
+        return std::nullopt;
+    }
+    if (line->readableByOthers) {
+        std::fprintf(stderr,
+                     "%s: warning: others may read the password file \"%s\" (chmod go-r "
+                     "protects it)\n",
+                     kProgram, options.passwordFile->c_str());
+    }
+    return std::optional<std::string>(std::move(line->password));
+}
+
+namespace {
+
+constexpr char kStandardStream[] = "-";
+
+// Standard input, a pipe, or a file above the window's limit: read front to back.
+int DecryptStreamed(const Options& options, TerminalKeyPrompt& keyPrompt) {
+    const std::string& file = options.operands.front();
+    const bool toStandardOutput = options.output == kStandardStream;
+    TerminalFeedback feedback(kProgram, options.answerYes,
+                              options.quiet      ? InformationTo::Nowhere
+                              : toStandardOutput ? InformationTo::StandardError
+                                                 : InformationTo::StandardOutput);
+    platform::UniqueFd opened;
+    std::optional<protection::FileIdentity> identity;
+    std::optional<std::uint64_t> size;
+    int fd = STDIN_FILENO;
+    if (file != kStandardStream) {
+        opened = platform::UniqueFd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        struct stat info {};
+        if (!opened || ::fstat(opened.get(), &info) != 0) {
+            feedback.ReportError("Failed to open the select file for reading");
+            return kFailed;
+        }
+        fd = opened.get();
+        identity = protection::FileIdentity{info.st_dev, info.st_ino};
+        if (S_ISREG(info.st_mode)) {
+            size = static_cast<std::uint64_t>(info.st_size);
+        }
+    }
+    // Standard output may be a reader that went away: that is a failed write, not a death.
+    ::signal(SIGPIPE, SIG_IGN);
+    const Interruption interruption;
+    DescriptorStream input(fd);
+    ProgressStream message(input, size);
+    DescriptorSink standardOutput(STDOUT_FILENO);
+    NoBusyIndicator busy;
+    NoSaveQuestion noQuestion;
+    const protection::StreamedDecryptRequest request{
+        message,
+        [&input] { return input.readFailed(); },
+        identity,
+        options.storeDirectory,
+        toStandardOutput ? std::nullopt : options.output,
+        &standardOutput,
+        "standard output"};
+    const protection::CommandOutcome outcome = protection::DecryptStream(
+        request, protection::DecryptPorts{feedback, busy, noQuestion, &keyPrompt});
+    if (Interruption::Noted()) {
+        Interruption::EndBySignal();
+    }
+    return outcome == protection::CommandOutcome::Succeeded ? kSucceeded : kFailed;
+}
+
+// Whether the message is read in pieces: it comes from a pipe or standard input, goes to
+// standard output, or is larger than the window's Decrypt takes.
+bool Streams(const Options& options) {
+    const std::string& file = options.operands.front();
+    if (file == kStandardStream || options.output == kStandardStream) {
+        return true;
+    }
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 &&
+           (!S_ISREG(info.st_mode) ||
+            static_cast<std::uint64_t>(info.st_size) > protection::DecryptSizeLimit);
+}
+
+}  // namespace
+
+int RunDecrypt(const Options& options) {
+    if (options.operands.size() != 1) {
+        return BadUsage("decrypt takes one FILE", options.command);
+    }
+    const std::string& file = options.operands.front();
+    if (!options.output && (file == kStandardStream || !protection::NameWithoutEncSuffix(file))) {
+        return BadUsage("\"" + file + "\" does not end in .enc: name the output with -o OUTPUT",
+                        options.command);
+    }
+    std::optional<std::optional<std::string>> password = PasswordFromFile(options);
+    if (!password) {
+        return kFailed;
+    }
+    TerminalKeyPrompt keyPrompt(std::move(*password));
+    if (Streams(options)) {
+        Options named = options;
+        if (!named.output) {
+            named.output = protection::NameWithoutEncSuffix(file);
+        }
+        return DecryptStreamed(named, keyPrompt);
+    }
+    TerminalFeedback feedback(
+        kProgram, options.answerYes,
+        options.quiet ? InformationTo::Nowhere : InformationTo::StandardOutput);
+    NoBusyIndicator busy;
+    NoSaveQuestion noQuestion;
+    const protection::DecryptRequest request{file, options.storeDirectory, options.output};
+    const protection::CommandOutcome outcome = protection::Decrypt(
+        request, protection::DecryptPorts{feedback, busy, noQuestion, &keyPrompt});
+    return outcome == protection::CommandOutcome::Succeeded ? kSucceeded : kFailed;
+}
+
+}  // namespace mirebolt::cli

@@ -1,0 +1,55 @@
+#include <cstdio>
+
+#include "cli/certificate_listing.h"
+#include "cli/commands.h"
+#include "cli/terminal_ports.h"
+#include "platform/certificate_file.h"
+#include "platform/personal_store.h"
+
+namespace mirebolt::cli {
+
+int RunCerts(const Options& options) {
+    if (options.operands.size() != 1) {
+        return BadUsage("certs takes one FILE", options.command);
+    }
+    auto certificates = platform::ReadCertificateFile(options.operands.front());
+    if (!certificates) {
+        TerminalFeedback(kProgram, false)
+            .ShowWarning("No certificate could be found on the selected file");
+        return kFailed;
+    }
+    for (std::size_t i = 0; i < certificates->size(); ++i) {
+        std::fputs(i == 0 ? "" : "\n", stdout);
+        PrintCertificate(stdout, (*certificates)[i], nullptr);
+    }
+    return kSucceeded;
+}
+
+int RunStore(const Options& options) {
+    if (!options.operands.empty()) {
+        return BadUsage("store takes no arguments", options.command);
+    }
+    auto store = platform::PersonalStore::Open(options.storeDirectory);
+    if (!store) {
+        TerminalFeedback(kProgram, false)
+            .ShowWarning("Failed to open the system certificate store");
+        return kFailed;
+    }
+    const std::vector<platform::StoreCertificate> listed = store->PickerCertificates();
+    if (listed.empty()) {
+        // A new user's first question: how do my own certificate and key get in there?
+        std::fprintf(stderr,
+                     "%s: the personal store \"%s\" holds no certificates.\n"
+                     "To decrypt, put your certificate and private key there from a PKCS #12 "
+                     "file:\n  mirebolt-cli import FILE.p12\n",
+                     kProgram, options.storeDirectory.c_str());
+        return kSucceeded;
+    }
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        std::fputs(i == 0 ? "" : "\n", stdout);
+        PrintCertificate(stdout, listed[i].certificate, &listed[i].ownKey);
+    }
+    return kSucceeded;
+}
+
+}  // namespace mirebolt::cli

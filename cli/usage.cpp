@@ -1,0 +1,143 @@
+#include "cli/usage.h"
+
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/info_command.h"
+
+namespace mirebolt::cli {
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: mirebolt-cli [OPTIONS] COMMAND [ARGUMENTS]\n"
+    "Encrypts files for the holders of X.509 certificates as PKCS #7 enveloped data, and\n"
+    "decrypts them with a private key of your personal certificate store.\n"
+    "\n"
+    "Commands:\n"
+    "  encrypt [-o OUTPUT] [--pem] [--triple-des] [-r CERTFILE]... [-R NAME]... FILE\n"
+    "                                                write FILE.enc, or OUTPUT\n"
+    "  decrypt [-o OUTPUT] FILE                      write FILE without .enc, or OUTPUT\n"
+    "  certs FILE                                    list a file's certificates\n"
+    "  store                                         list the personal store\n"
+    "  import FILE.p12                               put your certificate and key into the\n"
+    "                                                personal store\n"
+    "  info FILE                                     describe an encrypted file\n"
+    "\n"
+    "Options:\n"
+    "  --store=DIR           use the NSS database in DIR (default: ~/.pki/nssdb)\n"
+    "  --yes                 answer Yes when asked whether to overwrite a file\n"
+    "  --password-file=FILE  take the store's password or PIN from FILE's first line\n"
+    "  -q, --quiet           do not print the success text\n"
+    "  -h, --help            show this help; COMMAND --help shows the command's\n"
+    "  --version             show the version\n"
+    "\n"
+    "Examples:\n"
+    "  mirebolt-cli import my-certificate.p12\n"
+    "  mirebolt-cli encrypt -r bob.pem report.pdf\n"
+    "  mirebolt-cli decrypt report.pdf.enc\n"
+    "\n"
+    "Exit status: 0 on success, 1 on any failure or refusal, 2 on bad usage.\n";
+
+constexpr char kEncryptUsage[] =
+    "Usage: mirebolt-cli encrypt [OPTIONS] FILE\n"
+    "Encrypts FILE into FILE.enc for every recipient listed, in the order given. FILE - reads\n"
+    "standard input and writes standard output, unless -o names the output; -o - writes\n"
+    "standard output. Messages then go to standard error.\n"
+    "\n"
+    "  -r, --recipient=CERTFILE     every certificate CERTFILE holds (DER, PEM, PKCS #7 bundle)\n"
+    "  -R, --store-recipient=NAME   the personal store's certificate with that nickname,\n"
+    "                               e-mail address or SHA-256 fingerprint\n"
+    "  -o, --output=OUTPUT          write OUTPUT instead of FILE.enc (- for standard output)\n"
+    "  --pem                        write a PEM block (-----BEGIN CMS-----) instead of DER\n"
+    "  --triple-des                 use Triple DES instead of AES-256, for readers that know\n"
+    "                               nothing newer\n"
+    "\n"
+    "Examples:\n"
+    "  mirebolt-cli encrypt -r bob.pem -r carol.pem minutes.odt    writes minutes.odt.enc\n"
+    "  mirebolt-cli encrypt -R bob@example.org -o /tmp/x.enc notes.txt\n"
+    "  mirebolt-cli encrypt -rbob.pem --output=notes.p7m notes.txt\n"
+    "  tar cz photos | mirebolt-cli encrypt -r bob.pem - > photos.tgz.enc\n"
+    "  mirebolt-cli encrypt --pem -r bob.pem -o - notes.txt      a PEM block for e-mail\n"
+    "\n"
+    "Files larger than the window takes (100 MB) and pipes are encrypted in pieces, in little\n"
+    "memory: a file as DER, a pipe as BER. Written to standard output, a failure leaves the\n"
+    "output incomplete (exit status 1): standard output cannot be taken back.\n";
+
+constexpr char kDecryptUsage[] =
+    "Usage: mirebolt-cli decrypt [-o OUTPUT] FILE\n"
+    "Decrypts FILE with a private key of the personal store into FILE without its .enc\n"
+    "ending, or into OUTPUT (needed when FILE does not end in .enc). FILE - reads standard\n"
+    "input; -o - writes standard output, and messages then go to standard error.\n"
+    "\n"
+    "  -o, --output=OUTPUT   write OUTPUT instead (- for standard output)\n"
+    "\n"
+    "Examples:\n"
+    "  mirebolt-cli decrypt minutes.odt.enc                  writes minutes.odt\n"
+    "  mirebolt-cli decrypt -o minutes.odt mail-attachment.p7m\n"
+    "  mirebolt-cli --password-file=pin.txt decrypt minutes.odt.enc\n"
+    "  mirebolt-cli decrypt -o - photos.tgz.enc | tar tz\n"
+    "\n"
+    "Messages larger than the window takes (100 MB) and pipes are decrypted in pieces, in\n"
+    "little memory. A file is written beside its name and put in place only when the whole\n"
+    "message was read and checked, so a failed or interrupted run leaves no partial file.\n"
+    "Standard output cannot be taken back: a failure there means the output is incomplete\n"
+    "(exit status 1).\n";
+
+constexpr char kCertsUsage[] =
+    "Usage: mirebolt-cli certs FILE\n"
+    "Lists every certificate FILE holds: subject, issuer, expiry, serial number and SHA-256\n"
+    "fingerprint.\n"
+    "\n"
+    "Example:\n"
+    "  mirebolt-cli certs colleagues.p7b\n";
+
+constexpr char kStoreUsage[] =
+    "Usage: mirebolt-cli store\n"
+    "Lists the personal store's certificates, your own (with a private key) first.\n"
+    "\n"
+    "Examples:\n"
+    "  mirebolt-cli store\n"
+    "  mirebolt-cli --store=/media/card/nssdb store\n";
+
+constexpr char kImportUsage[] =
+    "Usage: mirebolt-cli import FILE.p12\n"
+    "Puts the certificate and private key of a PKCS #12 file (.p12, .pfx) into the personal\n"
+    "store, asking for the file's password. When the store does not exist yet it is created,\n"
+    "protected by a password you choose (empty: none). The only command that writes the store.\n"
+    "--password-file answers for the store's password.\n"
+    "\n"
+    "Examples:\n"
+    "  mirebolt-cli import alice.p12\n"
+    "  mirebolt-cli --store=/media/card/nssdb import alice.pfx\n";
+
+}  // namespace
+
+const char* UsageOf(const std::string& command) {
+    if (command == "encrypt") {
+        return kEncryptUsage;
+    }
+    if (command == "decrypt") {
+        return kDecryptUsage;
+    }
+    if (command == "certs") {
+        return kCertsUsage;
+    }
+    if (command == "store") {
+        return kStoreUsage;
+    }
+    if (command == "import") {
+        return kImportUsage;
+    }
+    if (command == "info") {
+        return kInfoUsage;
+    }
+    return kUsage;
+}
+
+int BadUsage(const std::string& problem, const std::string& command) {
+    std::fprintf(stderr, "%s: %s\n%s", kProgram, problem.c_str(), UsageOf(command));
+    return kBadUsage;
+}
+
+}  // namespace mirebolt::cli

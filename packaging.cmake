@@ -1,0 +1,26 @@
+# The Debian package: `cpack` in the build folder makes mirebolt_<version>_<arch>.deb, whose
+# dependencies dpkg-shlibdeps finds from the programs' libraries.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME mirebolt)
+set(CPACK_PACKAGE_VENDOR Quorvane)
+set(CPACK_PACKAGE_CONTACT "Quorvane <mirebolt@quorvane.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "certificate based file encryption tool")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Mirebolt protects single files for a chosen set of people by means of\n\
+their X.509 certificates. Each file becomes one standard PKCS #7\n\
+enveloped-data message that any PKCS #7 or CMS reader opens with the\n\
+private key of one of its recipients. Keys come from the NSS certificate\n\
+store that Linux desktops share.\n\
+.\n\
+This package holds the desktop program mirebolt and the command line\n\
+mirebolt-cli.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://quorvane.example)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
+include(CPack)

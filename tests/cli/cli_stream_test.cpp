@@ -1,0 +1,247 @@
+// mirebolt-cli with pipes and files larger than the window takes: read front to back in
+// constant memory, and a failed or interrupted run leaves nothing under the output's name.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/unique_fd.h"
+#include "support/commands.h"
+#include "support/test_files.h"
+
+extern char** environ;
+
+namespace mirebolt {
+namespace {
+
+using testing::Bytes;
+using testing::FixturePath;
+
+// A run of the program whose standard input the test writes, with what it cost.
+class FedProgram {
+  public:
+    FedProgram(const std::vector<std::string>& arguments, const std::string& workingDirectory,
+               const std::string& home) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            return;
+        }
+        platform::UniqueFd readEnd(ends[0]);
+        input_ = platform::UniqueFd(ends[1]);
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        std::vector<std::string> variables{"HOME=" + home, "PATH=/usr/bin:/bin"};
+        std::vector<char*> envp;
+        for (std::string& variable : variables) {
+            envp.push_back(variable.data());
+        }
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, readEnd.get(), 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+        if (::posix_spawn(&child_, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0) {
+            child_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    ~FedProgram() {
+        if (child_ > 0) {
+            ::kill(child_, SIGKILL);
+            Wait();
+        }
+    }
+
+    void Feed(const Bytes& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t wrote = ::write(input_.get(), bytes.data() + done, bytes.size() - done);
+            if (wrote <= 0) {
+                return;
+            }
+            done += static_cast<std::size_t>(wrote);
+        }
+    }
+    void EndInput() { input_.Reset(); }
+    void Signal(int signal) { ::kill(child_, signal); }
+    // The exit status, or 128 + the signal that ended the program.
+    int Wait() {
+        int status = 0;
+        rusage usage{};
+        while (::wait4(child_, &status, 0, &usage) < 0 && errno == EINTR) {
+        }
+        child_ = -1;
+        peakKiB_ = usage.ru_maxrss;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    long peakKiB() const { return peakKiB_; }
+
+  private:
+    platform::UniqueFd input_;
+    pid_t child_ = -1;
+    long peakKiB_ = 0;
+};
+
+class CliStreams : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::create_directories(home_.path() / ".pki");
+        std::filesystem::copy(FixturePath("store-alice"), home_.path() / ".pki/nssdb",
+                              std::filesystem::copy_options::recursive);
+    }
+
+    // Runs a shell pipeline in the work folder, the program's home being Alice's.
+    testing::CommandResult Shell(const std::string& script) {
+        return testing::RunCommand({"/bin/sh", "-c",
+                                    "cd '" + work_.path().string() + "' && HOME='" +
+                                        home_.path().string() + "' && export HOME && " + script});
+    }
+
+    std::vector<std::string> Listing() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(work_.path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    const std::string cli_ = MIREBOLT_CLI;
+    testing::TempDir home_;
+    testing::TempDir work_;
+};
+
+TEST_F(CliStreams, PipesRoundTripByteForByteAndEmptyInputIsRefused) {
+    for (std::size_t size : {std::size_t{1}, std::size_t{3} * 1024 * 1024 + 5}) {
+        testing::WriteBytes(work_ / "x", testing::RandomBytes(size));
+        const testing::CommandResult piped =
+            Shell("cat x | " + cli_ + " encrypt -r " + FixturePath("alice.pem") + " - 2>err | " +
+                  cli_ + " decrypt -o - - 2>>err | cmp - x && cat err");
+        EXPECT_EQ(piped.exitCode, 0) << size << ": " << piped.output;
+        // The data went to standard output; the success texts to standard error.
+        EXPECT_NE(piped.output.find("File encrypted successfully."), std::string::npos);
+        EXPECT_NE(piped.output.find("File decrypted successfully."), std::string::npos);
+    }
+    const testing::CommandResult empty =
+        Shell(": | " + cli_ + " encrypt -r " + FixturePath("alice.pem") + " - > out");
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_EQ(empty.output, "mirebolt-cli: warning: The selected file is empty\n");
+    EXPECT_EQ(testing::ReadBytes(work_ / "out"), Bytes());
+}
+
+TEST_F(CliStreams, OpensslReadsOurBerAndPemAndWeReadItsBer) {
+    testing::WriteBytes(work_ / "x", testing::RandomBytes(2 * 1024 * 1024 + 77));
+    const std::string key =
+        " -recip " + FixturePath("alice.pem") + " -inkey " + FixturePath("alice.key");
+    const testing::CommandResult ours =
+        Shell("cat x | " + cli_ + " -q encrypt -r " + FixturePath("alice.pem") +
+              " - | openssl cms -decrypt -binary -inform DER" + key + " | cmp - x");
+    EXPECT_EQ(ours.exitCode, 0) << ours.output;
+
+    const testing::CommandResult pem =
+        Shell(cli_ + " -q encrypt --pem -r " + FixturePath("alice.pem") +
+              " -o x.pem x && head -1 "
+              "x.pem && openssl cms -decrypt -binary -inform PEM "
+              "-in x.pem" +
+              key + " | cmp - x");
+    EXPECT_EQ(pem.exitCode, 0) << pem.output;
+    EXPECT_EQ(pem.output, "-----BEGIN CMS-----\n");
+
+    const testing::CommandResult theirs =
+        Shell("openssl cms -encrypt -stream -binary -aes256 -outform DER -in x " +
+              FixturePath("alice.pem") + " | " + cli_ + " -q decrypt -o - - | cmp - x");
+    EXPECT_EQ(theirs.exitCode, 0) << theirs.output;
+}
+
+// The program run with its peak memory measured, standard input empty.
+long PeakKiBOf(const std::vector<std::string>& arguments, const std::string& work,
+               const std::string& home, int& exitCode) {
+    FedProgram program(arguments, work, home);
+    program.EndInput();
+    exitCode = program.Wait();
+    return program.peakKiB();
+}
+
+TEST_F(CliStreams, AGibibyteIsEncryptedAndDecryptedInLittleMemoryAndOpensslAgrees) {
+    // Sized by MIREBOLT_LARGE_MIB (default 1024): well above the window's 100 MB.
+    const char* mib = std::getenv("MIREBOLT_LARGE_MIB");
+    const std::string size = mib != nullptr ? mib : "1024";
+    const std::string key =
+        " -recip " + FixturePath("alice.pem") + " -inkey " + FixturePath("alice.key");
+    ASSERT_EQ(Shell("head -c " + size + "M /dev/urandom > big").exitCode, 0);
+
+    auto started = std::chrono::steady_clock::now();
+    int exitCode = -1;
+    const long encryptKiB =
+        PeakKiBOf({cli_, "-q", "encrypt", "-r", FixturePath("alice.pem"), "big"},
+                  work_.path().string(), home_.path().string(), exitCode);
+    const double encryptSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_LT(encryptKiB, 32 * 1024) << "peak memory of encrypting, KiB";
+    const testing::CommandResult opened =
+        Shell("openssl cms -decrypt -binary -inform DER -in big.enc" + key + " | cmp - big");
+    EXPECT_EQ(opened.exitCode, 0) << opened.output;
+
+    ASSERT_EQ(Shell("rm big.enc && openssl cms -encrypt -stream -binary -aes256 -outform DER "
+                    "-in big -out big.enc " +
+                    FixturePath("alice.pem"))
+                  .exitCode,
+              0);
+    started = std::chrono::steady_clock::now();
+    const long decryptKiB = PeakKiBOf({cli_, "-q", "decrypt", "big.enc", "-o", "big.out"},
+                                      work_.path().string(), home_.path().string(), exitCode);
+    const double decryptSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_LT(decryptKiB, 32 * 1024) << "peak memory of decrypting, KiB";
+    EXPECT_EQ(Shell("cmp big big.out").exitCode, 0);
+    std::printf("%s MiB: encrypt %.1f s, peak %ld KiB; decrypt %.1f s, peak %ld KiB\n",
+                size.c_str(), encryptSeconds, encryptKiB, decryptSeconds, decryptKiB);
+}
+
+TEST_F(CliStreams, AnInterruptedOrTruncatedDecryptLeavesNothingUnderTheOutputsName) {
+    const Bytes content = testing::RandomBytes(4 * 1024 * 1024);
+    testing::WriteBytes(work_ / "x", content);
+    ASSERT_EQ(Shell(cli_ + " -q encrypt -r " + FixturePath("alice.pem") + " x").exitCode, 0);
+    std::filesystem::remove(work_ / "x");
+    const Bytes message = testing::ReadBytes(work_ / "x.enc");
+    const std::vector<std::string> before = Listing();
+
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        FedProgram interrupted({cli_, "decrypt", "-o", "x", "-"}, work_.path().string(),
+                               home_.path().string());
+        interrupted.Feed(Bytes(message.begin(), message.begin() + message.size() / 2));
+        // Long enough for content to have reached the temporary file.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        interrupted.Signal(signal);
+        EXPECT_EQ(interrupted.Wait(), 128 + signal);
+        EXPECT_EQ(Listing(), before) << strsignal(signal);
+    }
+
+    FedProgram truncated({cli_, "decrypt", "-o", "x", "-"}, work_.path().string(),
+                         home_.path().string());
+    truncated.Feed(Bytes(message.begin(), message.end() - 100));
+    truncated.EndInput();
+    EXPECT_EQ(truncated.Wait(), 1);
+    EXPECT_EQ(Listing(), before);
+}
+
+}  // namespace
+}  // namespace mirebolt

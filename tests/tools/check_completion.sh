@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Completes mirebolt-cli command lines as bash would at a Tab and checks what is offered:
+# commands, each command's options, and file names.
+set -uo pipefail
+completion=$1
+source /usr/share/bash-completion/bash_completion
+source "$completion"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+touch letter.txt letter.txt.enc bob.pem alice.p12 notes.odt
+mkdir folder
+
+status=0
+# Offers for the words of a command line whose last word is being typed.
+offers() {
+  COMP_WORDS=("$@")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMP_LINE="${COMP_WORDS[*]}"
+  COMP_POINT=${#COMP_LINE}
+  COMPREPLY=()
+  _mirebolt_cli mirebolt-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+  printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' '
+}
+expect() {
+  local wanted=$1
+  shift
+  local got
+  got=$(offers "$@")
+  if [ "$got" != "$wanted" ]; then
+    echo "for \"$*\": expected \"$wanted\", got \"$got\""
+    status=1
+  fi
+}
+
+expect "encrypt " mirebolt-cli enc
+expect "certs decrypt encrypt import info store " mirebolt-cli ""
+expect "--triple-des " mirebolt-cli encrypt --tr
+expect "--output= " mirebolt-cli decrypt --out
+expect "alice.p12 folder " mirebolt-cli import ""
+expect "bob.pem folder " mirebolt-cli encrypt -r ""
+expect "letter.txt letter.txt.enc " mirebolt-cli --yes encrypt let
+expect "folder " mirebolt-cli --store f
+expect "--password-file " mirebolt-cli --pass
+
+[ $status -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
+exit $status

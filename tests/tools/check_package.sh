@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Makes the Debian package from a build, checks what it holds and runs lintian over it. With
+# --install (CI, as root on a fresh machine) it also installs the package with apt-get, which
+# pulls in its dependencies, runs the installed program, and removes the package again.
+set -euo pipefail
+build=$1
+install=${2:-}
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+cpack --config "$build/CPackConfig.cmake" -B "$out" > "$out/cpack.log" || { cat "$out/cpack.log"; exit 1; }
+deb=$(ls "$out"/mirebolt_*.deb)
+status=0
+contents=$(dpkg-deb -c "$deb")
+for file in ./usr/bin/mirebolt ./usr/bin/mirebolt-cli ./usr/share/man/man1/mirebolt.1.gz \
+    ./usr/share/man/man1/mirebolt-cli.1.gz ./usr/share/bash-completion/completions/mirebolt-cli \
+    ./usr/share/doc/mirebolt/copyright ./usr/share/doc/mirebolt/changelog.gz \
+    ./usr/share/applications/example.quorvane.Mirebolt.desktop; do
+  grep -q " $file\$" <<< "$contents" || { echo "the package lacks $file"; status=1; }
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libnss3 libqt6widgets6; do
+  grep -q "$library" <<< "$depends" || { echo "Depends lacks $library: $depends"; status=1; }
+done
+if command -v lintian > /dev/null; then
+  # Errors fail; warnings are shown for the record.
+  lintian --fail-on error --suppress-tags-from-file /dev/null "$deb" || status=1
+else
+  echo "lintian is not installed"
+  status=1
+fi
+
+if [ "$install" = "--install" ]; then
+  cp "$deb" /tmp/
+  local_deb=/tmp/$(basename "$deb")
+  DEBIAN_FRONTEND=noninteractive apt-get install -y "$local_deb" > "$out/install.log" || { cat "$out/install.log"; status=1; }
+  /usr/bin/mirebolt-cli --version || status=1
+  man -w mirebolt-cli > /dev/null || { echo "man does not find mirebolt-cli(1)"; status=1; }
+  DEBIAN_FRONTEND=noninteractive apt-get purge -y mirebolt > "$out/remove.log" || { cat "$out/remove.log"; status=1; }
+  [ ! -e /usr/bin/mirebolt-cli ] || { echo "mirebolt-cli is left after removal"; status=1; }
+  if dpkg -s mirebolt > /dev/null 2>&1; then echo "the package is still installed"; status=1; fi
+  rm -f "$local_deb"
+fi
+[ $status -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
+exit $status
