@@ -26,9 +26,8 @@ class CliToken : public ::testing::Test {
   protected:
     void SetUp() override {
         testing::WriteBytes(work_ / "letter.txt", content_);
-        testing::WriteBytes(work_ / "pin",
-                            Bytes{'c', 'a', 'r', 'o', 'l', '-', 'p', 'i', 'n', '\n'});
-        testing::WriteBytes(work_ / "wrong-pin", Bytes{'1', '2', '3', '4', '\n'});
+        WriteLine(work_ / "pin", TokenStore::kPin);
+        WriteLine(work_ / "wrong-pin", "1234");
     }
 
     ProgramResult Run(std::vector<std::string> arguments) {
