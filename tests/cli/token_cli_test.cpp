@@ -116,7 +116,11 @@ TEST_F(CliToken, AModuleWhoseLibraryIsMissingIsNamedAndTheRestIsListed) {
     ProgramResult listing = Run({"store"});
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
     EXPECT_EQ(listing.exitCode, 0) << listing.err;
-    EXPECT_NE(listing.err.find("warning: The module \"Gone Reader\""), std::string::npos)
+    EXPECT_NE(listing.err.find("warning: The module \"Gone Reader\" ("), std::string::npos)
+        << listing.err;
+    EXPECT_NE(listing.err.find("/gone/libreader.so) could not be loaded"), std::string::npos)
+        << listing.err;
+    EXPECT_NE(listing.err.find("warning: The module \"Broken Reader\""), std::string::npos)
         << listing.err;
     for (const char* name : {"Alice Archer\n", "Bob Baker\n", "Carol Cooper\n"}) {
         EXPECT_NE(listing.out.find(name), std::string::npos) << name << listing.out;

@@ -2,7 +2,8 @@
 # Makes a personal store with a smart card in it: FOLDER/nssdb is a copy of Alice's store that
 # registers a SoftHSM2 token, "Carol Card", holding Carol's key and certificate. The token lives
 # in FOLDER/tokens, configured by FOLDER/softhsm2.conf (point SOFTHSM2_CONF there). With
-# --missing-library the store also registers a module whose library is not there.
+# --missing-library the store also registers a module whose library is not there and one whose
+# library is no library at all.
 # Usage: make-token-store.sh FOLDER FIXTURES [--missing-library]
 set -euo pipefail
 
@@ -39,6 +40,8 @@ modutil -add "Carol Card reader" -libfile "$module" -dbdir "sql:$folder/nssdb" -
 if [ "${3:-}" = "--missing-library" ]; then
   # modutil refuses a library it cannot load, so the entry is written as another program
   # (or a package since removed) would have left it.
+  mkdir -p "$folder/broken"
+  printf 'not a shared object\n' > "$folder/broken/libreader.so"
   printf '\nlibrary=%s\nname=%s\n' "$folder/gone/libreader.so" "Gone Reader" \
-    >> "$folder/nssdb/pkcs11.txt"
+    "$folder/broken/libreader.so" "Broken Reader" >> "$folder/nssdb/pkcs11.txt"
 fi
