@@ -120,6 +120,19 @@ TEST_F(TokenInStore, CancellingThePromptFailsAsCancelled) {
     EXPECT_EQ(prompt.asked, 1);
 }
 
+TEST_F(TokenInStore, AMessageForAKeyInTheDatabaseAsksForNoPin) {
+    auto store = PersonalStore::Open(token_.directory());
+    ASSERT_TRUE(store);
+    Certificate alice = testing::FixtureCertificate("alice.pem");
+    auto message = testing::Seal(protection::ContentCipher::Aes256Cbc, {&alice}, content_);
+    ASSERT_TRUE(message);
+    ScriptedKeyPrompt prompt;
+    auto opened = testing::Unseal(*message, *store, &prompt);
+    ASSERT_TRUE(opened) << Describe(opened.failure());
+    EXPECT_EQ(*opened, content_);
+    EXPECT_EQ(prompt.asked, 0);
+}
+
 TEST_F(TokenInStore, TheCardIsOnlyThereWhileAStoreThatRegistersItIsOpen) {
     {
         auto first = PersonalStore::Open(token_.directory());
