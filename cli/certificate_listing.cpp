@@ -22,3 +22,21 @@ void PrintCertificate(std::FILE* out, const platform::Certificate& certificate,
 }
 
 }  // namespace mirebolt::cli
+
+namespace mirebolt::cli {
+
+void PrintStoreCertificate(std::FILE* out, const platform::StoreCertificate& entry) {
+    PrintCertificate(out, entry.certificate, &entry.ownKey);
+    if (!entry.tokenName.empty()) {
+        std::fprintf(out, "  Token:     %s\n", entry.tokenName.c_str());
+    }
+}
+
+void WarnOfUnloadedModules(const platform::PersonalStore& store, feedback::Feedback& feedback) {
+    for (const platform::UnloadedModule& module : store.unloadedModules()) {
+        feedback.ShowWarning("The module \"" + module.name + "\" (" + module.library +
+                             ") could not be loaded; its certificates are not listed");
+    }
+}
+
+}  // namespace mirebolt::cli

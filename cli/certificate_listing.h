@@ -2,11 +2,20 @@
 
 #include <cstdio>
 
+#include "feedback/feedback.h"
 #include "platform/certificate.h"
+#include "platform/personal_store.h"
 
 namespace mirebolt::cli {
 
 // Writes one certificate's particulars, one to a line; `ownKey` is left out when unknown.
 void PrintCertificate(std::FILE* out, const platform::Certificate& certificate, const bool* ownKey);
+
+// The same for a certificate of the personal store, with the token that holds it, if any.
+void PrintStoreCertificate(std::FILE* out, const platform::StoreCertificate& entry);
+
+// Warns of each module that the store registers but that could not be loaded, so that the
+// person knows why its certificates are missing.
+void WarnOfUnloadedModules(const platform::PersonalStore& store, feedback::Feedback& feedback);
 
 }  // namespace mirebolt::cli

@@ -35,6 +35,8 @@ int RunStore(const Options& options) {
             .ShowWarning("Failed to open the system certificate store");
         return kFailed;
     }
+    TerminalFeedback feedback(kProgram, false);
+    WarnOfUnloadedModules(*store, feedback);
     const std::vector<platform::StoreCertificate> listed = store->PickerCertificates();
     if (listed.empty()) {
         // A new user's first question: how do my own certificate and key get in there?
@@ -47,7 +49,7 @@ int RunStore(const Options& options) {
     }
     for (std::size_t i = 0; i < listed.size(); ++i) {
         std::fputs(i == 0 ? "" : "\n", stdout);
-        PrintCertificate(stdout, listed[i].certificate, &listed[i].ownKey);
+        PrintStoreCertificate(stdout, listed[i]);
     }
     return kSucceeded;
 }

@@ -53,6 +53,32 @@ std::string QuotedParameter(const std::string& value) {
     return quoted + "'";
 }
 
+// Adds the slot's certificates that are not a certificate authority's. A certificate that is both
+// in the database and on a token is listed once, with its key's token.
+void AddSlotCertificates(PK11SlotInfo* slot, const std::string& tokenName,
+                         std::vector<StoreCertificate>& listed) {
+    UniqueCertList all(PK11_ListCertsInSlot(slot));
+    if (!all) {
+        return;
+    }
+    for (CERTCertListNode* node = CERT_LIST_HEAD(all.get()); !CERT_LIST_END(node, all.get());
+         node = CERT_LIST_NEXT(node)) {
+        if (CERT_IsCACert(node->cert, nullptr)) {
+            continue;
+        }
+        const bool ownKey = CERT_IsUserCert(node->cert) != 0;
+        auto same = std::find_if(listed.begin(), listed.end(), [&](const StoreCertificate& entry) {
+            return SECITEM_ItemsAreEqual(&entry.certificate.get()->derCert, &node->cert->derCert);
+        });
+        if (same == listed.end()) {
+            listed.push_back(StoreCertificate{Certificate::Share(node->cert), ownKey, tokenName});
+        } else if (ownKey && !tokenName.empty()) {
+            same->ownKey = true;
+            same->tokenName = tokenName;
+        }
+    }
+}
+
 }  // namespace
 
 std::string StoreModuleSpec(const std::string& directory, bool readOnly) {
@@ -79,7 +105,7 @@ Result<PersonalStore> PersonalStore::Open(const std::string& directory) {
     // NSS says "bad database" alike for a missing and a broken one; only a missing one is the
     // empty store of a user who never kept certificates.
     if (!FileIsThere(directory + "/cert9.db") && !FileIsThere(directory + "/key4.db")) {
-        return PersonalStore(nullptr);
+        return PersonalStore(nullptr, RegisteredModules());
     }
     if (!StoreFilesAreRegular(directory)) {
         return NssFailure(SEC_ERROR_BAD_DATABASE);
@@ -94,16 +120,17 @@ Result<PersonalStore> PersonalStore::Open(const std::string& directory) {
         PK11_FreeSlot(slot);
         return NssFailure(error != 0 ? error : SEC_ERROR_BAD_DATABASE);
     }
-    return PersonalStore(slot);
+    return PersonalStore(slot, RegisteredModules::Load(directory));
 }
 
 PersonalStore::PersonalStore(PersonalStore&& other) noexcept
-    : slot_(std::exchange(other.slot_, nullptr)) {}
+    : slot_(std::exchange(other.slot_, nullptr)), modules_(std::move(other.modules_)) {}
 
 PersonalStore& PersonalStore::operator=(PersonalStore&& other) noexcept {
     if (this != &other) {
         Close();
         slot_ = std::exchange(other.slot_, nullptr);
+        modules_ = std::move(other.modules_);
     }
     return *this;
 }
@@ -113,6 +140,8 @@ PersonalStore::~PersonalStore() {
 }
 
 void PersonalStore::Close() {
+    // The tokens' modules go before the database, as NSS wants them unloaded in that order.
+    modules_ = RegisteredModules();
     if (slot_ != nullptr) {
         PK11SlotInfo* slot = std::exchange(slot_, nullptr);
         SECMOD_CloseUserDB(slot);
@@ -125,18 +154,10 @@ std::vector<StoreCertificate> PersonalStore::PickerCertificates() const {
     if (slot_ == nullptr) {
         return listed;
     }
-    UniqueCertList all(PK11_ListCertsInSlot(slot_));
-    if (!all) {
-        return listed;
-    }
-    for (CERTCertListNode* node = CERT_LIST_HEAD(all.get()); !CERT_LIST_END(node, all.get());
-         node = CERT_LIST_NEXT(node)) {
-        if (CERT_IsCACert(node->cert, nullptr)) {
-            continue;
-        }
-        listed.push_back(
-            StoreCertificate{Certificate::Share(node->cert), CERT_IsUserCert(node->cert) != 0});
-    }
+    AddSlotCertificates(slot_, "", listed);
+    modules_.ForEachTokenSlot([&listed](PK11SlotInfo* slot) {
+        AddSlotCertificates(slot, PK11_GetTokenName(slot), listed);
+    });
     std::stable_sort(
         listed.begin(), listed.end(), [](const StoreCertificate& a, const StoreCertificate& b) {
             if (a.ownKey != b.ownKey) {

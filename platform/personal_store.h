@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/certificate.h"
+#include "platform/registered_modules.h"
 #include "platform/result.h"
 
 struct PK11SlotInfoStr;
@@ -16,12 +17,15 @@ std::string StoreModuleSpec(const std::string& directory, bool readOnly);
 // A certificate of the personal store as the picker shows it.
 struct StoreCertificate {
     Certificate certificate;
-    bool ownKey = false;  // the store holds its private key: one of the user's own certificates
+    bool ownKey = false;    // the store holds its private key: one of the user's own certificates
+    std::string tokenName;  // the smart card or token that holds it; empty for the database
 };
 
-// The user's personal certificate store: an NSS database opened read-only as a token of its own
-// and closed again when the store is destroyed. Nothing is ever written to it. A folder without
-// a database is an empty store; a database that exists but cannot be used fails to open.
+// The user's personal certificate store: an NSS database opened read-only as a token of its own,
+// with the smart cards and tokens whose modules it registers, and closed again when the store is
+// destroyed. Nothing is ever written to it. A folder without a database is an empty store; a
+// database that exists but cannot be used fails to open; a module that cannot be loaded only
+// leaves its certificates out.
 class PersonalStore {
   public:
     // The desktop's shared NSS database: $HOME/.pki/nssdb.
@@ -41,11 +45,16 @@ class PersonalStore {
     // name. Asks for no password: whether a private key is there is known without one.
     std::vector<StoreCertificate> PickerCertificates() const;
 
+    // The modules the database registers that could not be loaded.
+    const std::vector<UnloadedModule>& unloadedModules() const { return modules_.unloaded(); }
+
   private:
-    explicit PersonalStore(PK11SlotInfoStr* slot) : slot_(slot) {}
+    PersonalStore(PK11SlotInfoStr* slot, RegisteredModules modules)
+        : slot_(slot), modules_(std::move(modules)) {}
     void Close();
 
     PK11SlotInfoStr* slot_ = nullptr;
+    RegisteredModules modules_;
 };
 
 }  // namespace mirebolt::platform

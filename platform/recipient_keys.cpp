@@ -65,7 +65,13 @@ CK_MECHANISM_TYPE UnwrapTarget(const ContentAlgorithmFacts& cipher) {
 
 Result<UniqueSymKey> CheckedKey(PK11SymKey* key, const ContentAlgorithmFacts& cipher) {
     UniqueSymKey owned(key);
-    if (!owned || PK11_GetKeyLength(owned.get()) != cipher.keyBytes) {
+    if (!owned) {
+        return KeyNotUnwrapped();
+    }
+    // A smart card may not tell the length of a key it unwrapped (SoftHSM2 does not): such a
+    // key stays on the card, where a wrong length fails the content's decryption instead.
+    const unsigned length = PK11_GetKeyLength(owned.get());
+    if (length != 0 && length != cipher.keyBytes) {
         return KeyNotUnwrapped();
     }
     return owned;

@@ -40,6 +40,21 @@ QString CertificateDetails(const platform::Certificate& certificate) {
              Text(platform::Sha256Fingerprint(certificate)));
 }
 
+namespace {
+
+// Where the person's private key is: in the store itself, or on a smart card or token.
+QString OwnKeyText(const platform::StoreCertificate& entry) {
+    if (!entry.ownKey) {
+        return QString();
+    }
+    if (entry.tokenName.empty()) {
+        return QStringLiteral("Yours");
+    }
+    return QStringLiteral("Yours, on %1").arg(Text(entry.tokenName));
+}
+
+}  // namespace
+
 std::optional<platform::Certificate> CertificatePickerDialog::Pick(
     const platform::PersonalStore& store, const std::string& displayString) {
     std::vector<platform::StoreCertificate> listed = store.PickerCertificates();
@@ -60,7 +75,7 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
         item->setText(0, Text(platform::SubjectDisplayName(entry.certificate)));
         item->setText(1, Text(platform::IssuerDisplayName(entry.certificate)));
         item->setText(2, Text(recipients::ExpiryText(entry.certificate, QLocale::system())));
-        item->setText(3, entry.ownKey ? QStringLiteral("Yours") : QString());
+        item->setText(3, OwnKeyText(entry));
         if (entry.ownKey) {
             QFont bold = item->font(0);
             bold.setBold(true);

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Makes a personal store with a smart card in it: FOLDER/nssdb is a copy of Alice's store that
+# registers a SoftHSM2 token, "Carol Card", holding Carol's key and certificate. The token lives
+# in FOLDER/tokens, configured by FOLDER/softhsm2.conf (point SOFTHSM2_CONF there). With
+# --missing-library the store also registers a module whose library is not there and one whose
+# library is no library at all.
+# Usage: make-token-store.sh FOLDER FIXTURES [--missing-library]
+set -euo pipefail
+
+folder=$1
+fixtures=$2
+module=/usr/lib/softhsm/libsofthsm2.so
+pin=carol-pin
+
+mkdir -p "$folder/tokens"
+cat > "$folder/softhsm2.conf" <<CONF
+directories.tokendir = $folder/tokens
+objectstore.backend = file
+log.level = ERROR
+CONF
+export SOFTHSM2_CONF=$folder/softhsm2.conf
+
+softhsm2-util --init-token --free --label "Carol Card" --pin "$pin" --so-pin carol-so-pin \
+  > /dev/null
+# The key as the card gets it, and its public half: with that a card shows whose certificate
+# has its key before anyone logs in.
+openssl pkey -in "$fixtures/carol.key" -outform DER -out "$folder/carol-key.der"
+openssl pkey -in "$fixtures/carol.key" -pubout -outform DER -out "$folder/carol-public.der"
+write() {
+  pkcs11-tool --module "$module" --token-label "Carol Card" --login --pin "$pin" \
+    --write-object "$1" --type "$2" --id 01 --label carol > /dev/null 2>&1
+}
+write "$folder/carol-key.der" privkey
+write "$folder/carol-public.der" pubkey
+write "$fixtures/carol.der" cert
+rm "$folder/carol-key.der" "$folder/carol-public.der"
+
+cp -r "$fixtures/store-alice" "$folder/nssdb"
+modutil -add "Carol Card reader" -libfile "$module" -dbdir "sql:$folder/nssdb" -force > /dev/null
+if [ "${3:-}" = "--missing-library" ]; then
+  # modutil refuses a library it cannot load, so the entry is written as another program
+  # (or a package since removed) would have left it.
+  mkdir -p "$folder/broken"
+  printf 'not a shared object\n' > "$folder/broken/libreader.so"
+  printf '\nlibrary=%s\nname=%s\n' "$folder/gone/libreader.so" "Gone Reader" \
+    "$folder/broken/libreader.so" "Broken Reader" >> "$folder/nssdb/pkcs11.txt"
+fi
