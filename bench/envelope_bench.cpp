@@ -121,7 +121,8 @@ double EncryptWithCore(const std::string& plain, const std::string& certificateF
         return -1;
     }
     const std::vector<const platform::Certificate*> recipients{&certificates->front()};
-    const char* oid = protection::ObjectIdentifier(protection::ContentCipher::Aes256Cbc);
+    const platform::ContentAlgorithm oid =
+        protection::AlgorithmFor(protection::ContentCipher::Aes256Cbc);
     const auto start = Clock::now();
     auto input = protection::InputFile::Open(plain);
     if (!input) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <vector>
 
+#include "platform/cms_algorithms.h"
 #include "platform/der_writer.h"
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
@@ -17,21 +18,7 @@ namespace mirebolt::platform {
 
 namespace {
 
-struct CipherSpec {
-    std::string_view oid;
-    CK_MECHANISM_TYPE mechanism;
-    int keyBytes;  // 0: the key generator's own size
-    std::size_t blockBytes;
-};
-
-constexpr std::array kCiphers{
-    CipherSpec{"2.16.840.1.101.3.4.1.42", CKM_AES_CBC, 32, 16},
-    CipherSpec{"1.2.840.113549.3.7", CKM_DES3_CBC, 0, 8},
-};
-
-constexpr std::string_view kEnvelopedDataOid = "1.2.840.113549.1.7.3";
-constexpr std::string_view kDataOid = "1.2.840.113549.1.7.1";
-constexpr std::string_view kRsaEncryptionOid = "1.2.840.113549.1.1.1";
+using CipherSpec = ContentAlgorithmFacts;
 
 // Content is read and encrypted in pieces of this size.
 constexpr std::size_t kPieceBytes = 1 << 20;
@@ -52,15 +39,6 @@ der::Bytes Sequence(std::initializer_list<der::Bytes> parts) {
         der::Append(content, part);
     }
     return der::Element(der::tag::kSequence, content);
-}
-
-const CipherSpec* FindCipher(std::string_view oid) {
-    for (const CipherSpec& spec : kCiphers) {
-        if (spec.oid == oid) {
-            return &spec;
-        }
-    }
-    return nullptr;
 }
 
 std::string KeyKindText(KeyKind kind) {
@@ -118,7 +96,7 @@ der::Bytes RecipientInfo(const Certificate& certificate, std::span<const std::ui
     return Sequence({
         der::Element(der::tag::kInteger, std::array<std::uint8_t, 1>{0}),
         Sequence({issuer, serial}),
-        Sequence({ObjectIdentifier(kRsaEncryptionOid), der::Header(der::tag::kNull, 0)}),
+        Sequence({ObjectIdentifier(oid::kRsaEncryption), der::Header(der::tag::kNull, 0)}),
         der::Element(der::tag::kOctetString, wrappedKey),
     });
 }
@@ -136,7 +114,7 @@ der::Bytes MessagePrefix(const CipherSpec& spec, std::span<const std::uint8_t> i
     for (const der::Bytes& info : recipientInfos) {
         der::Append(infos, info);
     }
-    der::Bytes encryptedContentInfo = ObjectIdentifier(kDataOid);
+    der::Bytes encryptedContentInfo = ObjectIdentifier(oid::kData);
     der::Append(encryptedContentInfo,
                 Sequence({ObjectIdentifier(spec.oid), der::Element(der::tag::kOctetString, iv)}));
     der::Append(encryptedContentInfo, der::Header(der::tag::kContextPrimitive0, cipherTextBytes));
@@ -150,7 +128,7 @@ der::Bytes MessagePrefix(const CipherSpec& spec, std::span<const std::uint8_t> i
 
     der::Bytes envelopedDataHeader = der::Header(der::tag::kSequence, envelopedDataBytes);
     const std::uint64_t explicitBytes = envelopedDataHeader.size() + envelopedDataBytes;
-    der::Bytes contentInfo = ObjectIdentifier(kEnvelopedDataOid);
+    der::Bytes contentInfo = ObjectIdentifier(oid::kEnvelopedData);
     der::Append(contentInfo, der::Header(der::tag::kContextConstructed0, explicitBytes));
     der::Append(contentInfo, envelopedDataHeader);
     der::Append(contentInfo, envelopedData);
@@ -173,15 +151,16 @@ der::Bytes PlaceholderPrefix(const CipherSpec& spec, const std::vector<Recipient
                          CipherTextBytes(spec, contentSize));
 }
 
-Result<const CipherSpec*> StartEnvelope(std::string_view cipherOid) {
+// The writer pads by hand for CBC; authenticated encryption is only read.
+Result<const CipherSpec*> StartEnvelope(ContentAlgorithm cipher) {
     if (!NssRuntime::EnsureStarted()) {
         return NssFailure(SEC_ERROR_NOT_INITIALIZED);
     }
-    const CipherSpec* spec = FindCipher(cipherOid);
-    if (spec == nullptr) {
+    const CipherSpec& spec = FactsOf(cipher);
+    if (spec.mode != ContentMode::Cbc) {
         return NssFailure(SEC_ERROR_INVALID_ALGORITHM);
     }
-    return spec;
+    return &spec;
 }
 
 Result<der::Bytes> WrapKey(const Recipient& recipient, PK11SymKey* contentKey) {
@@ -262,7 +241,7 @@ Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec,
         return NssFailure();
     }
     UniqueSymKey contentKey(
-        PK11_KeyGen(slot.get(), spec.mechanism, nullptr, spec.keyBytes, nullptr));
+        PK11_KeyGen(slot.get(), spec.mechanism, nullptr, static_cast<int>(spec.keyBytes), nullptr));
     if (!contentKey) {
         return NssFailure();
     }
@@ -307,10 +286,10 @@ Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec,
 
 }  // namespace
 
-Result<std::uint64_t> EnvelopeSize(std::string_view cipherOid,
+Result<std::uint64_t> EnvelopeSize(ContentAlgorithm cipher,
                                    std::span<const Certificate* const> recipients,
                                    std::uint64_t contentSize) {
-    Result<const CipherSpec*> spec = StartEnvelope(cipherOid);
+    Result<const CipherSpec*> spec = StartEnvelope(cipher);
     if (!spec) {
         return spec.failure();
     }
@@ -322,10 +301,10 @@ Result<std::uint64_t> EnvelopeSize(std::string_view cipherOid,
            CipherTextBytes(**spec, contentSize);
 }
 
-Result<std::uint64_t> Envelope(std::string_view cipherOid,
+Result<std::uint64_t> Envelope(ContentAlgorithm cipher,
                                std::span<const Certificate* const> recipients, ByteSource& content,
                                std::span<std::uint8_t> out) {
-    Result<const CipherSpec*> spec = StartEnvelope(cipherOid);
+    Result<const CipherSpec*> spec = StartEnvelope(cipher);
     if (!spec) {
         return spec.failure();
     }
