@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/byte_stream.h"
 #include "platform/certificate_file.h"
 #include "platform/envelope.h"
 #include "platform/nss_runtime.h"
@@ -184,6 +185,68 @@ double DecryptWithCore(const std::string& message, const std::string& storeFolde
     return core;
 }
 
+// A file read front to back, as standard input would be.
+class FileStream final : public platform::ByteStream {
+  public:
+    explicit FileStream(int fd) : fd_(fd) {}
+    Result<std::size_t> Read(std::span<std::uint8_t> out) override {
+        std::size_t done = 0;
+        while (done < out.size()) {
+            const ssize_t got = ::read(fd_, out.data() + done, out.size() - done);
+            if (got <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    }
+
+  private:
+    int fd_;
+};
+
+class FileSink final : public platform::ByteSink {
+  public:
+    explicit FileSink(int fd) : fd_(fd) {}
+    Status Write(std::span<const std::uint8_t> bytes) override {
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
+            if (put <= 0) {
+                return Failure{5, "write failed"};
+            }
+            done += static_cast<std::size_t>(put);
+        }
+        return {};
+    }
+
+  private:
+    int fd_;
+};
+
+double DecryptStreamWithCore(const std::string& message, const std::string& storeFolder,
+                             const std::string& output) {
+    auto store = platform::PersonalStore::Open(storeFolder);
+    if (!store) {
+        return -1;
+    }
+    const auto start = Clock::now();
+    const int in = ::open(message.c_str(), O_RDONLY | O_CLOEXEC);
+    const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (in < 0 || out < 0) {
+        return -1;
+    }
+    FileStream stream(in);
+    FileSink sink(out);
+    auto length = platform::OpenEnvelopeStream(stream, *store, nullptr, sink);
+    ::close(in);
+    ::close(out);
+    if (!length) {
+        std::fprintf(stderr, "decrypt stream: %s\n", length.failure().text.c_str());
+        return -1;
+    }
+    return Seconds(start);
+}
+
 double OpensslSpeedBytesPerSecond() {
     FILE* pipe =
         ::popen("openssl speed -evp aes-256-cbc -bytes 1048576 -seconds 3 -mr 2>/dev/null", "r");
@@ -211,11 +274,17 @@ void Row(const char* name, const Measure& m, double megabytes) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FIXTURES-FOLDER [BYTES]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FIXTURES-FOLDER [BYTES [BASELINE-CLI]]\n", argv[0]);
         return 2;
     }
     const std::string fixtures = argv[1];
     const std::uint64_t bytes = argc > 2 ? std::stoull(argv[2]) : 100'000'000;
+    // Another build's mirebolt-cli, such as main's, to compare decryption with in this run.
+    const std::string baselineCli = argc > 3 ? argv[3] : "";
+    const std::string ownCli =
+        (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" /
+         "mirebolt-cli")
+            .string();
     const double megabytes = static_cast<double>(bytes) / 1e6;
     const auto folder =
         std::filesystem::temp_directory_path() / ("mirebolt-bench-" + std::to_string(::getpid()));
@@ -259,12 +328,59 @@ int main(int argc, char** argv) {
                         "-recip", certificate, "-inkey", key, "-out",
                         (folder / "theirs.out").string()});
     });
+    const std::string streamed = (folder / "streamed.p7m").string();
+    Measure streamedEncrypt =
+        Program({"openssl", "cms", "-encrypt", "-aes256", "-binary", "-stream", "-outform", "DER",
+                 "-in", plain, "-out", streamed, certificate});
+    Measure oursStreamedDecrypt = Best([&] {
+        return InChild([&] {
+            return DecryptWithCore(streamed, fixtures + "/store-alice",
+                                   (folder / "ours.out").string());
+        });
+    });
+    Measure oursStreamEntry = Best([&] {
+        return InChild([&] {
+            return DecryptStreamWithCore(streamed, fixtures + "/store-alice",
+                                         (folder / "ours.out").string());
+        });
+    });
+    Measure theirStreamedDecrypt = Best([&] {
+        return Program({"openssl", "cms", "-decrypt", "-binary", "-inform", "DER", "-in", streamed,
+                        "-recip", certificate, "-inkey", key, "-out",
+                        (folder / "theirs.out").string()});
+    });
+    auto cliDecrypt = [&](const std::string& cli, const std::string& message) {
+        return Best([&] {
+            return Program({cli, "--store", fixtures + "/store-alice", "--yes", "decrypt", "-o",
+                            (folder / "cli.out").string(), message});
+        });
+    };
+    Measure ownCliDer = cliDecrypt(ownCli, theirs);
+    Measure ownCliBer = cliDecrypt(ownCli, streamed);
+    Measure baselineCliDer;
+    Measure baselineCliBer;
+    if (!baselineCli.empty()) {
+        baselineCliDer = cliDecrypt(baselineCli, theirs);
+        baselineCliBer = cliDecrypt(baselineCli, streamed);
+    }
     const double speed = OpensslSpeedBytesPerSecond();
 
     Row("encrypt, Mirebolt core, file to file", oursEncrypt, megabytes);
     Row("encrypt, openssl cms", theirEncrypt, megabytes);
     Row("decrypt, Mirebolt core, file to file", oursDecrypt, megabytes);
     Row("decrypt, openssl cms", theirDecrypt, megabytes);
+    Row("decrypt BER, Mirebolt core", oursStreamedDecrypt, megabytes);
+    Row("decrypt BER, Mirebolt stream entry", oursStreamEntry, megabytes);
+    Row("decrypt BER, openssl cms", theirStreamedDecrypt, megabytes);
+    Row("decrypt DER, mirebolt-cli", ownCliDer, megabytes);
+    Row("decrypt BER, mirebolt-cli", ownCliBer, megabytes);
+    if (!baselineCli.empty()) {
+        Row("decrypt DER, baseline mirebolt-cli", baselineCliDer, megabytes);
+        Row("decrypt BER, baseline mirebolt-cli", baselineCliBer, megabytes);
+        std::printf("mirebolt-cli decrypt time / baseline's: DER %.3f, BER %.3f\n",
+                    ownCliDer.seconds / baselineCliDer.seconds,
+                    ownCliBer.seconds / baselineCliBer.seconds);
+    }
     std::printf("\nencrypt, Mirebolt core, file to buffer: %.3f s, %.1f MB/s\n",
                 oursEncrypt.coreSeconds, megabytes / oursEncrypt.coreSeconds);
     std::printf("decrypt, Mirebolt core, file to buffer: %.3f s, %.1f MB/s\n",
@@ -284,6 +400,11 @@ int main(int argc, char** argv) {
         "peak memory above the output, decrypt:          %5.1f MiB (target 32 MiB or less)\n",
         oursDecrypt.peakMiB - static_cast<double>(bytes) / 1048576.0);
     std::filesystem::remove_all(folder);
-    const bool allOk = oursEncrypt.ok && theirEncrypt.ok && oursDecrypt.ok && theirDecrypt.ok;
+    std::printf(
+        "peak memory of the stream entry, decrypt:       %5.1f MiB (constant whatever the size)\n",
+        oursStreamEntry.peakMiB);
+    const bool allOk = oursEncrypt.ok && theirEncrypt.ok && oursDecrypt.ok && theirDecrypt.ok &&
+                       streamedEncrypt.ok && oursStreamedDecrypt.ok && oursStreamEntry.ok &&
+                       ownCliDer.ok && ownCliBer.ok;
     return allOk ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/certificate_listing.h"
+#include "cli/info_command.h"
 #include "cli/store_query_picker.h"
 #include "cli/terminal_ports.h"
 #include "platform/certificate_file.h"
@@ -35,6 +36,7 @@ constexpr char kUsage[] =
     "  decrypt [-o OUTPUT] FILE                                   write FILE without .enc\n"
     "  certs FILE                                                 list a file's certificates\n"
     "  store                                                      list the personal store\n"
+    "  info FILE                                                  describe an encrypted file\n"
     "\n"
     "Options:\n"
     "  --store DIR           use the NSS database in DIR (default: ~/.pki/nssdb)\n"
@@ -312,6 +314,8 @@ int Run(int argc, char** argv) {
         {"decrypt", &RunDecrypt, kDecryptUsage},
         {"certs", &RunCerts, kCertsUsage},
         {"store", &RunStore, kStoreUsage},
+        {"info", [](const Options& o) { return RunInfo(o.storeDirectory, o.arguments); },
+         kInfoUsage},
     };
     if (options->command.empty()) {
         if (options->help) {

@@ -391,6 +391,27 @@ Result<std::vector<std::uint8_t>> BerStream::Capture(const BerHeader& element,
     return bytes;
 }
 
+Status BerStream::SkipEmpty(BerFrame& frame, std::uint8_t tag) {
+    const std::uint64_t end = frame.indefinite ? frame.limit : frame.end;
+    for (;;) {
+        Result<std::size_t> got = Fill(2);
+        if (!got) {
+            return got.failure();
+        }
+        const std::uint8_t* bytes = buffer_.data() + begin_;
+        std::size_t run = 0;
+        const std::size_t available = end_ - begin_;
+        while (run + 2 <= available && bytes[run] == tag && bytes[run + 1] == 0 &&
+               position_ + run + 2 <= end) {
+            run += 2;
+        }
+        Consume(run);
+        if (run + 2 <= available || streamEnded_ || run == 0) {
+            return {};
+        }
+    }
+}
+
 Result<bool> BerStream::AtEnd() {
     Result<std::size_t> got = Fill(1);
     if (!got) {

@@ -87,6 +87,10 @@ class BerStream {
     template <class Take>
     Status StreamContent(const BerHeader& element, Take* take);
 
+    // Passes over a run of empty primitive elements carrying `tag` in the frame: crafted
+    // messages may hold millions, and each costs only a look at two bytes here.
+    Status SkipEmpty(BerFrame& frame, std::uint8_t tag);
+
     // True when the input has nothing more.
     Result<bool> AtEnd();
 

@@ -52,7 +52,7 @@ int Sextet(int c) {
 
 }  // namespace
 
-Result<ArmourKind> RecogniseArmour(std::span<const std::uint8_t> head, bool wholeInput) {
+Result<ArmourKind> RecogniseArmour(std::span<const std::uint8_t> head) {
     ArmourKind kind;
     if (head.empty() || head[0] == 0x30) {
         return kind;
@@ -92,7 +92,6 @@ Result<ArmourKind> RecogniseArmour(std::span<const std::uint8_t> head, bool whol
                           "The S/MIME message's body is not in base64, which this program cannot "
                           "read.");
     }
-    (void)wholeInput;
     kind.form = MessageForm::Smime;
     kind.bodyStart = bodyStart;
     return kind;

@@ -20,7 +20,7 @@ struct ArmourKind {
     MessageForm form = MessageForm::Binary;
     std::size_t bodyStart = 0;
 };
-Result<ArmourKind> RecogniseArmour(std::span<const std::uint8_t> head, bool wholeInput);
+Result<ArmourKind> RecogniseArmour(std::span<const std::uint8_t> head);
 
 // Gives `head` first, then the rest of `rest`: the bytes read to recognise a stream, put back.
 class ReplayStream final : public ByteStream {

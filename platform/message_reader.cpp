@@ -27,6 +27,7 @@ constexpr std::size_t kLargestEntry = 64 * 1024;
 constexpr std::size_t kLargestEntries = 4 << 20;
 constexpr std::size_t kHeadBytes = 64 * 1024;
 constexpr int kMaxChunkDepth = 16;
+constexpr std::size_t kStagedBytes = 256 * 1024;
 
 Failure Malformed() {
     return NssFailure(SEC_ERROR_BAD_DER);
@@ -341,10 +342,13 @@ class Reader {
     Status ReadContent(const BerHeader& content, const BerFrame& parent) {
         auto take = [this](std::span<const std::uint8_t> piece) -> Status {
             outline_.encryptedBytes += piece.size();
-            return decryptor_->Take(piece);
+            return Stage(piece);
         };
         if (!content.constructed()) {
-            return Primitive(content, take);
+            if (Status read = Primitive(content, take); !read) {
+                return read;
+            }
+            return FlushStaged();
         }
         std::array<BerFrame, kMaxChunkDepth> frames;
         std::size_t depth = 0;
@@ -355,6 +359,9 @@ class Reader {
         frames[depth++] = *first;
         while (depth > 0) {
             BerFrame& frame = frames[depth - 1];
+            if (Status skipped = ber_.SkipEmpty(frame, kOctetString); !skipped) {
+                return skipped;
+            }
             Result<bool> more = ber_.HasMore(frame);
             if (!more) {
                 return more.failure();
@@ -386,7 +393,34 @@ class Reader {
             }
             frames[depth++] = *inner;
         }
+        return FlushStaged();
+    }
+
+    // Small chunks (streaming writers make them of a few KiB) are gathered before they go to
+    // the cipher, whose every call has a cost of its own.
+    Status Stage(std::span<const std::uint8_t> piece) {
+        if (staged_.empty() && piece.size() >= kStagedBytes) {
+            return decryptor_->Take(piece);
+        }
+        if (staged_.size() + piece.size() > kStagedBytes) {
+            if (Status flushed = FlushStaged(); !flushed) {
+                return flushed;
+            }
+            if (piece.size() >= kStagedBytes) {
+                return decryptor_->Take(piece);
+            }
+        }
+        staged_.insert(staged_.end(), piece.begin(), piece.end());
         return {};
+    }
+
+    Status FlushStaged() {
+        if (staged_.empty() || !decryptor_) {
+            return {};
+        }
+        Status taken = decryptor_->Take(staged_);
+        staged_.clear();
+        return taken;
     }
 
     template <class Take>
@@ -433,17 +467,23 @@ class Reader {
     std::unique_ptr<ContentDecryptor> decryptor_;
     std::size_t tagBytes_ = 0;
     std::vector<std::uint8_t> tag_;
+    std::vector<std::uint8_t> staged_;  // cipher text only
 };
 
-// The first bytes of a stream, to recognise its form.
+// The first bytes of a stream, to recognise its form; a pipe may give them in several reads.
 Result<std::vector<std::uint8_t>> ReadHead(ByteStream& input) {
     std::vector<std::uint8_t> head(kHeadBytes);
     std::size_t filled = 0;
-    Result<std::size_t> got = input.Read(head);
-    if (!got) {
-        return got.failure();
+    while (filled < head.size()) {
+        Result<std::size_t> got = input.Read(std::span(head).subspan(filled));
+        if (!got) {
+            return got.failure();
+        }
+        if (*got == 0) {
+            break;
+        }
+        filled += *got;
     }
-    filled = *got;
     head.resize(filled);
     return head;
 }
@@ -455,8 +495,7 @@ Result<MessageOutline> ReadMessage(ByteStream& input, ByteSource* source, Conten
     if (!head) {
         return head.failure();
     }
-    const bool wholeInput = head->size() < kHeadBytes;
-    Result<ArmourKind> armour = RecogniseArmour(*head, wholeInput);
+    Result<ArmourKind> armour = RecogniseArmour(*head);
     if (!armour) {
         return armour.failure();
     }

@@ -22,6 +22,9 @@ constexpr std::uint8_t kContext2 = 0xA2;
 constexpr std::uint8_t kContext3 = 0xA3;
 constexpr std::uint8_t kPrimitive0 = 0x80;
 
+// Peers wrap Triple DES content keys so; NSS has no mechanism for it.
+constexpr std::string_view kTripleDesWrap = "1.2.840.113549.1.9.16.3.6";
+
 Failure Malformed() {
     return NssFailure(SEC_ERROR_BAD_DER);
 }
@@ -325,6 +328,8 @@ Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerE
         common.wrap = FindKeyWrap(wrap->oid);
         if (common.wrap != nullptr) {
             wrapName = std::string(common.wrap->name);
+        } else if (OidMatches(wrap->oid, kTripleDesWrap)) {
+            wrapName = "the Triple DES key wrap (id-alg-CMS3DESwrap)";
         } else {
             wrapName = "the key wrap " + DottedOid(wrap->oid);
         }
@@ -417,13 +422,15 @@ Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::span<const std::uint
         case kContext1:
             return KeyAgreement(parser, *outer);
         case kContext2:
-            entries.push_back(OtherKind(RecipientKind::KeyEncryptionKey, "a shared secret key"));
+            entries.push_back(OtherKind(RecipientKind::KeyEncryptionKey,
+                                        "a key-encryption key agreed in advance"));
             return entries;
         case kContext3:
-            entries.push_back(OtherKind(RecipientKind::Password, "a password"));
+            entries.push_back(OtherKind(RecipientKind::Password, "a key derived from a password"));
             return entries;
         default:
-            entries.push_back(OtherKind(RecipientKind::Other, "a kind of recipient entry"));
+            entries.push_back(
+                OtherKind(RecipientKind::Other, "a kind of entry this program does not know"));
             return entries;
     }
 }

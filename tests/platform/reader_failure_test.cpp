@@ -1,0 +1,207 @@
+// The reader's failures: each with its code and a text that says what happened, none letting
+// content out, and entries that cannot be used never stopping one that can.
+#include <gtest/gtest.h>
+#include <secerr.h>
+
+#include <algorithm>
+
+#include "support/reader_helpers.h"
+
+namespace mirebolt::platform {
+namespace {
+
+using testing::Bytes;
+using testing::OpensslMessage;
+
+constexpr std::uint32_t Code(int nssError) {
+    return static_cast<std::uint32_t>(nssError);
+}
+
+std::vector<std::string> Der(std::initializer_list<std::string> options) {
+    std::vector<std::string> all{"-outform", "DER"};
+    all.insert(all.end(), options);
+    return all;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class ReaderFailure : public ::testing::Test {
+  protected:
+    // Fails through the buffer entry (checked wiped) and the stream entry alike, with the same
+    // failure, and gives it.
+    Failure ExpectFailure(const Bytes& message, const PersonalStore& store) {
+        MemorySource source(message);
+        Bytes out(message.size() + 64, 0xEE);
+        Result<std::uint64_t> opened = OpenEnvelope(source, store, nullptr, out);
+        EXPECT_FALSE(opened);
+        EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 0; }))
+            << "a failed opening must leave nothing in the buffer";
+        Result<Bytes> streamed = testing::UnsealStream(message, store);
+        EXPECT_FALSE(streamed);
+        if (opened || streamed) {
+            return {};
+        }
+        EXPECT_EQ(streamed.failure().code, opened.failure().code);
+        EXPECT_EQ(streamed.failure().text, opened.failure().text);
+        return opened.failure();
+    }
+
+    Bytes content_ = testing::RandomBytes(4000);
+};
+
+TEST_F(ReaderFailure, EntriesThisProgramCannotUseAreNamed) {
+    testing::StoreCopy alices("store-alice");
+    const Failure password = ExpectFailure(
+        OpensslMessage(content_, Der({"-aes-256-cbc", "-pwri_password", "pw"})), alices.store());
+    EXPECT_EQ(password.code, Code(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_TRUE(Contains(password.text,
+                         "The message was encrypted with a password, which this program cannot "
+                         "use."))
+        << password.text;
+
+    const Failure kek = ExpectFailure(
+        OpensslMessage(content_, Der({"-aes-256-cbc", "-secretkey",
+                                      "000102030405060708090A0B0C0D0E0F", "-secretkeyid", "01"})),
+        alices.store());
+    EXPECT_TRUE(Contains(kek.text, "shared secret key")) << kek.text;
+
+    // openssl wraps a Triple DES key with a key wrap of its own, which NSS lacks.
+    testing::StoreCopy erins("store-erin");
+    const Failure wrap =
+        ExpectFailure(OpensslMessage(content_, Der({"-des3", "erin.pem"})), erins.store());
+    EXPECT_EQ(wrap.code, Code(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_TRUE(Contains(wrap.text, "Erin Elliptic")) << wrap.text;
+    EXPECT_TRUE(Contains(wrap.text, "Triple DES key wrap")) << wrap.text;
+}
+
+TEST_F(ReaderFailure, NotARecipientNamesFiveRecipientsAndCountsTheRest) {
+    const Bytes message =
+        OpensslMessage(content_, Der({"-aes-256-cbc", "bob.pem", "carol.pem", "dave.pem",
+                                      "frank.pem", "gina.pem", "olga.pem", "jack.pem"}));
+    // Alice's store holds Bob's and Frank's certificates, by whose names they are listed.
+    testing::StoreCopy alices("store-alice");
+    const Failure failure = ExpectFailure(message, alices.store());
+    EXPECT_EQ(failure.code, Code(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_EQ(failure.text.rfind("Cannot decrypt: you are not a recipient, or matching "
+                                 "certificate and private key not found. The message is for: ",
+                                 0),
+              0u)
+        << failure.text;
+    EXPECT_TRUE(Contains(failure.text, "Bob Baker")) << failure.text;
+    EXPECT_TRUE(Contains(failure.text,
+                         "issuer \"CN=Mirebolt Test CA,O=Mirebolt Tests\", "
+                         "serial number "))
+        << failure.text;
+    EXPECT_TRUE(Contains(failure.text, "; and 2 more.")) << failure.text;
+}
+
+TEST_F(ReaderFailure, AMessageWithoutEncryptedContentNeverOpens) {
+    const Bytes message = OpensslMessage(content_, Der({"-aes-256-cbc", "alice.pem"}));
+    testing::StoreCopy alices("store-alice");
+    testing::TempDir noDatabase;
+    Result<PersonalStore> empty = PersonalStore::Open(noDatabase.path().string());
+    ASSERT_TRUE(empty);
+    for (const char* form : {"no-content", "empty-content", "empty-chunks"}) {
+        const Bytes emptied = testing::Rewritten(message, form);
+        for (PersonalStore* store : {&alices.store(), &*empty}) {
+            const Failure failure = ExpectFailure(emptied, *store);
+            EXPECT_EQ(failure.code, Code(SEC_ERROR_BAD_DATA)) << form;
+            EXPECT_EQ(failure.text,
+                      "The message holds no encrypted content, so there is nothing to decrypt.")
+                << form;
+        }
+        MemorySource source(emptied);
+        EXPECT_FALSE(OpenedSizeBound(source)) << form;
+        // Nothing to write into: a failure must not touch the empty buffer.
+        EXPECT_FALSE(OpenEnvelope(source, alices.store(), nullptr, {}));
+    }
+}
+
+TEST_F(ReaderFailure, ATamperedGcmMessageIsRefused) {
+    const Bytes message = OpensslMessage(content_, Der({"-aes-256-gcm", "alice.pem"}));
+    testing::StoreCopy alices("store-alice");
+    // The tag is the message's last 16 bytes; the content ends just before it.
+    for (std::size_t fromEnd : {std::size_t{1}, std::size_t{16 + 2 + 1}, std::size_t{100}}) {
+        Bytes tampered = message;
+        tampered[tampered.size() - fromEnd] ^= 0x01;
+        const Failure failure = ExpectFailure(tampered, alices.store());
+        EXPECT_EQ(failure.code, Code(SEC_ERROR_BAD_SIGNATURE)) << fromEnd;
+        EXPECT_EQ(failure.text,
+                  "The message was changed after it was encrypted: its authentication tag does "
+                  "not match.");
+    }
+}
+
+TEST_F(ReaderFailure, DamageAfterTruncationAndPaddingEachHaveTheirText) {
+    const Bytes message = OpensslMessage(content_, Der({"-aes-256-cbc", "alice.pem"}));
+    testing::StoreCopy alices("store-alice");
+
+    Bytes longer = message;
+    longer.push_back(0);
+    const Failure after = ExpectFailure(longer, alices.store());
+    EXPECT_EQ(after.code, Code(SEC_ERROR_EXTRA_INPUT));
+    EXPECT_TRUE(Contains(after.text, "goes on after the end")) << after.text;
+
+    const Bytes shorter(message.begin(), message.end() - 20);
+    const Failure truncated = ExpectFailure(shorter, alices.store());
+    EXPECT_EQ(truncated.code, Code(SEC_ERROR_BAD_DER));
+    EXPECT_TRUE(Contains(truncated.text, "truncated")) << truncated.text;
+
+    // The second-last block's last byte flips the last byte of plaintext: the padding.
+    Bytes badPadding = message;
+    badPadding[badPadding.size() - 17] ^= 0x40;
+    const Failure padding = ExpectFailure(badPadding, alices.store());
+    EXPECT_EQ(padding.code, Code(SEC_ERROR_BAD_DATA));
+    EXPECT_TRUE(Contains(padding.text, "bad padding")) << padding.text;
+}
+
+TEST_F(ReaderFailure, UnsupportedTypesAndCiphersAreNamed) {
+    testing::StoreCopy alices("store-alice");
+    const Bytes message = OpensslMessage(content_, Der({"-aes-256-cbc", "alice.pem"}));
+
+    const Failure cipher =
+        ExpectFailure(testing::Rewritten(message, "cipher", "1.2.840.113549.3.2"), alices.store());
+    EXPECT_EQ(cipher.code, Code(SEC_ERROR_INVALID_ALGORITHM));
+    EXPECT_EQ(cipher.text,
+              "The content was encrypted with the algorithm 1.2.840.113549.3.2, which this "
+              "program cannot decrypt.");
+
+    const Failure inner = ExpectFailure(
+        testing::Rewritten(message, "inner-type", "1.2.840.113549.1.7.2"), alices.store());
+    EXPECT_EQ(inner.code, Code(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE));
+    EXPECT_TRUE(Contains(inner.text, "of type signed data, not plain data")) << inner.text;
+
+    testing::TempDir dir;
+    testing::WriteBytes(dir / "plain", content_);
+    auto run = testing::RunCommand({"openssl", "cms", "-sign", "-binary", "-nodetach", "-outform",
+                                    "DER", "-in", dir / "plain", "-out", dir / "signed", "-signer",
+                                    testing::FixturePath("alice.pem"), "-inkey",
+                                    testing::FixturePath("alice.key")});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Failure type = ExpectFailure(testing::ReadBytes(dir / "signed"), alices.store());
+    EXPECT_EQ(type.code, Code(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE));
+    EXPECT_EQ(type.text, "The file is a message of type signed data, not an encrypted one.");
+}
+
+TEST_F(ReaderFailure, AnEntryWhoseKeyDoesNotComeOutLetsTheNextOneTry) {
+    const Bytes message =
+        OpensslMessage(content_, Der({"-aes-256-cbc", "-recip", "alice.pem", "-keyopt",
+                                      "rsa_padding_mode:oaep", "-recip", "alice.pem"}));
+    const Bytes spoilt = testing::Rewritten(message, "spoil-first-key");
+    testing::StoreCopy alices("store-alice");
+    Result<Bytes> opened = testing::Unseal(spoilt, alices.store());
+    ASSERT_TRUE(opened) << testing::Describe(opened.failure());
+    EXPECT_EQ(*opened, content_);
+
+    // With only the spoilt entry left, the failure says the key did not come out.
+    const Bytes alone = testing::Rewritten(
+        OpensslMessage(content_, Der({"-aes-256-cbc", "alice.pem"})), "spoil-first-key");
+    const Failure failure = ExpectFailure(alone, alices.store());
+    EXPECT_EQ(failure.code, Code(SEC_ERROR_BAD_DATA));
+    EXPECT_TRUE(Contains(failure.text, "content key meant for you")) << failure.text;
+}
+
+}  // namespace
+}  // namespace mirebolt::platform

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/byte_stream.h"
+#include "platform/open_envelope.h"
+#include "support/commands.h"
+#include "support/envelope_helpers.h"
+#include "support/test_files.h"
+
+namespace mirebolt::testing {
+
+// A pipe's behaviour: every read gives fewer bytes than asked, in sizes that never line up
+// with blocks or elements.
+class TrickleStream final : public platform::ByteStream {
+  public:
+    explicit TrickleStream(const Bytes& bytes) : bytes_(bytes) {}
+
+    Result<std::size_t> Read(std::span<std::uint8_t> out) override {
+        static constexpr std::size_t kSizes[] = {1, 7, 4093, 13, 65537, 3, 100003};
+        const std::size_t wanted = std::min({out.size(), kSizes[turn_++ % 7], bytes_.size() - at_});
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), wanted, out.begin());
+        at_ += wanted;
+        return wanted;
+    }
+
+  private:
+    const Bytes& bytes_;
+    std::size_t at_ = 0;
+    std::size_t turn_ = 0;
+};
+
+class CollectingSink final : public platform::ByteSink {
+  public:
+    Status Write(std::span<const std::uint8_t> bytes) override {
+        got.insert(got.end(), bytes.begin(), bytes.end());
+        return {};
+    }
+    Bytes got;
+};
+
+inline Result<Bytes> UnsealStream(const Bytes& message, const platform::PersonalStore& store,
+                                  platform::KeyAccessPrompt* prompt = nullptr) {
+    TrickleStream stream(message);
+    CollectingSink sink;
+    Result<std::uint64_t> length = platform::OpenEnvelopeStream(stream, store, prompt, sink);
+    if (!length) {
+        return length.failure();
+    }
+    EXPECT_EQ(*length, sink.got.size());
+    return sink.got;
+}
+
+// A message made by `openssl cms -encrypt` from `content`, with the given options and
+// recipients' certificate files (fixture names).
+inline Bytes OpensslMessage(const Bytes& content, const std::vector<std::string>& options) {
+    TempDir dir;
+    WriteBytes(dir / "plain", content);
+    std::vector<std::string> arguments{"openssl", "cms",         "-encrypt", "-binary",
+                                       "-in",     dir / "plain", "-out",     dir / "message"};
+    for (const std::string& option : options) {
+        const bool certificate = option.ends_with(".pem");
+        arguments.push_back(certificate ? FixturePath(option) : option);
+    }
+    CommandResult run = RunCommand(arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    return ReadBytes(dir / "message");
+}
+
+// The message with one part rewritten by tests/tools/rewrite_message.py.
+inline Bytes Rewritten(const Bytes& message, const std::string& operation,
+                       const std::string& argument = "") {
+    TempDir dir;
+    WriteBytes(dir / "in", message);
+    std::vector<std::string> arguments{"/usr/bin/python3",
+                                       std::string(MIREBOLT_TEST_TOOLS) + "/rewrite_message.py",
+                                       operation, dir / "in", dir / "out"};
+    if (!argument.empty()) {
+        arguments.push_back(argument);
+    }
+    CommandResult run = RunCommand(arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    return ReadBytes(dir / "out");
+}
+
+}  // namespace mirebolt::testing
