@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the message reader: the size query, then opening with a store that
-// holds a key, so that recipient matching and key unwrapping are reached as well as parsing.
+// Feeds arbitrary bytes to the message reader: the description `info` prints, the size query,
+// then opening with a store that holds a key, so that recipient matching and key unwrapping are
+// reached as well as parsing.
 #include <stdlib.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/envelope_description.h"
 #include "platform/open_envelope.h"
 #include "platform/personal_store.h"
 
@@ -57,6 +59,12 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     MemorySource message({data, size});
+    Result<EnvelopeDescription> description = DescribeEnvelope(message, *Store());
+    if (description && description->encryptedBytes > size) {
+        std::fprintf(stderr, "described %llu bytes of content in a message of %zu bytes\n",
+                     static_cast<unsigned long long>(description->encryptedBytes), size);
+        std::abort();
+    }
     Result<std::uint64_t> bound = OpenedSizeBound(message);
     if (!bound) {
         return 0;
