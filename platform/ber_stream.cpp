@@ -47,8 +47,19 @@ Result<std::size_t> BerStream::Fill(std::size_t count) {
     if (end_ - begin_ >= count || streamEnded_) {
         return end_ - begin_;
     }
-    if (buffer_.empty()) {
-        buffer_.resize(kBufferBytes);
+    // The buffer starts small and grows while the input fills it: a walk is started twice for
+    // every message, and zeroing a mebibyte each time costs more than reading a small one.
+    std::size_t capacity = buffer_.size();
+    if (capacity == 0) {
+        capacity = sizeHint_ ? static_cast<std::size_t>(std::min<std::uint64_t>(
+                                   std::max<std::uint64_t>(*sizeHint_, 1), kBufferBytes))
+                             : kFirstBufferBytes;
+    } else if (end_ == capacity) {
+        capacity = std::min(capacity * 2, kBufferBytes);
+    }
+    capacity = std::max(capacity, count);
+    if (capacity > buffer_.size()) {
+        buffer_.resize(capacity);
     }
     if (begin_ > 0) {
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);

@@ -98,6 +98,7 @@ class BerStream {
 
   private:
     static constexpr std::size_t kBufferBytes = 1 << 20;
+    static constexpr std::size_t kFirstBufferBytes = 16 * 1024;
 
     // At least `count` bytes buffered (count ≤ kBufferBytes), fewer only at the input's end.
     Result<std::size_t> Fill(std::size_t count);

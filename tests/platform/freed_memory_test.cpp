@@ -1,0 +1,157 @@
+// After a message is opened, none of its plaintext may be found in memory the process gave
+// back to the allocator: such memory is handed out again unwiped and ends up in core dumps.
+// This program replaces free() and realloc() with versions that look through each block as it
+// is given back, then hand it to the C library's own allocator.
+#include <malloc.h>
+#include <sys/mman.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "support/commands.h"
+#include "support/envelope_helpers.h"
+
+extern "C" {
+void __libc_free(void* block);
+void* __libc_realloc(void* block, std::size_t size);
+}
+
+namespace {
+
+constexpr char kMarker[] = "FREED-MEMORY-MARKER-LINE-";
+constexpr std::size_t kMarkerLength = sizeof kMarker - 1;
+
+std::atomic<bool> watching{false};
+std::atomic<std::uint64_t> markersFound{0};
+std::atomic<std::uint64_t> blocksWithMarkers{0};
+
+// Counts the marker's occurrences in a block being given back; allocates nothing.
+void Inspect(void* block) {
+    if (block == nullptr || !watching.load(std::memory_order_relaxed)) {
+        return;
+    }
+    const auto* bytes = static_cast<const char*>(block);
+    const std::size_t size = malloc_usable_size(block);
+    std::uint64_t found = 0;
+    for (const char* at = bytes; size - static_cast<std::size_t>(at - bytes) >= kMarkerLength;) {
+        const void* hit =
+            memmem(at, size - static_cast<std::size_t>(at - bytes), kMarker, kMarkerLength);
+        if (hit == nullptr) {
+            break;
+        }
+        ++found;
+        at = static_cast<const char*>(hit) + kMarkerLength;
+    }
+    if (found != 0) {
+        markersFound += found;
+        ++blocksWithMarkers;
+    }
+}
+
+}  // namespace
+
+extern "C" void free(void* block) {
+    Inspect(block);
+    __libc_free(block);
+}
+
+extern "C" void* realloc(void* block, std::size_t size) {
+    // The old block may be given back, with whatever it held.
+    Inspect(block);
+    return __libc_realloc(block, size);
+}
+
+namespace mirebolt::platform {
+namespace {
+
+using testing::Bytes;
+
+// Memory outside the allocator, for the test's own copies of the plaintext.
+class MappedBytes {
+  public:
+    explicit MappedBytes(std::size_t size)
+        : size_(size),
+          data_(static_cast<std::uint8_t*>(
+              ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0))) {}
+    MappedBytes(const MappedBytes&) = delete;
+    MappedBytes& operator=(const MappedBytes&) = delete;
+    ~MappedBytes() { ::munmap(data_, size_); }
+    std::span<std::uint8_t> span() const { return {data_, size_}; }
+
+  private:
+    std::size_t size_;
+    std::uint8_t* data_;
+};
+
+class FreedMemory : public ::testing::TestWithParam<std::vector<std::string>> {
+  protected:
+    static constexpr std::size_t kLines = 40'000;  // about 1.3 MB
+    static constexpr std::size_t kLineLength = kMarkerLength + 8;
+
+    // Writes the content to a file, from mapped memory, and a message of it from openssl.
+    void SetUp() override {
+        content_.emplace(kLines * kLineLength);
+        char* text = reinterpret_cast<char*>(content_->span().data());
+        for (std::size_t i = 0; i < kLines; ++i) {
+            std::memcpy(text + i * kLineLength, kMarker, kMarkerLength);
+            std::snprintf(text + i * kLineLength + kMarkerLength, 9, "%07zu", i);
+            text[(i + 1) * kLineLength - 1] = '\n';
+        }
+        FILE* plain = std::fopen((dir_ / "plain").c_str(), "wb");
+        ASSERT_NE(plain, nullptr);
+        ASSERT_EQ(std::fwrite(text, 1, content_->span().size(), plain), content_->span().size());
+        std::fclose(plain);
+        std::vector<std::string> command{"openssl", "cms",          "-encrypt", "-binary",
+                                         "-in",     dir_ / "plain", "-out",     dir_ / "message"};
+        command.insert(command.end(), GetParam().begin(), GetParam().end());
+        command.push_back(testing::FixturePath("alice.pem"));
+        auto run = testing::RunCommand(command);
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+    }
+
+    testing::TempDir dir_;
+    std::optional<MappedBytes> content_;
+};
+
+TEST_P(FreedMemory, HoldsNoPlaintextAfterAMessageIsOpened) {
+    const Bytes message = testing::ReadBytes(dir_ / "message");
+    MappedBytes out(content_->span().size() + 64);
+    std::uint64_t length = 0;
+    markersFound = 0;
+    blocksWithMarkers = 0;
+    watching = true;
+    {
+        testing::StoreCopy alices("store-alice");
+        MemorySource source(message);
+        Result<std::uint64_t> bound = OpenedSizeBound(source);
+        if (bound && *bound <= out.span().size()) {
+            Result<std::uint64_t> opened =
+                OpenEnvelope(source, alices.store(), nullptr, out.span().first(*bound));
+            length = opened ? *opened : 0;
+            EXPECT_TRUE(opened) << testing::Describe(opened.failure());
+        } else {
+            ADD_FAILURE() << "no usable size: "
+                          << (bound ? "" : testing::Describe(bound.failure()));
+        }
+    }
+    watching = false;
+    ASSERT_EQ(length, content_->span().size());
+    EXPECT_EQ(std::memcmp(out.span().data(), content_->span().data(), length), 0);
+    EXPECT_EQ(markersFound.load(), 0u)
+        << "plaintext lines in " << blocksWithMarkers.load() << " freed blocks, about "
+        << markersFound.load() * kLineLength << " bytes of " << length;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, FreedMemory,
+    ::testing::Values(std::vector<std::string>{"-aes256", "-outform", "DER"},
+                      std::vector<std::string>{"-aes256", "-stream", "-outform", "DER"},
+                      std::vector<std::string>{"-aes-256-gcm", "-outform", "DER"}),
+    [](const auto& info) {
+        return std::string(info.index == 0 ? "Der" : info.index == 1 ? "StreamedBer" : "Gcm");
+    });
+
+}  // namespace
+}  // namespace mirebolt::platform

@@ -1,0 +1,114 @@
+// Messages that openssl cms writes, each opened by every recipient's key alone, in every form
+// openssl writes them: DER, streamed BER, PEM and S/MIME.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "support/envelope_helpers.h"
+
+namespace mirebolt::platform {
+namespace {
+
+using testing::Bytes;
+using testing::Describe;
+
+struct PeerMessage {
+    const char* name;
+    std::vector<const char*> holders;  // whose store holds a key that must open it
+};
+
+std::string PeerPath(const std::string& file) {
+    return std::string(MIREBOLT_PEER_MESSAGES) + "/" + file;
+}
+
+// Test names allow letters, digits and underscores only.
+std::string TestName(std::string name) {
+    for (char& c : name) {
+        if (c == '-') {
+            c = '_';
+        }
+    }
+    return name;
+}
+
+void PrintTo(const PeerMessage& message, std::ostream* out) {
+    *out << message.name;
+}
+
+class ReaderInterop : public ::testing::TestWithParam<PeerMessage> {
+  protected:
+    // One copy of each holder's store for the whole suite: copying a database costs more than
+    // opening a small message.
+    static PersonalStore& StoreOf(const std::string& holder) {
+        std::unique_ptr<testing::StoreCopy>& copy = stores_[holder];
+        if (!copy) {
+            copy = std::make_unique<testing::StoreCopy>("store-" + holder);
+        }
+        return copy->store();
+    }
+    static void TearDownTestSuite() { stores_.clear(); }
+
+    static inline std::map<std::string, std::unique_ptr<testing::StoreCopy>> stores_;
+};
+
+TEST_P(ReaderInterop, EachHolderAloneOpensEveryForm) {
+    const Bytes plain = testing::ReadBytes(PeerPath("plain"));
+    ASSERT_EQ(plain.size(), 20'000u);
+    for (const char* form : {".der", ".ber", ".pem", ".smime"}) {
+        const Bytes message = testing::ReadBytes(PeerPath(GetParam().name + std::string(form)));
+        ASSERT_FALSE(message.empty()) << form;
+        for (const char* holder : GetParam().holders) {
+            auto opened = testing::Unseal(message, StoreOf(holder));
+            if (!opened) {
+                ADD_FAILURE() << form << " for " << holder << ": " << Describe(opened.failure());
+                continue;
+            }
+            EXPECT_TRUE(*opened == plain) << form << " for " << holder << ": content differs";
+        }
+    }
+}
+
+// Key agreement on each curve with the default (SHA-1) and two other key derivations.
+INSTANTIATE_TEST_SUITE_P(KeyAgreement, ReaderInterop,
+                         ::testing::Values(PeerMessage{"ec-p256-default", {"erin"}},
+                                           PeerMessage{"ec-p256-sha256", {"erin"}},
+                                           PeerMessage{"ec-p256-sha384", {"erin"}},
+                                           PeerMessage{"ec-p384-default", {"hana"}},
+                                           PeerMessage{"ec-p384-sha256", {"hana"}},
+                                           PeerMessage{"ec-p384-sha384", {"hana"}},
+                                           PeerMessage{"ec-p521-default", {"ivan"}},
+                                           PeerMessage{"ec-p521-sha256", {"ivan"}},
+                                           PeerMessage{"ec-p521-sha384", {"ivan"}}),
+                         [](const auto& info) { return TestName(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    KeyTransport, ReaderInterop,
+    ::testing::Values(PeerMessage{"oaep-sha1", {"alice"}}, PeerMessage{"oaep-sha256", {"alice"}},
+                      PeerMessage{"keyid-rsa", {"alice"}}, PeerMessage{"keyid-ec", {"erin"}},
+                      PeerMessage{"keyid-kira", {"kira"}}, PeerMessage{"rsa-4096", {"jack"}}),
+    [](const auto& info) { return TestName(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(AuthenticatedContent, ReaderInterop,
+                         ::testing::Values(PeerMessage{"gcm-aes128", {"alice"}},
+                                           PeerMessage{"gcm-aes192", {"alice"}},
+                                           PeerMessage{"gcm-aes256", {"alice", "erin"}}),
+                         [](const auto& info) { return TestName(info.param.name); });
+
+// RSA, EC, password and symmetric key-encryption-key entries side by side: the entries this
+// program cannot use must not keep either key holder out.
+INSTANTIATE_TEST_SUITE_P(EveryRecipientKind, ReaderInterop,
+                         ::testing::Values(PeerMessage{"mixed", {"alice", "erin"}}),
+                         [](const auto& info) { return TestName(info.param.name); });
+
+TEST(ReaderInteropOutsider, AKeyTheMessageDoesNotNameOpensNothing) {
+    testing::StoreCopy bobs("store-bob");
+    for (const char* form : {".der", ".ber", ".pem", ".smime"}) {
+        const Bytes message = testing::ReadBytes(PeerPath(std::string("mixed") + form));
+        auto opened = testing::Unseal(message, bobs.store());
+        EXPECT_FALSE(opened) << form;
+    }
+}
+
+}  // namespace
+}  // namespace mirebolt::platform
