@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
 
     ui::OwnerWindow owner;
     ui::MessageBoxFeedback feedback(owner);
-    ui::OverrideCursor busy;
+    ui::WindowWaitCursor busy(owner);
     ui::FileDialogs files(owner);
     ui::PasswordDialogPrompt keys(owner);
     ui::CertificatePickerDialog picker(owner);

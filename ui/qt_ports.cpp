@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -64,12 +63,31 @@ feedback::Answer MessageBoxFeedback::AskYesNo(const std::string& text, const std
     return box.exec() == QMessageBox::No ? feedback::Answer::No : feedback::Answer::Yes;
 }
 
-void OverrideCursor::ShowBusy() {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+void WindowWaitCursor::ShowBusy() {
+    window_ = owner_.widget;
+    if (window_ == nullptr) {
+        return;
+    }
+    for (QWidget* child : window_->findChildren<QWidget*>()) {
+        if (child->testAttribute(Qt::WA_SetCursor)) {
+            ownCursors_.push_back(OwnCursor{child, child->cursor()});
+            child->setCursor(Qt::WaitCursor);
+        }
+    }
+    window_->setCursor(Qt::WaitCursor);
 }
 
-void OverrideCursor::ShowIdle() {
-    QGuiApplication::restoreOverrideCursor();
+void WindowWaitCursor::ShowIdle() {
+    if (window_ != nullptr) {
+        window_->unsetCursor();
+    }
+    for (const OwnCursor& own : ownCursors_) {
+        if (own.widget != nullptr) {
+            own.widget->setCursor(own.cursor);
+        }
+    }
+    ownCursors_.clear();
+    window_ = nullptr;
 }
 
 std::optional<QString> FileDialogs::ChooseAnyFile() {

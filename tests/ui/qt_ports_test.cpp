@@ -86,6 +86,27 @@ TEST_F(QtPorts, MessageBoxesCarryTheirTitlesIconsAndButtons) {
     }
 }
 
+TEST_F(QtPorts, TheWaitCursorCoversTheWindowButNeverItsBoxes) {
+    auto* pathBox = new QLineEdit(&owner_);
+    const Qt::CursorShape textCursor = pathBox->cursor().shape();
+    ui::WindowWaitCursor busy(ownerWindow_);
+    ui::MessageBoxFeedback feedback(ownerWindow_);
+    busy.ShowBusy();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "not over the whole application";
+    EXPECT_EQ(owner_.cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(pathBox->cursor().shape(), Qt::WaitCursor);
+    OnNextModal<QMessageBox>([](QMessageBox* box) {
+        EXPECT_EQ(box->cursor().shape(), Qt::ArrowCursor);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        box->accept();
+    });
+    feedback.ShowWarning("w");
+    EXPECT_EQ(owner_.cursor().shape(), Qt::WaitCursor) << "until the command's last message";
+    busy.ShowIdle();
+    EXPECT_EQ(owner_.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(pathBox->cursor().shape(), textCursor);
+}
+
 TEST_F(QtPorts, BrowsingOffersOneFilterThatMatchesEveryFileHiddenOnesToo) {
     TempDir dir;
     WriteBytes(dir / "README", {1});
