@@ -9,14 +9,15 @@
 #include <QMessageBox>
 
 #include "ui/control_ids.h"
+#include "ui/message_box.h"
 
 namespace mirebolt::ui {
 
 namespace {
 
 void ShowBox(QWidget* owner, QMessageBox::Icon icon, const char* title, const std::string& text) {
-    QMessageBox box(icon, QString::fromLatin1(title), QString::fromStdString(text), QMessageBox::Ok,
-                    owner);
+    MessageBox box(icon, QString::fromLatin1(title), QString::fromStdString(text), QMessageBox::Ok,
+                   owner);
     box.exec();
 }
 
@@ -55,7 +56,7 @@ void MessageBoxFeedback::ShowError(const std::string& message) {
 
 feedback::Answer MessageBoxFeedback::AskYesNo(const std::string& text, const std::string& title,
                                               feedback::QuestionIcon icon) {
-    QMessageBox box(
+    MessageBox box(
         icon == feedback::QuestionIcon::Warning ? QMessageBox::Warning : QMessageBox::Question,
         QString::fromStdString(title), QString::fromStdString(text),
         QMessageBox::Yes | QMessageBox::No, owner_.widget);
