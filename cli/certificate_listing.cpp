@@ -11,6 +11,7 @@ void PrintCertificate(std::FILE* out, const platform::Certificate& certificate,
     std::fprintf(out, "  Expires:   %04d-%02d-%02d (UTC)\n", expires.year, expires.month,
                  expires.day);
     std::fprintf(out, "  Serial:    %s\n", platform::SerialNumberText(certificate).c_str());
+    std::fprintf(out, "  Key:       %s\n", platform::KeyDescription(certificate).c_str());
     std::fprintf(out, "  SHA-256:   %s\n", platform::Sha256Fingerprint(certificate).c_str());
     if (const std::string nickname = platform::Nickname(certificate); !nickname.empty()) {
         std::fprintf(out, "  Nickname:  %s\n", nickname.c_str());

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/cms_algorithms.h"
 #include "platform/error_text.h"
 
 namespace mirebolt::platform {
@@ -145,6 +146,29 @@ Result<std::uint64_t> BerReader::EndOf(const BerElement& element, std::uint64_t 
             return children.end;
         }
     }
+}
+
+Result<BerElement> BerReader::ExpectChild(BerChildren& children, std::uint8_t tag) {
+    Result<std::optional<BerElement>> child = NextChild(children);
+    if (!child) {
+        return child.failure();
+    }
+    if (!child->has_value() || (*child)->tag != tag) {
+        return Malformed();
+    }
+    return **child;
+}
+
+Result<bool> BerReader::IsObjectIdentifier(const BerElement& element, std::string_view dotted) {
+    constexpr std::uint8_t kObjectIdentifierTag = 0x06;
+    if (element.tag != kObjectIdentifierTag) {
+        return Malformed();
+    }
+    Result<std::vector<std::uint8_t>> content = SmallContent(element);
+    if (!content) {
+        return content.failure();
+    }
+    return OidMatches(*content, dotted);
 }
 
 Result<std::vector<std::uint8_t>> BerReader::SmallContent(const BerElement& element) {

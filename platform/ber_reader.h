@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "platform/byte_source.h"
@@ -45,8 +46,14 @@ class BerReader {
     // The next child, or nothing at the end of the parent's content.
     Result<std::optional<BerElement>> NextChild(BerChildren& children);
 
+    // The next child, which must be there and carry `tag`; anything else is malformed.
+    Result<BerElement> ExpectChild(BerChildren& children, std::uint8_t tag);
+
     // The content of a small primitive element, such as an object identifier.
     Result<std::vector<std::uint8_t>> SmallContent(const BerElement& element);
+    // Whether an OBJECT IDENTIFIER element names the identifier written in dotted form; an
+    // element that is no object identifier is malformed.
+    Result<bool> IsObjectIdentifier(const BerElement& element, std::string_view dotted);
 
   private:
     static constexpr std::size_t kWindowSize = 64 * 1024;

@@ -72,4 +72,8 @@ std::string Nickname(const Certificate& certificate);
 
 KeyKind PublicKeyKind(const Certificate& certificate);
 
+// The key's kind and size as a person names them: "RSA 3072", "EC P-256", "RSA-OAEP 2048",
+// "DSA 2048", "Ed25519".
+std::string KeyDescription(const Certificate& certificate);
+
 }  // namespace mirebolt::platform

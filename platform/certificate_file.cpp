@@ -11,6 +11,7 @@
 
 #include "platform/base64.h"
 #include "platform/ber_reader.h"
+#include "platform/cms_algorithms.h"
 #include "platform/der_writer.h"
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
@@ -42,19 +43,18 @@ Result<Certificate> CertificateFromDer(std::span<const std::uint8_t> der) {
 // [0] IMPLICIT certificates OPTIONAL, ... } }: the certificates, in order.
 Result<std::vector<Certificate>> BundleCertificates(std::span<const std::uint8_t> der,
                                                     BerReader& reader, BerChildren contentInfo) {
-    Result<std::optional<BerElement>> wrapper = reader.NextChild(contentInfo);
-    if (!wrapper || !wrapper->has_value() || (*wrapper)->tag != der::tag::kContextConstructed0) {
+    Result<BerElement> wrapper = reader.ExpectChild(contentInfo, der::tag::kContextConstructed0);
+    if (!wrapper) {
         return NotCertificates();
     }
-    BerChildren inWrapper = reader.ChildrenOf(**wrapper, der.size());
-    Result<std::optional<BerElement>> signedData = reader.NextChild(inWrapper);
-    if (!signedData || !signedData->has_value() || (*signedData)->tag != der::tag::kSequence) {
+    BerChildren inWrapper = reader.ChildrenOf(*wrapper, der.size());
+    Result<BerElement> signedData = reader.ExpectChild(inWrapper, der::tag::kSequence);
+    if (!signedData) {
         return NotCertificates();
     }
-    BerChildren fields = reader.ChildrenOf(**signedData, der.size());
+    BerChildren fields = reader.ChildrenOf(*signedData, der.size());
     for (std::uint8_t expected : {der::tag::kInteger, der::tag::kSet, der::tag::kSequence}) {
-        Result<std::optional<BerElement>> field = reader.NextChild(fields);
-        if (!field || !field->has_value() || (*field)->tag != expected) {
+        if (!reader.ExpectChild(fields, expected)) {
             return NotCertificates();
         }
     }
@@ -105,8 +105,8 @@ Result<std::vector<Certificate>> DecodeDer(std::span<const std::uint8_t> der) {
         return NotCertificates();
     }
     if ((*first)->tag == der::tag::kObjectIdentifier) {
-        Result<std::vector<std::uint8_t>> type = reader.SmallContent(**first);
-        if (!type || *type != *der::ObjectIdentifierContent("1.2.840.113549.1.7.2")) {
+        Result<bool> isBundle = reader.IsObjectIdentifier(**first, oid::kSignedData);
+        if (!isBundle || !*isBundle) {
             return NotCertificates();
         }
         return BundleCertificates(der, reader, children);

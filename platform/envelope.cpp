@@ -12,145 +12,84 @@
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 #include "platform/nss_types.h"
+#include "platform/recipient_info_writer.h"
+#include "platform/recipient_plan.h"
 
 namespace mirebolt::platform {
 
 namespace {
 
-struct CipherSpec {
-    std::string_view oid;
-    CK_MECHANISM_TYPE mechanism;
-    int keyBytes;  // 0: the key generator's own size
-    std::size_t blockBytes;
-};
-
-constexpr std::array kCiphers{
-    CipherSpec{"2.16.840.1.101.3.4.1.42", CKM_AES_CBC, 32, 16},
-    CipherSpec{"1.2.840.113549.3.7", CKM_DES3_CBC, 0, 8},
-};
-
-constexpr std::string_view kEnvelopedDataOid = "1.2.840.113549.1.7.3";
-constexpr std::string_view kDataOid = "1.2.840.113549.1.7.1";
-constexpr std::string_view kRsaEncryptionOid = "1.2.840.113549.1.1.1";
+using CipherSpec = ContentAlgorithmFacts;
 
 // Content is read and encrypted in pieces of this size.
 constexpr std::size_t kPieceBytes = 1 << 20;
 
-struct Recipient {
-    const Certificate* certificate;
-    UniquePublicKey key;
-    unsigned wrappedKeyBytes;
-};
+constexpr std::uint8_t kIndefiniteLength = 0x80;
+// End-of-contents octets closing, in BER, the encrypted content, EncryptedContentInfo,
+// EnvelopedData, the explicit [0] and ContentInfo.
+constexpr std::array<std::uint8_t, 10> kBerTrailer{};
 
-der::Bytes ObjectIdentifier(std::string_view dotted) {
+der::Bytes Oid(std::string_view dotted) {
     return der::Element(der::tag::kObjectIdentifier, *der::ObjectIdentifierContent(dotted));
 }
 
-der::Bytes Sequence(std::initializer_list<der::Bytes> parts) {
-    der::Bytes content;
-    for (const der::Bytes& part : parts) {
-        der::Append(content, part);
-    }
-    return der::Element(der::tag::kSequence, content);
+der::Bytes IndefiniteHeader(std::uint8_t tag) {
+    return {tag, kIndefiniteLength};
 }
 
-const CipherSpec* FindCipher(std::string_view oid) {
-    for (const CipherSpec& spec : kCiphers) {
-        if (spec.oid == oid) {
-            return &spec;
-        }
-    }
-    return nullptr;
-}
+// The parts of the message in front of the encrypted content whose bytes do not depend on how
+// the lengths around them are written.
+struct MessageFront {
+    der::Bytes envelopedData;         // version and the recipient entries
+    der::Bytes encryptedContentInfo;  // content type, and the cipher with its IV
+};
 
-std::string KeyKindText(KeyKind kind) {
-    switch (kind) {
-        case KeyKind::Ec:
-            return "an elliptic-curve key";
-        case KeyKind::RsaPss:
-            return "an RSA key restricted to signing (RSA-PSS)";
-        case KeyKind::Dsa:
-            return "a DSA key";
-        default:
-            return "a key of a kind that cannot receive encrypted content";
-    }
-}
-
-Failure UnusableRecipient(const Certificate& certificate, KeyKind kind) {
-    return NssFailure(SEC_ERROR_UNSUPPORTED_KEYALG,
-                      "The certificate \"" + SubjectDisplayName(certificate) + "\" issued by \"" +
-                          IssuerDisplayName(certificate) + "\" has " + KeyKindText(kind) +
-                          ". Only certificates with RSA keys can be recipients of an encrypted "
-                          "file.");
-}
-
-Result<std::vector<Recipient>> PrepareRecipients(std::span<const Certificate* const> recipients) {
-    if (recipients.empty()) {
-        return NssFailure(SEC_ERROR_INVALID_ARGS);
-    }
-    std::vector<Recipient> prepared;
-    for (const Certificate* certificate : recipients) {
-        if (certificate == nullptr || !*certificate) {
-            return NssFailure(SEC_ERROR_INVALID_ARGS);
-        }
-        UniquePublicKey key(CERT_ExtractPublicKey(certificate->get()));
-        if (!key) {
-            return UnusableRecipient(*certificate, KeyKind::Other);
-        }
-        if (SECKEY_GetPublicKeyType(key.get()) != rsaKey) {
-            return UnusableRecipient(*certificate, PublicKeyKind(*certificate));
-        }
-        const unsigned modulusBytes = SECKEY_PublicKeyStrength(key.get());
-        if (modulusBytes == 0) {
-            return UnusableRecipient(*certificate, KeyKind::Other);
-        }
-        prepared.push_back(Recipient{certificate, std::move(key), modulusBytes});
-    }
-    return prepared;
-}
-
-// KeyTransRecipientInfo, version 0, naming the certificate by issuer and serial number.
-der::Bytes RecipientInfo(const Certificate& certificate, std::span<const std::uint8_t> wrappedKey) {
-    const CERTCertificate* cert = certificate.get();
-    der::Bytes issuer(cert->derIssuer.data, cert->derIssuer.data + cert->derIssuer.len);
-    der::Bytes serial = der::Element(der::tag::kInteger,
-                                     std::span(cert->serialNumber.data, cert->serialNumber.len));
-    return Sequence({
-        der::Element(der::tag::kInteger, std::array<std::uint8_t, 1>{0}),
-        Sequence({issuer, serial}),
-        Sequence({ObjectIdentifier(kRsaEncryptionOid), der::Header(der::tag::kNull, 0)}),
-        der::Element(der::tag::kOctetString, wrappedKey),
+MessageFront Front(const CipherSpec& spec, std::span<const std::uint8_t> iv,
+                   const std::vector<RecipientPlan>& plans, const std::vector<der::Bytes>& infos) {
+    // RFC 5652's rule: version 2 as soon as an entry is not a version 0 key transport.
+    const bool keyAgreement = std::any_of(plans.begin(), plans.end(), [](const auto& plan) {
+        return plan.kind == RecipientKind::KeyAgreement;
     });
-}
-
-std::uint64_t CipherTextBytes(const CipherSpec& spec, std::uint64_t contentSize) {
-    return (contentSize / spec.blockBytes + 1) * spec.blockBytes;
-}
-
-// Everything in front of the encrypted content, which is the last thing in the message, so
-// that the message is this prefix followed by the cipher text.
-der::Bytes MessagePrefix(const CipherSpec& spec, std::span<const std::uint8_t> iv,
-                         const std::vector<der::Bytes>& recipientInfos,
-                         std::uint64_t cipherTextBytes) {
-    der::Bytes infos;
-    for (const der::Bytes& info : recipientInfos) {
-        der::Append(infos, info);
+    der::Bytes set;
+    for (const der::Bytes& info : infos) {
+        der::Append(set, info);
     }
-    der::Bytes encryptedContentInfo = ObjectIdentifier(kDataOid);
-    der::Append(encryptedContentInfo,
-                Sequence({ObjectIdentifier(spec.oid), der::Element(der::tag::kOctetString, iv)}));
+    MessageFront front;
+    front.envelopedData = der::Element(der::tag::kInteger,
+                                       std::array{static_cast<std::uint8_t>(keyAgreement ? 2 : 0)});
+    der::Append(front.envelopedData, der::Element(der::tag::kSet, set));
+
+    der::Bytes algorithm = Oid(spec.oid);
+    der::Append(algorithm, der::Element(der::tag::kOctetString, iv));
+    front.encryptedContentInfo = Oid(oid::kData);
+    der::Append(front.encryptedContentInfo, der::Element(der::tag::kSequence, algorithm));
+    return front;
+}
+
+// The front with zeros in place of the IV and the keys: as long as the real one.
+MessageFront PlaceholderFront(const CipherSpec& spec, const std::vector<RecipientPlan>& plans) {
+    std::vector<der::Bytes> infos;
+    for (const RecipientPlan& plan : plans) {
+        infos.push_back(PlaceholderRecipientInfo(plan));
+    }
+    return Front(spec, der::Bytes(spec.ivBytes), plans, infos);
+}
+
+// Everything in front of the encrypted content in DER, which is the last thing in the message,
+// so that the message is this prefix followed by the cipher text.
+der::Bytes DerPrefix(const MessageFront& front, std::uint64_t cipherTextBytes) {
+    der::Bytes encryptedContentInfo = front.encryptedContentInfo;
     der::Append(encryptedContentInfo, der::Header(der::tag::kContextPrimitive0, cipherTextBytes));
     const std::uint64_t encryptedContentInfoBytes = encryptedContentInfo.size() + cipherTextBytes;
 
-    der::Bytes envelopedData = der::Element(der::tag::kInteger, std::array<std::uint8_t, 1>{0});
-    der::Append(envelopedData, der::Element(der::tag::kSet, infos));
+    der::Bytes envelopedData = front.envelopedData;
     der::Append(envelopedData, der::Header(der::tag::kSequence, encryptedContentInfoBytes));
     der::Append(envelopedData, encryptedContentInfo);
     const std::uint64_t envelopedDataBytes = envelopedData.size() + cipherTextBytes;
 
     der::Bytes envelopedDataHeader = der::Header(der::tag::kSequence, envelopedDataBytes);
     const std::uint64_t explicitBytes = envelopedDataHeader.size() + envelopedDataBytes;
-    der::Bytes contentInfo = ObjectIdentifier(kEnvelopedDataOid);
+    der::Bytes contentInfo = Oid(oid::kEnvelopedData);
     der::Append(contentInfo, der::Header(der::tag::kContextConstructed0, explicitBytes));
     der::Append(contentInfo, envelopedDataHeader);
     der::Append(contentInfo, envelopedData);
@@ -161,42 +100,119 @@ der::Bytes MessagePrefix(const CipherSpec& spec, std::span<const std::uint8_t> i
     return message;
 }
 
-// The prefix with zeros in place of the IV and the wrapped keys: the same length as the real one.
-der::Bytes PlaceholderPrefix(const CipherSpec& spec, const std::vector<Recipient>& recipients,
-                             std::uint64_t contentSize) {
-    std::vector<der::Bytes> infos;
-    for (const Recipient& recipient : recipients) {
-        infos.push_back(RecipientInfo(*recipient.certificate,
-                                      std::vector<std::uint8_t>(recipient.wrappedKeyBytes)));
-    }
-    return MessagePrefix(spec, std::vector<std::uint8_t>(spec.blockBytes), infos,
-                         CipherTextBytes(spec, contentSize));
+// The same in BER with indefinite lengths, the encrypted content to follow as a constructed
+// OCTET STRING of chunks and kBerTrailer after it.
+der::Bytes BerPrefix(const MessageFront& front) {
+    der::Bytes message = IndefiniteHeader(der::tag::kSequence);
+    der::Append(message, Oid(oid::kEnvelopedData));
+    der::Append(message, IndefiniteHeader(der::tag::kContextConstructed0));
+    der::Append(message, IndefiniteHeader(der::tag::kSequence));
+    der::Append(message, front.envelopedData);
+    der::Append(message, IndefiniteHeader(der::tag::kSequence));
+    der::Append(message, front.encryptedContentInfo);
+    der::Append(message, IndefiniteHeader(der::tag::kContextConstructed0));
+    return message;
 }
 
-Result<const CipherSpec*> StartEnvelope(std::string_view cipherOid) {
+std::uint64_t CipherTextBytes(const CipherSpec& spec, std::uint64_t contentSize) {
+    return (contentSize / spec.blockBytes + 1) * spec.blockBytes;
+}
+
+// The writer pads by hand for CBC; authenticated encryption is only read.
+Result<const CipherSpec*> StartEnvelope(ContentAlgorithm cipher) {
     if (!NssRuntime::EnsureStarted()) {
         return NssFailure(SEC_ERROR_NOT_INITIALIZED);
     }
-    const CipherSpec* spec = FindCipher(cipherOid);
-    if (spec == nullptr) {
+    const CipherSpec& spec = FactsOf(cipher);
+    if (spec.mode != ContentMode::Cbc) {
         return NssFailure(SEC_ERROR_INVALID_ALGORITHM);
     }
-    return spec;
+    return &spec;
 }
 
-Result<der::Bytes> WrapKey(const Recipient& recipient, PK11SymKey* contentKey) {
-    UniqueSecItem wrapped(SECITEM_AllocItem(nullptr, nullptr, recipient.wrappedKeyBytes));
-    if (!wrapped) {
+Result<std::vector<RecipientPlan>> PlanRecipients(const CipherSpec& spec,
+                                                  std::span<const Certificate* const> recipients) {
+    if (recipients.empty()) {
+        return NssFailure(SEC_ERROR_INVALID_ARGS);
+    }
+    std::vector<RecipientPlan> plans;
+    for (const Certificate* certificate : recipients) {
+        if (certificate == nullptr || !*certificate) {
+            return NssFailure(SEC_ERROR_INVALID_ARGS);
+        }
+        Result<RecipientPlan> plan = PlanRecipient(*certificate, spec);
+        if (!plan) {
+            return plan.failure();
+        }
+        plans.push_back(std::move(*plan));
+    }
+    return plans;
+}
+
+// A fresh content key and IV, the key given to every recipient, and the cipher ready to run.
+struct Sealing {
+    UniqueSymKey contentKey;
+    UniqueCipherContext context;
+    MessageFront front;
+};
+
+Result<Sealing> StartSealing(const CipherSpec& spec, const std::vector<RecipientPlan>& plans) {
+    Sealing sealing;
+    UniqueSlot slot(PK11_GetBestSlot(spec.mechanism, nullptr));
+    if (!slot) {
         return NssFailure();
     }
-    if (PK11_PubWrapSymKey(CKM_RSA_PKCS, recipient.key.get(), contentKey, wrapped.get()) !=
-        SECSuccess) {
+    sealing.contentKey.reset(
+        PK11_KeyGen(slot.get(), spec.mechanism, nullptr, static_cast<int>(spec.keyBytes), nullptr));
+    if (!sealing.contentKey) {
         return NssFailure();
     }
-    if (wrapped->len != recipient.wrappedKeyBytes) {
+    std::array<std::uint8_t, 16> iv{};
+    if (PK11_GenerateRandom(iv.data(), static_cast<int>(spec.ivBytes)) != SECSuccess) {
+        return NssFailure();
+    }
+    std::vector<der::Bytes> infos;
+    for (const RecipientPlan& plan : plans) {
+        Result<der::Bytes> info = RecipientInfo(plan, sealing.contentKey.get());
+        if (!info) {
+            return info.failure();
+        }
+        infos.push_back(std::move(*info));
+    }
+    sealing.front = Front(spec, std::span(iv).first(spec.ivBytes), plans, infos);
+
+    SECItem ivItem{siBuffer, iv.data(), static_cast<unsigned>(spec.ivBytes)};
+    UniqueSecItem parameter(PK11_ParamFromIV(spec.mechanism, &ivItem));
+    if (!parameter) {
+        return NssFailure();
+    }
+    sealing.context.reset(PK11_CreateContextBySymKey(spec.mechanism, CKA_ENCRYPT,
+                                                     sealing.contentKey.get(), parameter.get()));
+    if (!sealing.context) {
+        return NssFailure();
+    }
+    return sealing;
+}
+
+// Encrypts whole blocks where they stand.
+Status EncryptInPlace(PK11Context* context, std::span<std::uint8_t> blocks) {
+    int produced = 0;
+    if (PK11_CipherOp(context, blocks.data(), &produced, static_cast<int>(blocks.size()),
+                      blocks.data(), static_cast<int>(blocks.size())) != SECSuccess) {
+        return NssFailure();
+    }
+    if (static_cast<std::size_t>(produced) != blocks.size()) {
         return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
     }
-    return RecipientInfo(*recipient.certificate, std::span(wrapped->data, wrapped->len));
+    return {};
+}
+
+// PKCS #7 padding after the last `used` bytes of `bytes`; gives the padded length.
+std::size_t Pad(const CipherSpec& spec, std::span<std::uint8_t> bytes, std::size_t used) {
+    const std::size_t padding = spec.blockBytes - used % spec.blockBytes;
+    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(used), padding,
+                static_cast<std::uint8_t>(padding));
+    return used + padding;
 }
 
 // Reads the content into `cipherText` and encrypts it there, adding PKCS #7 padding.
@@ -211,13 +227,8 @@ Status EncryptContent(const CipherSpec& spec, PK11Context* context, ByteSource& 
         if (Status read = content.ReadAt(done, target); !read) {
             return read;
         }
-        int produced = 0;
-        if (PK11_CipherOp(context, target.data(), &produced, static_cast<int>(piece), target.data(),
-                          static_cast<int>(piece)) != SECSuccess) {
-            return NssFailure();
-        }
-        if (static_cast<std::size_t>(produced) != piece) {
-            return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
+        if (Status encrypted = EncryptInPlace(context, target); !encrypted) {
+            return encrypted;
         }
         done += piece;
     }
@@ -225,79 +236,40 @@ Status EncryptContent(const CipherSpec& spec, PK11Context* context, ByteSource& 
     std::array<std::uint8_t, 16> last{};
     const auto rest = static_cast<std::size_t>(size - wholeBlocks);
     Status read = content.ReadAt(wholeBlocks, std::span(last).first(rest));
-    std::fill(last.begin() + static_cast<std::ptrdiff_t>(rest),
-              last.begin() + static_cast<std::ptrdiff_t>(spec.blockBytes),
-              static_cast<std::uint8_t>(spec.blockBytes - rest));
-    int produced = 0;
-    const bool encrypted =
-        read && PK11_CipherOp(context, cipherText.data() + wholeBlocks, &produced,
-                              static_cast<int>(spec.blockBytes), last.data(),
-                              static_cast<int>(spec.blockBytes)) == SECSuccess;
+    Pad(spec, last, rest);
+    Status encrypted =
+        read ? EncryptInPlace(context, std::span(last).first(spec.blockBytes)) : read;
+    if (encrypted) {
+        std::copy_n(last.begin(), spec.blockBytes,
+                    cipherText.begin() + static_cast<std::ptrdiff_t>(wholeBlocks));
+    }
     explicit_bzero(last.data(), last.size());
-    if (!read) {
-        return read;
-    }
     if (!encrypted) {
-        return NssFailure();
-    }
-    if (static_cast<std::size_t>(produced) != spec.blockBytes) {
-        return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
+        return encrypted;
     }
     return content.ConfirmUnchanged();
 }
 
-Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec,
-                                    const std::vector<Recipient>& recipients, ByteSource& content,
-                                    std::span<std::uint8_t> out) {
+Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec, const std::vector<RecipientPlan>& plans,
+                                    ByteSource& content, std::span<std::uint8_t> out) {
     const std::uint64_t size = content.Size();
     const std::uint64_t cipherTextBytes = CipherTextBytes(spec, size);
     const std::uint64_t expected =
-        PlaceholderPrefix(spec, recipients, size).size() + cipherTextBytes;
+        DerPrefix(PlaceholderFront(spec, plans), cipherTextBytes).size() + cipherTextBytes;
     if (out.size() < expected) {
         return NssFailure(SEC_ERROR_OUTPUT_LEN);
     }
-
-    UniqueSlot slot(PK11_GetBestSlot(spec.mechanism, nullptr));
-    if (!slot) {
-        return NssFailure();
+    Result<Sealing> sealing = StartSealing(spec, plans);
+    if (!sealing) {
+        return sealing.failure();
     }
-    UniqueSymKey contentKey(
-        PK11_KeyGen(slot.get(), spec.mechanism, nullptr, spec.keyBytes, nullptr));
-    if (!contentKey) {
-        return NssFailure();
-    }
-    std::array<std::uint8_t, 16> iv{};
-    if (PK11_GenerateRandom(iv.data(), static_cast<int>(spec.blockBytes)) != SECSuccess) {
-        return NssFailure();
-    }
-    std::span<const std::uint8_t> ivBytes = std::span(iv).first(spec.blockBytes);
-
-    std::vector<der::Bytes> infos;
-    for (const Recipient& recipient : recipients) {
-        Result<der::Bytes> info = WrapKey(recipient, contentKey.get());
-        if (!info) {
-            return info.failure();
-        }
-        infos.push_back(std::move(*info));
-    }
-    const der::Bytes prefix = MessagePrefix(spec, ivBytes, infos, cipherTextBytes);
+    const der::Bytes prefix = DerPrefix(sealing->front, cipherTextBytes);
     if (prefix.size() + cipherTextBytes != expected) {
         return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
     }
-
-    SECItem ivItem{siBuffer, iv.data(), static_cast<unsigned>(spec.blockBytes)};
-    UniqueSecItem parameter(PK11_ParamFromIV(spec.mechanism, &ivItem));
-    if (!parameter) {
-        return NssFailure();
-    }
-    UniqueCipherContext context(
-        PK11_CreateContextBySymKey(spec.mechanism, CKA_ENCRYPT, contentKey.get(), parameter.get()));
-    if (!context) {
-        return NssFailure();
-    }
     std::copy(prefix.begin(), prefix.end(), out.begin());
-    Status encrypted =
-        EncryptContent(spec, context.get(), content, out.subspan(prefix.size(), cipherTextBytes));
+    Status encrypted = EncryptContent(spec, sealing->context.get(), content,
+                                      out.subspan(prefix.size(), cipherTextBytes));
     if (!encrypted) {
         explicit_bzero(out.data(), out.size());
         return encrypted.failure();
@@ -305,35 +277,154 @@ Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec,
     return expected;
 }
 
-}  // namespace
+// A piece of plaintext on its way to the cipher, wiped when it goes.
+class PieceBuffer {
+  public:
+    explicit PieceBuffer(std::size_t size) : bytes_(size) {}
+    PieceBuffer(const PieceBuffer&) = delete;
+    PieceBuffer& operator=(const PieceBuffer&) = delete;
+    ~PieceBuffer() { explicit_bzero(bytes_.data(), bytes_.size()); }
+    std::span<std::uint8_t> bytes() { return bytes_; }
 
-Result<std::uint64_t> EnvelopeSize(std::string_view cipherOid,
-                                   std::span<const Certificate* const> recipients,
-                                   std::uint64_t contentSize) {
-    Result<const CipherSpec*> spec = StartEnvelope(cipherOid);
-    if (!spec) {
-        return spec.failure();
+  private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+// Fills `out` from the stream; fewer bytes only at its end.
+Result<std::size_t> Fill(ByteStream& content, std::span<std::uint8_t> out) {
+    std::size_t filled = 0;
+    while (filled < out.size()) {
+        Result<std::size_t> read = content.Read(out.subspan(filled));
+        if (!read) {
+            return read.failure();
+        }
+        if (*read == 0) {
+            break;
+        }
+        filled += *read;
     }
-    Result<std::vector<Recipient>> prepared = PrepareRecipients(recipients);
-    if (!prepared) {
-        return prepared.failure();
-    }
-    return PlaceholderPrefix(**spec, *prepared, contentSize).size() +
-           CipherTextBytes(**spec, contentSize);
+    return filled;
 }
 
-Result<std::uint64_t> Envelope(std::string_view cipherOid,
-                               std::span<const Certificate* const> recipients, ByteSource& content,
-                               std::span<std::uint8_t> out) {
-    Result<const CipherSpec*> spec = StartEnvelope(cipherOid);
+Failure WrongContentLength(std::uint64_t declared) {
+    return NssFailure(SEC_ERROR_INPUT_LEN, "The content is not the " + std::to_string(declared) +
+                                               " bytes long it was declared to be.");
+}
+
+// Encrypts the stream piece by piece into `out`; each piece is a chunk of its own (a primitive
+// OCTET STRING) when `chunked`. Gives the number of bytes written.
+Result<std::uint64_t> StreamContent(const CipherSpec& spec, PK11Context* context,
+                                    ByteStream& content, std::optional<std::uint64_t> declared,
+                                    bool chunked, ByteSink& out) {
+    PieceBuffer buffer(kPieceBytes + spec.blockBytes);
+    std::uint64_t contentBytes = 0;
+    std::uint64_t written = 0;
+    for (bool last = false; !last;) {
+        Result<std::size_t> filled = Fill(content, buffer.bytes().first(kPieceBytes));
+        if (!filled) {
+            return filled.failure();
+        }
+        contentBytes += *filled;
+        if (declared && contentBytes > *declared) {
+            return WrongContentLength(*declared);
+        }
+        last = *filled < kPieceBytes;
+        const std::size_t length = last ? Pad(spec, buffer.bytes(), *filled) : *filled;
+        const std::span<std::uint8_t> piece = buffer.bytes().first(length);
+        if (Status encrypted = EncryptInPlace(context, piece); !encrypted) {
+            return encrypted.failure();
+        }
+        if (chunked) {
+            const der::Bytes header = der::Header(der::tag::kOctetString, length);
+            if (Status sent = out.Write(header); !sent) {
+                return sent.failure();
+            }
+            written += header.size();
+        }
+        if (Status sent = out.Write(piece); !sent) {
+            return sent.failure();
+        }
+        written += length;
+    }
+    if (declared && contentBytes != *declared) {
+        return WrongContentLength(*declared);
+    }
+    return written;
+}
+
+Result<std::uint64_t> StreamEnvelope(const CipherSpec& spec,
+                                     const std::vector<RecipientPlan>& plans, ByteStream& content,
+                                     std::optional<std::uint64_t> contentSize, ByteSink& out) {
+    Result<Sealing> sealing = StartSealing(spec, plans);
+    if (!sealing) {
+        return sealing.failure();
+    }
+    const bool definite = contentSize.has_value();
+    const der::Bytes prefix = definite
+                                  ? DerPrefix(sealing->front, CipherTextBytes(spec, *contentSize))
+                                  : BerPrefix(sealing->front);
+    if (Status sent = out.Write(prefix); !sent) {
+        return sent.failure();
+    }
+    Result<std::uint64_t> body =
+        StreamContent(spec, sealing->context.get(), content, contentSize, !definite, out);
+    if (!body) {
+        return body.failure();
+    }
+    std::uint64_t written = prefix.size() + *body;
+    if (!definite) {
+        if (Status sent = out.Write(kBerTrailer); !sent) {
+            return sent.failure();
+        }
+        written += kBerTrailer.size();
+    }
+    return written;
+}
+
+}  // namespace
+
+Result<std::uint64_t> EnvelopeSize(ContentAlgorithm cipher,
+                                   std::span<const Certificate* const> recipients,
+                                   std::uint64_t contentSize) {
+    Result<const CipherSpec*> spec = StartEnvelope(cipher);
     if (!spec) {
         return spec.failure();
     }
-    Result<std::vector<Recipient>> prepared = PrepareRecipients(recipients);
-    if (!prepared) {
-        return prepared.failure();
+    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**spec, recipients);
+    if (!plans) {
+        return plans.failure();
     }
-    return WriteEnvelope(**spec, *prepared, content, out);
+    const std::uint64_t cipherTextBytes = CipherTextBytes(**spec, contentSize);
+    return DerPrefix(PlaceholderFront(**spec, *plans), cipherTextBytes).size() + cipherTextBytes;
+}
+
+Result<std::uint64_t> Envelope(ContentAlgorithm cipher,
+                               std::span<const Certificate* const> recipients, ByteSource& content,
+                               std::span<std::uint8_t> out) {
+    Result<const CipherSpec*> spec = StartEnvelope(cipher);
+    if (!spec) {
+        return spec.failure();
+    }
+    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**spec, recipients);
+    if (!plans) {
+        return plans.failure();
+    }
+    return WriteEnvelope(**spec, *plans, content, out);
+}
+
+Result<std::uint64_t> EnvelopeStream(ContentAlgorithm cipher,
+                                     std::span<const Certificate* const> recipients,
+                                     ByteStream& content, std::optional<std::uint64_t> contentSize,
+                                     ByteSink& out) {
+    Result<const CipherSpec*> spec = StartEnvelope(cipher);
+    if (!spec) {
+        return spec.failure();
+    }
+    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**spec, recipients);
+    if (!plans) {
+        return plans.failure();
+    }
+    return StreamEnvelope(**spec, *plans, content, contentSize, out);
 }
 
 }  // namespace mirebolt::platform

@@ -1,31 +1,48 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
-#include <string_view>
 
 #include "platform/byte_source.h"
+#include "platform/byte_stream.h"
 #include "platform/certificate.h"
+#include "platform/cms_algorithms.h"
 #include "platform/result.h"
 
 namespace mirebolt::platform {
 
 // Makes one DER-encoded PKCS #7 enveloped-data message: the content encrypted under a fresh key
-// with the cipher named by its dotted object identifier (AES-256-CBC or DES-EDE3-CBC), that key
-// wrapped with RSA (PKCS #1 v1.5) for each recipient, recipients named by issuer and serial
-// number and kept in the order given.
+// with a CBC cipher of the algorithm table (AES-256-CBC or DES-EDE3-CBC in practice), that key
+// given to each recipient in the order given, each named by issuer and serial number:
+//  - an RSA key gets it wrapped with PKCS #1 v1.5, or with RSAES-OAEP when the certificate marks
+//    the key for OAEP only;
+//  - an EC key on P-256, P-384 or P-521 gets a key-agreement entry: ephemeral-static ECDH with
+//    the X9.63 KDF over SHA-256, -384 or -512 and the key wrapped with AES-256 key wrap.
+// Any other key fails, with a text naming the certificate and its key. The message is version 2
+// when it holds a key-agreement entry, else version 0.
 //
 // Every length is known from the content's size, so the size comes before any encryption and
 // the message is written in one pass straight into the caller's buffer.
-Result<std::uint64_t> EnvelopeSize(std::string_view cipherOid,
+Result<std::uint64_t> EnvelopeSize(ContentAlgorithm cipher,
                                    std::span<const Certificate* const> recipients,
                                    std::uint64_t contentSize);
 
 // Writes the message into `out`, which must hold EnvelopeSize bytes, and gives its length. The
 // content is read piece by piece straight into `out` and encrypted there; on failure `out` is
 // wiped, since it may hold plaintext.
-Result<std::uint64_t> Envelope(std::string_view cipherOid,
+Result<std::uint64_t> Envelope(ContentAlgorithm cipher,
                                std::span<const Certificate* const> recipients, ByteSource& content,
                                std::span<std::uint8_t> out);
+
+// The same message made from a stream, in pieces of about 1 MiB, into a sink; gives the number of
+// bytes written. With `contentSize` it is exactly the DER message Envelope writes, and fails when
+// the stream is shorter or longer than that. Without it, the message is BER with indefinite
+// lengths and the encrypted content a constructed OCTET STRING of chunks. After a failure the
+// sink holds part of a message, which the caller discards.
+Result<std::uint64_t> EnvelopeStream(ContentAlgorithm cipher,
+                                     std::span<const Certificate* const> recipients,
+                                     ByteStream& content, std::optional<std::uint64_t> contentSize,
+                                     ByteSink& out);
 
 }  // namespace mirebolt::platform

@@ -15,6 +15,9 @@ namespace mirebolt::platform {
 struct PublicKeyRelease {
     void operator()(SECKEYPublicKey* key) const { SECKEY_DestroyPublicKey(key); }
 };
+struct PrivateKeyRelease {
+    void operator()(SECKEYPrivateKey* key) const { SECKEY_DestroyPrivateKey(key); }
+};
 struct SymKeyRelease {
     void operator()(PK11SymKey* key) const { PK11_FreeSymKey(key); }
 };
@@ -37,6 +40,7 @@ struct ArenaRelease {
 };
 
 using UniquePublicKey = std::unique_ptr<SECKEYPublicKey, PublicKeyRelease>;
+using UniquePrivateKey = std::unique_ptr<SECKEYPrivateKey, PrivateKeyRelease>;
 using UniqueSymKey = std::unique_ptr<PK11SymKey, SymKeyRelease>;
 using UniqueCipherContext = std::unique_ptr<PK11Context, CipherContextRelease>;
 using UniqueSlot = std::unique_ptr<PK11SlotInfo, SlotRelease>;

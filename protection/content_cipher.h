@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/cms_algorithms.h"
+
 namespace mirebolt::protection {
 
 // The cipher that protects a message's content, chosen by the legacy-cipher check box.
@@ -8,9 +10,10 @@ enum class ContentCipher {
     TripleDesCbc,  // DES-EDE3 in CBC mode, for readers that know nothing newer
 };
 
-// The cipher's object identifier in dotted form, as the message names it.
-constexpr const char* ObjectIdentifier(ContentCipher cipher) {
-    return cipher == ContentCipher::TripleDesCbc ? "1.2.840.113549.3.7" : "2.16.840.1.101.3.4.1.42";
+// The platform's algorithm for the person's choice.
+constexpr platform::ContentAlgorithm AlgorithmFor(ContentCipher cipher) {
+    return cipher == ContentCipher::TripleDesCbc ? platform::ContentAlgorithm::DesEde3Cbc
+                                                 : platform::ContentAlgorithm::Aes256Cbc;
 }
 
 constexpr ContentCipher CipherForLegacyChoice(bool legacyTicked) {

@@ -59,7 +59,7 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
 
     feedback::WaitCursor waitCursor(busy);
     waitCursor.Start();
-    const char* cipher = ObjectIdentifier(
+    const platform::ContentAlgorithm cipher = AlgorithmFor(
         CipherForLegacyChoice(request.legacyCipherTicked && request.legacyCipherTicked()));
     Result<std::uint64_t> size = platform::EnvelopeSize(cipher, recipients, *input->size());
     if (!size) {

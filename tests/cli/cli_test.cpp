@@ -153,7 +153,7 @@ TEST_F(Cli, ListsTheCertificatesOfAFile) {
     ASSERT_EQ(listing.exitCode, 0);
     EXPECT_EQ(listing.out.find("Alice Archer\n"), 0u);
     EXPECT_LT(listing.out.find("Bob Baker\n"), listing.out.find("Carol Cooper\n"));
-    EXPECT_NE(listing.out.find("  Serial:    10:03\n"), std::string::npos);
+    EXPECT_NE(listing.out.find("  Serial:    10:03\n  Key:       RSA 3072\n"), std::string::npos);
     EXPECT_NE(listing.out.find("  Expires:   "), std::string::npos);
     EXPECT_EQ(Run({"certs", FixturePath("text.pem")}).exitCode, 1);
 }

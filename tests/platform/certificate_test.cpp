@@ -57,5 +57,19 @@ TEST(Certificate, KnowsWhichKeysCanReceiveContent) {
     EXPECT_EQ(PublicKeyKind(FixtureCertificate("erin.pem")), KeyKind::Ec);
 }
 
+TEST(Certificate, DescribesEveryKindOfKeyWithItsSizeOrCurve) {
+    const std::pair<const char*, const char*> kCases[] = {
+        {"alice.pem", "RSA 2048"},     {"carol.pem", "RSA 3072"},
+        {"jack.pem", "RSA 4096"},      {"erin.pem", "EC P-256"},
+        {"hana.pem", "EC P-384"},      {"ivan.pem", "EC P-521"},
+        {"dora.pem", "DSA 2048"},      {"edna.pem", "Ed25519"},
+        {"petra.pem", "RSA-PSS 2048"}, {"oscar.pem", "RSA-OAEP 2048"},
+        {"otto.pem", "RSA-OAEP 2048"},
+    };
+    for (const auto& [file, description] : kCases) {
+        EXPECT_EQ(KeyDescription(FixtureCertificate(file)), description) << file;
+    }
+}
+
 }  // namespace
 }  // namespace mirebolt::platform

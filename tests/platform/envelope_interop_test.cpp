@@ -1,6 +1,8 @@
 // Messages must pass both ways between this program and OpenSSL's cms command.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/commands.h"
 #include "support/envelope_helpers.h"
 
@@ -15,6 +17,24 @@ using testing::RunCommand;
 
 class EnvelopeInterop : public ::testing::Test {
   protected:
+    // Opens the message with openssl and one recipient's key; the certificate names the entry,
+    // or, when left out, every entry is tried with the key.
+    void ExpectOpensslOpens(const Bytes& message, const std::string& name, bool withCertificate) {
+        testing::WriteBytes(dir_ / "message.p7m", message);
+        std::vector<std::string> command{
+            "openssl", "cms",          "-decrypt",           "-binary", "-inform",
+            "DER",     "-in",          dir_ / "message.p7m", "-inkey",  FixturePath(name + ".key"),
+            "-out",    dir_ / "opened"};
+        if (withCertificate) {
+            command.push_back("-recip");
+            command.push_back(FixturePath(name + ".pem"));
+        }
+        std::filesystem::remove(dir_ / "opened");
+        auto run = RunCommand(command);
+        ASSERT_EQ(run.exitCode, 0) << name << ": " << run.output;
+        EXPECT_EQ(testing::ReadBytes(dir_ / "opened"), content_) << name;
+    }
+
     testing::TempDir dir_;
     Bytes content_ = testing::RandomBytes(100'003);
 };
@@ -33,6 +53,44 @@ TEST_F(EnvelopeInterop, OpensslOpensOursWithEachRecipientsKey) {
                                    "-inkey", FixturePath(name + ".key"), "-out", dir_ / "opened"});
             ASSERT_EQ(run.exitCode, 0) << name << ": " << run.output;
             EXPECT_EQ(testing::ReadBytes(dir_ / "opened"), content_) << name;
+        }
+    }
+}
+
+TEST_F(EnvelopeInterop, OpensslOpensKeyAgreementForEachCurve) {
+    for (const std::string name : {"erin", "hana", "ivan"}) {
+        Certificate recipient = testing::FixtureCertificate(name + ".pem");
+        auto message = testing::Seal(ContentCipher::Aes256Cbc, {&recipient}, content_);
+        ASSERT_TRUE(message) << name << ": " << Describe(message.failure());
+        ExpectOpensslOpens(*message, name, true);
+    }
+}
+
+TEST_F(EnvelopeInterop, OpensslOpensAMixedListWithEachKeyAloneWithEitherCipher) {
+    const std::vector<std::string> names{"alice", "erin", "jack", "hana"};
+    std::vector<Certificate> certificates;
+    for (const std::string& name : names) {
+        certificates.push_back(testing::FixtureCertificate(name + ".pem"));
+    }
+    const std::vector<const Certificate*> recipients{&certificates[0], &certificates[1],
+                                                     &certificates[2], &certificates[3]};
+    for (ContentCipher cipher : {ContentCipher::Aes256Cbc, ContentCipher::TripleDesCbc}) {
+        auto message = testing::Seal(cipher, recipients, content_);
+        ASSERT_TRUE(message) << Describe(message.failure());
+        for (const std::string& name : names) {
+            ExpectOpensslOpens(*message, name, true);
+        }
+    }
+}
+
+TEST_F(EnvelopeInterop, OpensslOpensOaepEntriesWithAndWithoutParametersInTheCertificate) {
+    // openssl reads no key marked for OAEP from a certificate: it tries every entry with the key.
+    for (const std::string name : {"oscar", "otto"}) {
+        Certificate recipient = testing::FixtureCertificate(name + ".pem");
+        for (ContentCipher cipher : {ContentCipher::Aes256Cbc, ContentCipher::TripleDesCbc}) {
+            auto message = testing::Seal(cipher, {&recipient}, content_);
+            ASSERT_TRUE(message) << name << ": " << Describe(message.failure());
+            ExpectOpensslOpens(*message, name, false);
         }
     }
 }

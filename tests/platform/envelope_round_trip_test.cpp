@@ -66,6 +66,23 @@ TEST_P(EnvelopeRoundTrip, TwoMessagesOfOneContentDifferAndBothOpen) {
     EXPECT_EQ(*Unseal(*second, alices.store()), content);
 }
 
+TEST_P(EnvelopeRoundTrip, EachKeyOfAMixedRsaAndEcListOpensItAlone) {
+    Certificate erin = FixtureCertificate("erin.pem");
+    Certificate jack = FixtureCertificate("jack.pem");
+    Certificate hana = FixtureCertificate("hana.pem");
+    Certificate ivan = FixtureCertificate("ivan.pem");
+    const Bytes content = testing::RandomBytes(70'001);
+    auto message = Seal(GetParam(), {&alice_, &erin, &jack, &hana, &ivan}, content);
+    ASSERT_TRUE(message) << Describe(message.failure());
+    for (const char* store :
+         {"store-alice", "store-erin", "store-jack", "store-hana", "store-ivan"}) {
+        testing::StoreCopy copy(store);
+        auto opened = Unseal(*message, copy.store());
+        ASSERT_TRUE(opened) << store << ": " << Describe(opened.failure());
+        EXPECT_EQ(*opened, content) << store;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothCiphers, EnvelopeRoundTrip,
                          ::testing::Values(ContentCipher::Aes256Cbc, ContentCipher::TripleDesCbc),
                          [](const auto& info) {

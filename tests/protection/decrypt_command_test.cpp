@@ -26,7 +26,8 @@ const char kWriteFailed[] =
     "is writable";
 const char kNotARecipient[] =
     "Failed to decrypt the selected file\n\nError 0xFFFFE02D: Cannot decrypt: you are not a "
-    "recipient, or matching certificate and private key not found.";
+    "recipient, or matching certificate and private key not found. The message is for: Bob "
+    "Baker.";
 
 class DecryptCommand : public ::testing::Test {
   protected:

@@ -11,8 +11,8 @@
 
 namespace mirebolt::testing {
 
-inline const char* Oid(protection::ContentCipher cipher) {
-    return protection::ObjectIdentifier(cipher);
+inline platform::ContentAlgorithm Oid(protection::ContentCipher cipher) {
+    return protection::AlgorithmFor(cipher);
 }
 
 // Makes a message the way Encrypt does: the size first, then a buffer of that size.

@@ -1,0 +1,192 @@
+#include "platform/cms_algorithms.h"
+
+#include <pkcs11t.h>
+
+#include <array>
+#include <type_traits>
+
+#include "platform/der_writer.h"
+
+namespace mirebolt::platform {
+
+static_assert(std::is_same_v<CK_ULONG, unsigned long>);
+
+namespace {
+
+constexpr std::array kContentAlgorithms{
+    ContentAlgorithmFacts{ContentAlgorithm::Aes128Cbc, "AES-128-CBC", "2.16.840.1.101.3.4.1.2",
+                          ContentMode::Cbc, CKM_AES_CBC, CKM_AES_KEY_GEN, 16, 16, 16},
+    ContentAlgorithmFacts{ContentAlgorithm::Aes192Cbc, "AES-192-CBC", "2.16.840.1.101.3.4.1.22",
+                          ContentMode::Cbc, CKM_AES_CBC, CKM_AES_KEY_GEN, 24, 16, 16},
+    ContentAlgorithmFacts{ContentAlgorithm::Aes256Cbc, "AES-256-CBC", "2.16.840.1.101.3.4.1.42",
+                          ContentMode::Cbc, CKM_AES_CBC, CKM_AES_KEY_GEN, 32, 16, 16},
+    ContentAlgorithmFacts{ContentAlgorithm::DesEde3Cbc, "Triple DES (DES-EDE3-CBC)",
+                          "1.2.840.113549.3.7", ContentMode::Cbc, CKM_DES3_CBC, CKM_DES3_KEY_GEN,
+                          24, 8, 8},
+    ContentAlgorithmFacts{ContentAlgorithm::Aes128Gcm, "AES-128-GCM", "2.16.840.1.101.3.4.1.6",
+                          ContentMode::Gcm, CKM_AES_GCM, CKM_AES_KEY_GEN, 16, 16, 12},
+    ContentAlgorithmFacts{ContentAlgorithm::Aes192Gcm, "AES-192-GCM", "2.16.840.1.101.3.4.1.26",
+                          ContentMode::Gcm, CKM_AES_GCM, CKM_AES_KEY_GEN, 24, 16, 12},
+    ContentAlgorithmFacts{ContentAlgorithm::Aes256Gcm, "AES-256-GCM", "2.16.840.1.101.3.4.1.46",
+                          ContentMode::Gcm, CKM_AES_GCM, CKM_AES_KEY_GEN, 32, 16, 12},
+};
+
+constexpr std::array kHashes{
+    HashFacts{"SHA-1", "1.3.14.3.2.26", CKM_SHA_1, CKG_MGF1_SHA1},
+    HashFacts{"SHA-224", "2.16.840.1.101.3.4.2.4", CKM_SHA224, CKG_MGF1_SHA224},
+    HashFacts{"SHA-256", "2.16.840.1.101.3.4.2.1", CKM_SHA256, CKG_MGF1_SHA256},
+    HashFacts{"SHA-384", "2.16.840.1.101.3.4.2.2", CKM_SHA384, CKG_MGF1_SHA384},
+    HashFacts{"SHA-512", "2.16.840.1.101.3.4.2.3", CKM_SHA512, CKG_MGF1_SHA512},
+};
+
+constexpr std::array kKeyWraps{
+    KeyWrapFacts{"id-aes128-wrap", "2.16.840.1.101.3.4.1.5", 16},
+    KeyWrapFacts{"id-aes192-wrap", "2.16.840.1.101.3.4.1.25", 24},
+    KeyWrapFacts{"id-aes256-wrap", "2.16.840.1.101.3.4.1.45", 32},
+};
+
+constexpr std::array kKdfSchemes{
+    KdfSchemeFacts{"dhSinglePass-stdDH-sha1kdf-scheme", "1.3.133.16.840.63.0.2", CKD_SHA1_KDF,
+                   false},
+    KdfSchemeFacts{"dhSinglePass-stdDH-sha224kdf-scheme", "1.3.132.1.11.0", CKD_SHA224_KDF, false},
+    KdfSchemeFacts{"dhSinglePass-stdDH-sha256kdf-scheme", "1.3.132.1.11.1", CKD_SHA256_KDF, false},
+    KdfSchemeFacts{"dhSinglePass-stdDH-sha384kdf-scheme", "1.3.132.1.11.2", CKD_SHA384_KDF, false},
+    KdfSchemeFacts{"dhSinglePass-stdDH-sha512kdf-scheme", "1.3.132.1.11.3", CKD_SHA512_KDF, false},
+    KdfSchemeFacts{"dhSinglePass-cofactorDH-sha1kdf-scheme", "1.3.133.16.840.63.0.3", CKD_SHA1_KDF,
+                   true},
+    KdfSchemeFacts{"dhSinglePass-cofactorDH-sha224kdf-scheme", "1.3.132.1.14.0", CKD_SHA224_KDF,
+                   true},
+    KdfSchemeFacts{"dhSinglePass-cofactorDH-sha256kdf-scheme", "1.3.132.1.14.1", CKD_SHA256_KDF,
+                   true},
+    KdfSchemeFacts{"dhSinglePass-cofactorDH-sha384kdf-scheme", "1.3.132.1.14.2", CKD_SHA384_KDF,
+                   true},
+    KdfSchemeFacts{"dhSinglePass-cofactorDH-sha512kdf-scheme", "1.3.132.1.14.3", CKD_SHA512_KDF,
+                   true},
+};
+
+constexpr std::array kCurves{
+    CurveFacts{"P-256", "1.2.840.10045.3.1.7"},
+    CurveFacts{"P-384", "1.3.132.0.34"},
+    CurveFacts{"P-521", "1.3.132.0.35"},
+};
+
+struct MessageType {
+    std::string_view name;
+    std::string_view oid;
+};
+
+constexpr std::array kMessageTypes{
+    MessageType{"data", oid::kData},
+    MessageType{"signed data", oid::kSignedData},
+    MessageType{"enveloped data", oid::kEnvelopedData},
+    MessageType{"digested data", oid::kDigestedData},
+    MessageType{"encrypted data", oid::kEncryptedData},
+    MessageType{"authenticated data", oid::kAuthenticatedData},
+    MessageType{"compressed data", oid::kCompressedData},
+    MessageType{"authenticated enveloped data", oid::kAuthEnvelopedData},
+};
+
+template <class Table>
+auto FindByOid(const Table& table, std::span<const std::uint8_t> oidContent)
+    -> decltype(&table[0]) {
+    for (const auto& entry : table) {
+        if (OidMatches(oidContent, entry.oid)) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+template <class Table>
+auto FindByName(const Table& table, std::string_view name) -> decltype(&table[0]) {
+    for (const auto& entry : table) {
+        if (entry.name == name) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool OidMatches(std::span<const std::uint8_t> content, std::string_view dotted) {
+    const std::optional<der::Bytes> expected = der::ObjectIdentifierContent(dotted);
+    return expected &&
+           std::equal(content.begin(), content.end(), expected->begin(), expected->end());
+}
+
+const ContentAlgorithmFacts& FactsOf(ContentAlgorithm algorithm) {
+    for (const ContentAlgorithmFacts& facts : kContentAlgorithms) {
+        if (facts.algorithm == algorithm) {
+            return facts;
+        }
+    }
+    return kContentAlgorithms[2];  // unreachable: every enumerator has a row
+}
+
+const ContentAlgorithmFacts* FindContentAlgorithm(std::span<const std::uint8_t> oidContent) {
+    return FindByOid(kContentAlgorithms, oidContent);
+}
+
+const HashFacts* FindHash(std::span<const std::uint8_t> oidContent) {
+    return FindByOid(kHashes, oidContent);
+}
+
+const HashFacts& Sha1Facts() {
+    return kHashes[0];
+}
+
+const HashFacts* HashNamed(std::string_view name) {
+    return FindByName(kHashes, name);
+}
+
+const KeyWrapFacts* KeyWrapNamed(std::string_view name) {
+    return FindByName(kKeyWraps, name);
+}
+
+const KdfSchemeFacts* KdfSchemeNamed(std::string_view name) {
+    return FindByName(kKdfSchemes, name);
+}
+
+const KeyWrapFacts* FindKeyWrap(std::span<const std::uint8_t> oidContent) {
+    return FindByOid(kKeyWraps, oidContent);
+}
+
+const KdfSchemeFacts* FindKdfScheme(std::span<const std::uint8_t> oidContent) {
+    return FindByOid(kKdfSchemes, oidContent);
+}
+
+const CurveFacts* FindCurve(std::span<const std::uint8_t> oidContent) {
+    return FindByOid(kCurves, oidContent);
+}
+
+std::string_view MessageTypeName(std::span<const std::uint8_t> oidContent) {
+    const MessageType* type = FindByOid(kMessageTypes, oidContent);
+    return type != nullptr ? type->name : std::string_view();
+}
+
+std::string DottedOid(std::span<const std::uint8_t> oidContent) {
+    std::string text;
+    std::uint64_t value = 0;
+    bool first = true;
+    for (std::uint8_t byte : oidContent) {
+        if (value > (UINT64_MAX >> 7)) {
+            return "(invalid identifier)";
+        }
+        value = (value << 7) | (byte & 0x7F);
+        if ((byte & 0x80) != 0) {
+            continue;
+        }
+        if (first) {
+            const std::uint64_t arc0 = value < 80 ? value / 40 : 2;
+            text = std::to_string(arc0) + "." + std::to_string(value - arc0 * 40);
+            first = false;
+        } else {
+            text += "." + std::to_string(value);
+        }
+        value = 0;
+    }
+    return text.empty() ? "(invalid identifier)" : text;
+}
+
+}  // namespace mirebolt::platform

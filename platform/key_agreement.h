@@ -1,0 +1,28 @@
+#pragma once
+
+// Ephemeral-static ECDH for one recipient (RFC 5753): a fresh key pair on the recipient's curve,
+// a key-encryption key derived with the X9.63 KDF over ECC-CMS-SharedInfo, and the content key
+// wrapped with it.
+
+#include <pk11pub.h>
+
+#include "platform/der_writer.h"
+#include "platform/recipient_plan.h"
+#include "platform/result.h"
+
+namespace mirebolt::platform {
+
+struct AgreedKey {
+    der::Bytes ephemeralPoint;  // the uncompressed point 04 || X || Y
+    der::Bytes wrappedKey;
+};
+
+// The ephemeral private key lives as a session object of NSS's internal token, never on a token
+// on disk, and is destroyed before this returns.
+Result<AgreedKey> AgreeAndWrap(const RecipientPlan& plan, PK11SymKey* contentKey);
+
+// ECC-CMS-SharedInfo for a key wrap without user keying material: the wrap algorithm with no
+// parameters, then the key-encryption key's length in bits.
+der::Bytes SharedInfo(const KeyWrapFacts& wrap);
+
+}  // namespace mirebolt::platform

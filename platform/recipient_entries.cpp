@@ -1,0 +1,459 @@
+#include "platform/recipient_entries.h"
+
+#include <secerr.h>
+
+#include "platform/ber_reader.h"
+#include "platform/byte_source.h"
+#include "platform/error_text.h"
+
+namespace mirebolt::platform {
+
+namespace {
+
+constexpr std::uint8_t kSequence = 0x30;
+constexpr std::uint8_t kInteger = 0x02;
+constexpr std::uint8_t kOctetString = 0x04;
+constexpr std::uint8_t kBitString = 0x03;
+constexpr std::uint8_t kNull = 0x05;
+constexpr std::uint8_t kObjectIdentifierTag = 0x06;
+constexpr std::uint8_t kContext0 = 0xA0;
+constexpr std::uint8_t kContext1 = 0xA1;
+constexpr std::uint8_t kContext2 = 0xA2;
+constexpr std::uint8_t kContext3 = 0xA3;
+constexpr std::uint8_t kPrimitive0 = 0x80;
+
+Failure Malformed() {
+    return NssFailure(SEC_ERROR_BAD_DER);
+}
+
+// Parses the pieces of one RecipientInfo held in memory.
+class EntryParser {
+  public:
+    explicit EntryParser(std::span<const std::uint8_t> ber)
+        : ber_(ber), source_(ber), reader_(source_) {}
+
+    BerReader& reader() { return reader_; }
+    std::uint64_t size() const { return ber_.size(); }
+
+    Result<std::vector<std::uint8_t>> Content(const BerElement& element) {
+        return reader_.SmallContent(element);
+    }
+
+    // The element's whole encoding.
+    Result<std::vector<std::uint8_t>> Whole(const BerElement& element) {
+        Result<std::uint64_t> end = reader_.EndOf(element, ber_.size());
+        if (!end) {
+            return end.failure();
+        }
+        const auto start = static_cast<std::size_t>(element.offset);
+        return std::vector<std::uint8_t>(ber_.begin() + static_cast<std::ptrdiff_t>(start),
+                                         ber_.begin() + static_cast<std::ptrdiff_t>(*end));
+    }
+
+    struct Algorithm {
+        std::vector<std::uint8_t> oid;
+        std::optional<BerElement> parameters;
+    };
+
+    Result<Algorithm> AlgorithmIn(const BerElement& sequence) {
+        if (sequence.tag != kSequence) {
+            return Malformed();
+        }
+        BerChildren children = reader_.ChildrenOf(sequence, ber_.size());
+        Result<BerElement> oid = reader_.ExpectChild(children, kObjectIdentifierTag);
+        if (!oid) {
+            return oid.failure();
+        }
+        Algorithm algorithm;
+        Result<std::vector<std::uint8_t>> content = Content(*oid);
+        if (!content) {
+            return content.failure();
+        }
+        algorithm.oid = std::move(*content);
+        Result<std::optional<BerElement>> parameters = reader_.NextChild(children);
+        if (!parameters) {
+            return parameters.failure();
+        }
+        algorithm.parameters = *parameters;
+        return algorithm;
+    }
+
+    // IssuerAndSerialNumber ::= SEQUENCE { issuer Name, serialNumber INTEGER }
+    Result<RecipientIdentifier> IssuerAndSerial(const BerElement& sequence) {
+        BerChildren children = reader_.ChildrenOf(sequence, ber_.size());
+        Result<BerElement> issuer = reader_.ExpectChild(children, kSequence);
+        if (!issuer) {
+            return issuer.failure();
+        }
+        Result<BerElement> serial = reader_.ExpectChild(children, kInteger);
+        if (!serial) {
+            return serial.failure();
+        }
+        RecipientIdentifier id;
+        Result<std::vector<std::uint8_t>> issuerBytes = Whole(*issuer);
+        Result<std::vector<std::uint8_t>> serialBytes = Content(*serial);
+        if (!issuerBytes || !serialBytes) {
+            return Malformed();
+        }
+        id.issuer = std::move(*issuerBytes);
+        id.serial = std::move(*serialBytes);
+        return id;
+    }
+
+    Result<RecipientIdentifier> KeyIdentifier(const BerElement& octets) {
+        Result<std::vector<std::uint8_t>> bytes = Content(octets);
+        if (!bytes) {
+            return bytes.failure();
+        }
+        RecipientIdentifier id;
+        id.byKeyIdentifier = true;
+        id.keyIdentifier = std::move(*bytes);
+        return id;
+    }
+
+  private:
+    std::span<const std::uint8_t> ber_;
+    MemorySource source_;
+    BerReader reader_;
+};
+
+bool IsAbsentOrNull(const std::optional<BerElement>& parameters) {
+    return !parameters || (parameters->tag == kNull && parameters->contentLength == 0);
+}
+
+// RSAES-OAEP-params: hash [0], mask generation [1], label source [2], each with defaults.
+void ReadOaepParameters(EntryParser& parser, const std::optional<BerElement>& parameters,
+                        RecipientEntry& entry) {
+    entry.oaepHash = &Sha1Facts();
+    entry.mgfHash = &Sha1Facts();
+    if (IsAbsentOrNull(parameters)) {
+        return;
+    }
+    BerReader& reader = parser.reader();
+    if (parameters->tag != kSequence) {
+        entry.unusable = "RSAES-OAEP with parameters that cannot be read";
+        return;
+    }
+    BerChildren fields = reader.ChildrenOf(*parameters, parser.size());
+    for (;;) {
+        Result<std::optional<BerElement>> field = reader.NextChild(fields);
+        if (!field) {
+            entry.unusable = "RSAES-OAEP with parameters that cannot be read";
+            return;
+        }
+        if (!field->has_value()) {
+            return;
+        }
+        BerChildren inside = reader.ChildrenOf(**field, parser.size());
+        Result<BerElement> algorithmElement = reader.ExpectChild(inside, kSequence);
+        Result<EntryParser::Algorithm> algorithm =
+            algorithmElement ? parser.AlgorithmIn(*algorithmElement)
+                             : Result<EntryParser::Algorithm>(algorithmElement.failure());
+        if (!algorithm) {
+            entry.unusable = "RSAES-OAEP with parameters that cannot be read";
+            return;
+        }
+        switch ((*field)->tag) {
+            case kContext0:
+                entry.oaepHash = FindHash(algorithm->oid);
+                if (entry.oaepHash == nullptr) {
+                    entry.unusable = "RSAES-OAEP with the hash " + DottedOid(algorithm->oid);
+                    return;
+                }
+                break;
+            case kContext1: {
+                const HashFacts* hash = nullptr;
+                if (OidMatches(algorithm->oid, oid::kMgf1) && algorithm->parameters &&
+                    algorithm->parameters->tag == kSequence) {
+                    Result<EntryParser::Algorithm> mgfHash =
+                        parser.AlgorithmIn(*algorithm->parameters);
+                    hash = mgfHash ? FindHash(mgfHash->oid) : nullptr;
+                }
+                if (hash == nullptr) {
+                    entry.unusable =
+                        "RSAES-OAEP with a mask generation other than MGF1 with a "
+                        "known hash";
+                    return;
+                }
+                entry.mgfHash = hash;
+                break;
+            }
+            case kContext2: {
+                bool emptyLabel = false;
+                if (OidMatches(algorithm->oid, oid::kPSpecified)) {
+                    if (!algorithm->parameters) {
+                        emptyLabel = true;
+                    } else if (algorithm->parameters->tag == kOctetString) {
+                        emptyLabel = algorithm->parameters->contentLength == 0;
+                    }
+                }
+                if (!emptyLabel) {
+                    entry.unusable = "RSAES-OAEP with a label";
+                    return;
+                }
+                break;
+            }
+            default:
+                entry.unusable = "RSAES-OAEP with parameters that cannot be read";
+                return;
+        }
+    }
+}
+
+// KeyTransRecipientInfo ::= SEQUENCE { version, rid, keyEncryptionAlgorithm, encryptedKey }
+Result<RecipientEntry> KeyTransport(EntryParser& parser, const BerElement& outer) {
+    BerReader& reader = parser.reader();
+    RecipientEntry entry;
+    entry.kind = RecipientKind::KeyTransport;
+    BerChildren fields = reader.ChildrenOf(outer, parser.size());
+    if (!reader.ExpectChild(fields, kInteger)) {
+        return Malformed();
+    }
+    Result<std::optional<BerElement>> rid = reader.NextChild(fields);
+    if (!rid || !rid->has_value()) {
+        return Malformed();
+    }
+    Result<RecipientIdentifier> id = (*rid)->tag == kSequence ? parser.IssuerAndSerial(**rid)
+                                     : (*rid)->tag == kPrimitive0
+                                         ? parser.KeyIdentifier(**rid)
+                                         : Result<RecipientIdentifier>(Malformed());
+    if (!id) {
+        return id.failure();
+    }
+    entry.id = std::move(*id);
+    Result<BerElement> algorithmElement = reader.ExpectChild(fields, kSequence);
+    if (!algorithmElement) {
+        return algorithmElement.failure();
+    }
+    Result<EntryParser::Algorithm> algorithm = parser.AlgorithmIn(*algorithmElement);
+    if (!algorithm) {
+        return algorithm.failure();
+    }
+    Result<BerElement> encryptedKey = reader.ExpectChild(fields, kOctetString);
+    if (!encryptedKey) {
+        return encryptedKey.failure();
+    }
+    Result<std::vector<std::uint8_t>> keyBytes = parser.Content(*encryptedKey);
+    if (!keyBytes) {
+        return keyBytes.failure();
+    }
+    entry.encryptedKey = std::move(*keyBytes);
+
+    if (OidMatches(algorithm->oid, oid::kRsaEncryption)) {
+        entry.algorithm = "RSA (PKCS #1 v1.5)";
+    } else if (OidMatches(algorithm->oid, oid::kRsaesOaep)) {
+        entry.oaep = true;
+        ReadOaepParameters(parser, algorithm->parameters, entry);
+        if (entry.unusable.empty()) {
+            entry.algorithm = "RSAES-OAEP with " + std::string(entry.oaepHash->name) +
+                              " and MGF1 with " + std::string(entry.mgfHash->name);
+        } else {
+            entry.algorithm = entry.unusable;
+        }
+    } else {
+        entry.algorithm = "the key transport algorithm " + DottedOid(algorithm->oid);
+        entry.unusable = entry.algorithm;
+    }
+    return entry;
+}
+
+// KeyAgreeRecipientInfo ::= SEQUENCE { version, originator [0], ukm [1] OPTIONAL,
+// keyEncryptionAlgorithm, recipientEncryptedKeys SEQUENCE OF { rid, encryptedKey } }
+Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerElement& outer) {
+    BerReader& reader = parser.reader();
+    RecipientEntry common;
+    common.kind = RecipientKind::KeyAgreement;
+    BerChildren fields = reader.ChildrenOf(outer, parser.size());
+    if (!reader.ExpectChild(fields, kInteger)) {
+        return Malformed();
+    }
+    Result<BerElement> originator = reader.ExpectChild(fields, kContext0);
+    if (!originator) {
+        return originator.failure();
+    }
+    BerChildren inOriginator = reader.ChildrenOf(*originator, parser.size());
+    Result<std::optional<BerElement>> choice = reader.NextChild(inOriginator);
+    if (!choice || !choice->has_value()) {
+        return Malformed();
+    }
+    if ((*choice)->tag == kContext1) {
+        BerChildren key = reader.ChildrenOf(**choice, parser.size());
+        if (!reader.ExpectChild(key, kSequence)) {
+            return Malformed();
+        }
+        Result<BerElement> point = reader.ExpectChild(key, kBitString);
+        if (!point) {
+            return point.failure();
+        }
+        Result<std::vector<std::uint8_t>> bits = parser.Content(*point);
+        if (!bits || bits->empty() || (*bits)[0] != 0) {
+            return Malformed();
+        }
+        common.originatorKey.assign(bits->begin() + 1, bits->end());
+    } else {
+        common.unusable = "key agreement with a static key of the sender's certificate";
+    }
+    Result<std::optional<BerElement>> next = reader.NextChild(fields);
+    if (!next || !next->has_value()) {
+        return Malformed();
+    }
+    if ((*next)->tag == kContext1) {
+        BerChildren inUkm = reader.ChildrenOf(**next, parser.size());
+        Result<BerElement> ukm = reader.ExpectChild(inUkm, kOctetString);
+        Result<std::vector<std::uint8_t>> ukmBytes =
+            ukm ? parser.Content(*ukm) : Result<std::vector<std::uint8_t>>(ukm.failure());
+        if (!ukmBytes) {
+            return ukmBytes.failure();
+        }
+        common.userKeyingMaterial = std::move(*ukmBytes);
+        next = reader.NextChild(fields);
+        if (!next || !next->has_value()) {
+            return Malformed();
+        }
+    }
+    Result<EntryParser::Algorithm> scheme = parser.AlgorithmIn(**next);
+    if (!scheme) {
+        return scheme.failure();
+    }
+    common.kdf = FindKdfScheme(scheme->oid);
+    std::string wrapName = "an unknown key wrap";
+    if (scheme->parameters && scheme->parameters->tag == kSequence) {
+        Result<EntryParser::Algorithm> wrap = parser.AlgorithmIn(*scheme->parameters);
+        if (!wrap) {
+            return wrap.failure();
+        }
+        common.wrap = FindKeyWrap(wrap->oid);
+        if (common.wrap != nullptr) {
+            wrapName = std::string(common.wrap->name);
+        } else {
+            wrapName = "the key wrap " + DottedOid(wrap->oid);
+        }
+    }
+    const std::string schemeName = common.kdf != nullptr ? std::string(common.kdf->name)
+                                                         : "the scheme " + DottedOid(scheme->oid);
+    common.algorithm = "ECDH (" + schemeName + ", " + wrapName + ")";
+    if (common.unusable.empty() && common.kdf == nullptr) {
+        common.unusable = "key agreement with " + schemeName;
+    } else if (common.unusable.empty() && common.wrap == nullptr) {
+        common.unusable = "key agreement with " + wrapName;
+    }
+
+    Result<BerElement> keys = reader.ExpectChild(fields, kSequence);
+    if (!keys) {
+        return keys.failure();
+    }
+    std::vector<RecipientEntry> entries;
+    BerChildren inKeys = reader.ChildrenOf(*keys, parser.size());
+    for (;;) {
+        Result<std::optional<BerElement>> key = reader.NextChild(inKeys);
+        if (!key) {
+            return key.failure();
+        }
+        if (!key->has_value()) {
+            break;
+        }
+        if ((*key)->tag != kSequence) {
+            return Malformed();
+        }
+        BerChildren inKey = reader.ChildrenOf(**key, parser.size());
+        Result<std::optional<BerElement>> rid = reader.NextChild(inKey);
+        if (!rid || !rid->has_value()) {
+            return Malformed();
+        }
+        Result<RecipientIdentifier> id = Malformed();
+        if ((*rid)->tag == kSequence) {
+            id = parser.IssuerAndSerial(**rid);
+        } else if ((*rid)->tag == kContext0) {
+            // RecipientKeyIdentifier ::= SEQUENCE { subjectKeyIdentifier, date, other }
+            BerChildren inRid = reader.ChildrenOf(**rid, parser.size());
+            Result<BerElement> identifier = reader.ExpectChild(inRid, kOctetString);
+            id = identifier ? parser.KeyIdentifier(*identifier)
+                            : Result<RecipientIdentifier>(identifier.failure());
+        }
+        if (!id) {
+            return id.failure();
+        }
+        Result<BerElement> encrypted = reader.ExpectChild(inKey, kOctetString);
+        Result<std::vector<std::uint8_t>> encryptedBytes =
+            encrypted ? parser.Content(*encrypted)
+                      : Result<std::vector<std::uint8_t>>(encrypted.failure());
+        if (!encryptedBytes) {
+            return encryptedBytes.failure();
+        }
+        RecipientEntry entry = common;
+        entry.id = std::move(*id);
+        entry.encryptedKey = std::move(*encryptedBytes);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+RecipientEntry OtherKind(RecipientKind kind, std::string algorithm) {
+    RecipientEntry entry;
+    entry.kind = kind;
+    entry.algorithm = std::move(algorithm);
+    entry.unusable = entry.algorithm;
+    return entry;
+}
+
+}  // namespace
+
+Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::span<const std::uint8_t> ber) {
+    EntryParser parser(ber);
+    Result<BerElement> outer = parser.reader().ElementAt(0, ber.size());
+    if (!outer) {
+        return outer.failure();
+    }
+    std::vector<RecipientEntry> entries;
+    switch (outer->tag) {
+        case kSequence: {
+            Result<RecipientEntry> entry = KeyTransport(parser, *outer);
+            if (!entry) {
+                return entry.failure();
+            }
+            entries.push_back(std::move(*entry));
+            return entries;
+        }
+        case kContext1:
+            return KeyAgreement(parser, *outer);
+        case kContext2:
+            entries.push_back(OtherKind(RecipientKind::KeyEncryptionKey, "a shared secret key"));
+            return entries;
+        case kContext3:
+            entries.push_back(OtherKind(RecipientKind::Password, "a password"));
+            return entries;
+        default:
+            entries.push_back(OtherKind(RecipientKind::Other, "a kind of recipient entry"));
+            return entries;
+    }
+}
+
+std::string UnusableKindText(const RecipientEntry& entry) {
+    switch (entry.kind) {
+        case RecipientKind::Password:
+            return "The message was encrypted with a password, which this program cannot use.";
+        case RecipientKind::KeyEncryptionKey:
+            return "The message was encrypted with a shared secret key, which this program "
+                   "cannot use.";
+        case RecipientKind::Other:
+            return "The message holds a kind of recipient entry that this program cannot use.";
+        default:
+            return "The message was encrypted for a recipient with " + entry.unusable +
+                   ", which this program cannot use.";
+    }
+}
+
+std::string HexText(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::uint8_t byte : bytes) {
+        if (!text.empty()) {
+            text += ':';
+        }
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
+    return text;
+}
+
+}  // namespace mirebolt::platform

@@ -1,0 +1,297 @@
+#include "platform/recipient_keys.h"
+
+#include <cert.h>
+#include <keyhi.h>
+#include <pk11pub.h>
+#include <secerr.h>
+#include <sechash.h>
+
+#include <algorithm>
+#include <array>
+
+#include "platform/der_writer.h"
+#include "platform/error_text.h"
+#include "platform/key_access_nss.h"
+#include "platform/open_failures.h"
+
+namespace mirebolt::platform {
+
+namespace {
+
+std::vector<std::uint8_t> KeyIdentifierOf(CERTCertificate* cert) {
+    SECItem extension{siBuffer, nullptr, 0};
+    if (CERT_FindSubjectKeyIDExtension(cert, &extension) == SECSuccess) {
+        std::vector<std::uint8_t> id(extension.data, extension.data + extension.len);
+        SECITEM_FreeItem(&extension, PR_FALSE);
+        return id;
+    }
+    // Without the extension, peers name the key by the SHA-1 of the public key's bits.
+    const SECItem& bits = cert->subjectPublicKeyInfo.subjectPublicKey;
+    std::array<std::uint8_t, 20> digest{};
+    if (PK11_HashBuf(SEC_OID_SHA1, digest.data(), bits.data, (bits.len + 7) / 8) != SECSuccess) {
+        return {};
+    }
+    return {digest.begin(), digest.end()};
+}
+
+std::vector<KnownCertificate> ListCertificates(PK11CertListType type, bool own) {
+    std::vector<KnownCertificate> known;
+    UniqueCertList list(PK11_ListCerts(type, nullptr));
+    if (!list) {
+        return known;
+    }
+    for (CERTCertListNode* node = CERT_LIST_HEAD(list.get()); !CERT_LIST_END(node, list.get());
+         node = CERT_LIST_NEXT(node)) {
+        known.push_back(
+            KnownCertificate{Certificate::Share(node->cert), KeyIdentifierOf(node->cert), own});
+    }
+    return known;
+}
+
+bool Names(const KnownCertificate& known, const RecipientIdentifier& id) {
+    const CERTCertificate* cert = known.certificate.get();
+    if (id.byKeyIdentifier) {
+        return !known.keyIdentifier.empty() && known.keyIdentifier == id.keyIdentifier;
+    }
+    return std::equal(id.issuer.begin(), id.issuer.end(), cert->derIssuer.data,
+                      cert->derIssuer.data + cert->derIssuer.len) &&
+           std::equal(id.serial.begin(), id.serial.end(), cert->serialNumber.data,
+                      cert->serialNumber.data + cert->serialNumber.len);
+}
+
+CK_MECHANISM_TYPE UnwrapTarget(const ContentAlgorithmFacts& cipher) {
+    return cipher.mechanism == CKM_DES3_CBC ? CKM_DES3_CBC_PAD : CKM_AES_CBC_PAD;
+}
+
+Result<UniqueSymKey> CheckedKey(PK11SymKey* key, const ContentAlgorithmFacts& cipher) {
+    UniqueSymKey owned(key);
+    if (!owned || PK11_GetKeyLength(owned.get()) != cipher.keyBytes) {
+        return KeyNotUnwrapped();
+    }
+    return owned;
+}
+
+Result<UniqueSymKey> UnwrapTransported(const RecipientEntry& entry, SECKEYPrivateKey* key,
+                                       const ContentAlgorithmFacts& cipher) {
+    SECItem wrapped{siBuffer, const_cast<unsigned char*>(entry.encryptedKey.data()),
+                    static_cast<unsigned>(entry.encryptedKey.size())};
+    // A size of 0 takes the key's own length: any other silently cuts the key.
+    if (!entry.oaep) {
+        return CheckedKey(PK11_PubUnwrapSymKey(key, &wrapped, UnwrapTarget(cipher), CKA_DECRYPT, 0),
+                          cipher);
+    }
+    CK_RSA_PKCS_OAEP_PARAMS parameters{entry.oaepHash->mechanism, entry.mgfHash->mgf1,
+                                       CKZ_DATA_SPECIFIED, nullptr, 0};
+    SECItem parameterItem{siBuffer, reinterpret_cast<unsigned char*>(&parameters),
+                          sizeof parameters};
+    return CheckedKey(
+        PK11_PubUnwrapSymKeyWithMechanism(key, CKM_RSA_PKCS_OAEP, &parameterItem, &wrapped,
+                                          UnwrapTarget(cipher), CKA_DECRYPT, 0),
+        cipher);
+}
+
+// ECC-CMS-SharedInfo ::= SEQUENCE { keyInfo (the wrap, no parameters), entityUInfo [0]
+// OPTIONAL, suppPubInfo [2] (the key-encryption key's length in bits) }
+der::Bytes SharedInfo(const RecipientEntry& entry) {
+    der::Bytes keyInfo =
+        der::Element(der::tag::kObjectIdentifier, *der::ObjectIdentifierContent(entry.wrap->oid));
+    der::Bytes content = der::Element(der::tag::kSequence, keyInfo);
+    if (entry.userKeyingMaterial) {
+        der::Append(content,
+                    der::Element(der::tag::kContextConstructed0,
+                                 der::Element(der::tag::kOctetString, *entry.userKeyingMaterial)));
+    }
+    const auto bits = static_cast<std::uint32_t>(entry.wrap->kekBytes * 8);
+    const std::array<std::uint8_t, 4> length{
+        static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
+        static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits)};
+    der::Append(content, der::Element(0xA2, der::Element(der::tag::kOctetString, length)));
+    return der::Element(der::tag::kSequence, content);
+}
+
+Result<UniqueSymKey> UnwrapAgreed(const RecipientEntry& entry, const Certificate& certificate,
+                                  SECKEYPrivateKey* key, const ContentAlgorithmFacts& cipher,
+                                  KeyAccessSession& session) {
+    UniquePublicKey own(CERT_ExtractPublicKey(certificate.get()));
+    if (!own || SECKEY_GetPublicKeyType(own.get()) != ecKey) {
+        return KeyNotUnwrapped();
+    }
+    // The curve is the recipient's: senders often leave it out of their ephemeral key.
+    SECKEYPublicKey originator{};
+    originator.keyType = ecKey;
+    originator.pkcs11ID = CK_INVALID_HANDLE;
+    originator.u.ec.DEREncodedParams = own->u.ec.DEREncodedParams;
+    originator.u.ec.size = own->u.ec.size;
+    originator.u.ec.encoding = ECPoint_Uncompressed;
+    originator.u.ec.publicValue = {siBuffer, const_cast<unsigned char*>(entry.originatorKey.data()),
+                                   static_cast<unsigned>(entry.originatorKey.size())};
+    der::Bytes sharedInfo = SharedInfo(entry);
+    SECItem sharedInfoItem{siBuffer, sharedInfo.data(), static_cast<unsigned>(sharedInfo.size())};
+    UniqueSymKey kek(PK11_PubDeriveWithKDF(
+        key, &originator, PR_FALSE, nullptr, nullptr,
+        entry.kdf->cofactor ? CKM_ECDH1_COFACTOR_DERIVE : CKM_ECDH1_DERIVE, CKM_NSS_AES_KEY_WRAP,
+        CKA_UNWRAP, static_cast<int>(entry.wrap->kekBytes), entry.kdf->kdf, &sharedInfoItem,
+        &session));
+    if (!kek) {
+        return KeyNotUnwrapped();
+    }
+    SECItem wrapped{siBuffer, const_cast<unsigned char*>(entry.encryptedKey.data()),
+                    static_cast<unsigned>(entry.encryptedKey.size())};
+    return CheckedKey(PK11_UnwrapSymKey(kek.get(), CKM_NSS_AES_KEY_WRAP, nullptr, &wrapped,
+                                        UnwrapTarget(cipher), CKA_DECRYPT, 0),
+                      cipher);
+}
+
+// The curve of an EC certificate's key, when this program can use it.
+bool UsableCurve(const Certificate& certificate) {
+    UniquePublicKey key(CERT_ExtractPublicKey(certificate.get()));
+    if (!key || SECKEY_GetPublicKeyType(key.get()) != ecKey) {
+        return false;
+    }
+    const SECItem& parameters = key->u.ec.DEREncodedParams;
+    if (parameters.len < 2 || parameters.data[0] != 0x06) {
+        return false;
+    }
+    return FindCurve(std::span(parameters.data + 2, parameters.len - 2)) != nullptr;
+}
+
+std::string CurveName(const Certificate& certificate) {
+    UniquePublicKey key(CERT_ExtractPublicKey(certificate.get()));
+    if (!key || SECKEY_GetPublicKeyType(key.get()) != ecKey) {
+        return "a key that is not elliptic-curve";
+    }
+    const SECItem& parameters = key->u.ec.DEREncodedParams;
+    if (parameters.len < 2 || parameters.data[0] != 0x06) {
+        return "an unnamed curve";
+    }
+    return "the curve " + DottedOid(std::span(parameters.data + 2, parameters.len - 2));
+}
+
+Failure NotARecipient(const std::vector<RecipientEntry>& entries,
+                      const std::vector<std::string>& extra) {
+    const std::vector<KnownCertificate> known = AllCertificates();
+    std::vector<std::string> names;
+    std::vector<std::string> reasons = extra;
+    for (const RecipientEntry& entry : entries) {
+        if (entry.kind == RecipientKind::KeyTransport ||
+            entry.kind == RecipientKind::KeyAgreement) {
+            names.push_back(RecipientText(entry.id, known));
+        }
+        if (!entry.unusable.empty()) {
+            reasons.push_back(UnusableKindText(entry));
+        }
+    }
+    std::string text = PlatformErrorText(static_cast<std::uint32_t>(SEC_ERROR_NOT_A_RECIPIENT));
+    if (!names.empty()) {
+        constexpr std::size_t kNamed = 5;
+        text += " The message is for: ";
+        for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) {
+            text += (i > 0 ? "; " : "") + names[i];
+        }
+        if (names.size() > kNamed) {
+            text += "; and " + std::to_string(names.size() - kNamed) + " more";
+        }
+        text += ".";
+    }
+    std::vector<std::string> said;
+    for (const std::string& reason : reasons) {
+        if (std::find(said.begin(), said.end(), reason) == said.end()) {
+            text += " " + reason;
+            said.push_back(reason);
+        }
+    }
+    return NssFailure(SEC_ERROR_NOT_A_RECIPIENT, text);
+}
+
+}  // namespace
+
+std::vector<KnownCertificate> OwnCertificates() {
+    return ListCertificates(PK11CertListUser, true);
+}
+
+std::vector<KnownCertificate> AllCertificates() {
+    std::vector<KnownCertificate> all = ListCertificates(PK11CertListAll, false);
+    const std::vector<KnownCertificate> own = OwnCertificates();
+    for (KnownCertificate& certificate : all) {
+        for (const KnownCertificate& mine : own) {
+            if (SameCertificate(certificate.certificate, mine.certificate)) {
+                certificate.ownKey = true;
+            }
+        }
+    }
+    return all;
+}
+
+const KnownCertificate* FindNamed(const std::vector<KnownCertificate>& certificates,
+                                  const RecipientIdentifier& id) {
+    for (const KnownCertificate& known : certificates) {
+        if (Names(known, id)) {
+            return &known;
+        }
+    }
+    return nullptr;
+}
+
+std::string RecipientText(const RecipientIdentifier& id,
+                          const std::vector<KnownCertificate>& known) {
+    if (const KnownCertificate* certificate = FindNamed(known, id)) {
+        return SubjectDisplayName(certificate->certificate);
+    }
+    if (id.byKeyIdentifier) {
+        return "key identifier " + HexText(id.keyIdentifier);
+    }
+    SECItem issuer{siBuffer, const_cast<unsigned char*>(id.issuer.data()),
+                   static_cast<unsigned>(id.issuer.size())};
+    char* issuerText = CERT_DerNameToAscii(&issuer);
+    std::string text = "issuer \"" + std::string(issuerText != nullptr ? issuerText : "?") +
+                       "\", serial number " + HexText(id.serial);
+    PORT_Free(issuerText);
+    return text;
+}
+
+Result<UniqueSymKey> RecoverContentKey(const std::vector<RecipientEntry>& entries,
+                                       const ContentAlgorithmFacts& cipher,
+                                       KeyAccessPrompt* prompt) {
+    const std::vector<KnownCertificate> own = OwnCertificates();
+    KeyAccessSession session(prompt);
+    std::optional<Failure> unwrapFailure;
+    std::vector<std::string> extra;
+    for (const RecipientEntry& entry : entries) {
+        if (!entry.unusable.empty()) {
+            continue;
+        }
+        const KnownCertificate* mine = FindNamed(own, entry.id);
+        if (mine == nullptr) {
+            continue;
+        }
+        if (entry.kind == RecipientKind::KeyAgreement && !UsableCurve(mine->certificate)) {
+            extra.push_back("The message was encrypted for your key on " +
+                            CurveName(mine->certificate) + ", which this program cannot use.");
+            continue;
+        }
+        UniquePrivateKey key(PK11_FindKeyByAnyCert(mine->certificate.get(), &session));
+        if (session.cancelled()) {
+            return NssFailure(SEC_ERROR_USER_CANCELLED);
+        }
+        if (session.exhausted()) {
+            return NssFailure(SEC_ERROR_BAD_PASSWORD);
+        }
+        if (!key) {
+            continue;
+        }
+        Result<UniqueSymKey> contentKey =
+            entry.kind == RecipientKind::KeyAgreement
+                ? UnwrapAgreed(entry, mine->certificate, key.get(), cipher, session)
+                : UnwrapTransported(entry, key.get(), cipher);
+        if (contentKey) {
+            return contentKey;
+        }
+        unwrapFailure = contentKey.failure();
+    }
+    if (unwrapFailure) {
+        return *unwrapFailure;
+    }
+    return NotARecipient(entries, extra);
+}
+
+}  // namespace mirebolt::platform
