@@ -29,7 +29,7 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-constexpr int kCautionColumn = 4;
+constexpr int kCautionColumn = 5;
 
 }  // namespace
 
@@ -63,7 +63,7 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
     table->setObjectName(QStringLiteral("storeCertificates"));
     table->setHeaderLabels({QStringLiteral("Issued To"), QStringLiteral("Issued By"),
                             QStringLiteral("Expiration Date"), QStringLiteral("Private Key"),
-                            QStringLiteral("Note")});
+                            QStringLiteral("Key Type"), QStringLiteral("Note")});
     table->setRootIsDecorated(false);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     const QDate today = QDate::currentDate();
@@ -75,6 +75,7 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
         item->setText(1, Text(platform::IssuerDisplayName(entry.certificate)));
         item->setText(2, Text(recipients::ExpiryText(entry.certificate, QLocale::system())));
         item->setText(3, entry.ownKey ? QStringLiteral("Yours") : QString());
+        item->setText(4, Text(platform::KeyDescription(entry.certificate)));
         if (entry.ownKey) {
             QFont bold = item->font(0);
             bold.setBold(true);

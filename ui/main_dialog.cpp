@@ -22,6 +22,7 @@
 #include "ui/control_ids.h"
 #include "ui/dialog_units.h"
 #include "ui/focus_mark.h"
+#include "ui/icons.h"
 #include "ui/path_edit.h"
 #include "ui/product.h"
 #include "ui/recipient_view.h"
@@ -136,7 +137,7 @@ void CMainDlg::BuildControls() {
     m_decryptButton = MakeButton<CommandLink>(this, QStringLiteral("Decrypt"), "decryptButton",
                                               units.Rect(190, 176, 90, 25), command(id::kDecrypt));
 
-    m_recipients = new RecipientModel(QIcon(QStringLiteral(":/icons/certificate.png")), this);
+    m_recipients = new RecipientModel(RowIcon(), this);
     m_recipientView = Place(new RecipientView(this), "recipientView", units.Rect(15, 54, 308, 114));
     m_recipientView->setModel(m_recipients);
 
@@ -150,16 +151,8 @@ void CMainDlg::BuildControls() {
 }
 
 void CMainDlg::OnInitDialog() {
-    // At start there is no owner: the window goes to the middle of the work area of the screen
-    // that holds the origin.
-    QScreen* screen = QGuiApplication::screenAt(QPoint(0, 0));
-    if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    if (screen != nullptr) {
-        move(CentredPosition(size(), screen->availableGeometry()));
-    }
-    setWindowIcon(QIcon(QStringLiteral(":/icons/mirebolt-48.png")));
+    CentreFrame();
+    setWindowIcon(ApplicationIcon());
 
     const recipients::ColumnWidths widths =
         recipients::RecipientColumnWidths(m_recipientView->width());
@@ -168,6 +161,28 @@ void CMainDlg::OnInitDialog() {
     m_recipientView->header()->resizeSection(2, widths.expires);
 
     m_fileEdit->setFocus();
+}
+
+void CMainDlg::CentreFrame() {
+    // At start there is no owner: the window goes to the middle of the work area of the screen
+    // that holds the origin. What the person sees is the outer frame, and move() places it.
+    QScreen* screen = QGuiApplication::screenAt(QPoint(0, 0));
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        move(CentredPosition(frameGeometry().size(), screen->availableGeometry()));
+    }
+}
+
+void CMainDlg::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    // The window manager adds the frame only once the window is shown, and moves it then: the
+    // first time the frame's size is known, the frame is centred again.
+    if (!m_frameCentred && isVisible() && frameGeometry().size() != size()) {
+        m_frameCentred = true;
+        CentreFrame();
+    }
 }
 
 void CMainDlg::accept() {

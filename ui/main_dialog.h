@@ -40,10 +40,13 @@ class CMainDlg : public QDialog {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     void BuildControls();
     RoutingTable MakeRoutingTable();
+
+    void CentreFrame();
 
     void OnInitDialog();
     void OnOK();
@@ -62,6 +65,7 @@ class CMainDlg : public QDialog {
     std::string m_storeDirectory;
     RoutingTable m_routes;
     CommandQueue m_commands;
+    bool m_frameCentred = false;
     RecipientModel* m_recipients = nullptr;
     PathEdit* m_fileEdit = nullptr;
     QPushButton* m_browseButton = nullptr;

@@ -256,6 +256,8 @@ TEST_F(QtPorts, ThePickerMarksOwnCertificatesAndShowsTheSelectedOnesParticulars)
         ASSERT_EQ(table->topLevelItemCount(), 3);
         EXPECT_EQ(table->topLevelItem(0)->text(0), QStringLiteral("Alice Archer"));
         EXPECT_EQ(table->topLevelItem(0)->text(3), QStringLiteral("Yours"));
+        EXPECT_EQ(table->headerItem()->text(4), QStringLiteral("Key Type"));
+        EXPECT_EQ(table->topLevelItem(0)->text(4), QStringLiteral("RSA 2048"));
         EXPECT_EQ(table->topLevelItem(1)->text(3), QString());
         table->setCurrentItem(table->topLevelItem(1));
         const QString details =
