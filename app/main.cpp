@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/nss_runtime.h"
 #include "platform/personal_store.h"
@@ -11,20 +12,40 @@
 #include "ui/external_commands.h"
 #include "ui/main_dialog.h"
 #include "ui/qt_ports.h"
+#include "ui/stored_nothing.h"
 
 namespace {
 
 QtMessageHandler defaultHandler = nullptr;
 
-// Qt gives up with a fatal message when it cannot show a window at all (no display): the
-// program then ends quietly with 255.
-void EndOnFatal(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+// Qt's messages while it looks for a display, held back until it has found one: without one
+// they and Qt's advice to reinstall would only bury the one line that says what is wrong.
+struct HeldMessage {
+    QtMsgType type;
+    QString text;
+};
+std::vector<HeldMessage>* heldMessages = nullptr;
+
+void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr, "mirebolt: %s\n", qPrintable(message));
+        std::fputs("mirebolt needs a graphical display; use mirebolt-cli on a terminal\n", stderr);
         std::_Exit(255);
+    }
+    if (heldMessages != nullptr) {
+        heldMessages->push_back(HeldMessage{type, message});
+        return;
     }
     if (defaultHandler != nullptr) {
         defaultHandler(type, context, message);
+    }
+}
+
+void ReleaseHeldMessages() {
+    std::vector<HeldMessage> held = std::move(*heldMessages);
+    delete heldMessages;
+    heldMessages = nullptr;
+    for (const HeldMessage& message : held) {
+        OnQtMessage(message.type, QMessageLogContext(), message.text);
     }
 }
 
@@ -32,19 +53,22 @@ void EndOnFatal(QtMsgType type, const QMessageLogContext& context, const QString
 
 int main(int argc, char** argv) {
     using namespace mirebolt;
-    defaultHandler = qInstallMessageHandler(&EndOnFatal);
+    heldMessages = new std::vector<HeldMessage>;
+    defaultHandler = qInstallMessageHandler(&OnQtMessage);
+    ui::StoreNothingBetweenRuns();
     platform::NssSession nss;
 
     // The program takes no arguments: none reaches Qt either.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication application(qtArgc, argv);
+    ReleaseHeldMessages();
     QApplication::setApplicationName(QStringLiteral("Mirebolt"));
     QApplication::setApplicationVersion(QStringLiteral("1.3.0"));
     QApplication::setDesktopFileName(QStringLiteral("example.quorvane.Mirebolt"));
 
     ui::OwnerWindow owner;
     ui::MessageBoxFeedback feedback(owner);
-    ui::OverrideCursor busy;
+    ui::WindowWaitCursor busy(owner);
     ui::FileDialogs files(owner);
     ui::PasswordDialogPrompt keys(owner);
     ui::CertificatePickerDialog picker(owner);

@@ -69,6 +69,12 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
         feedback.ReportError(kEncryptionFailed, size.failure());
         return CommandOutcome::Failed;
     }
+    // A file we make must be one we can open again: several recipients or a large key make the
+    // message outgrow what Decrypt takes, even for an input within the encryption limit.
+    if (!FitsLimit(*size, DecryptSizeLimit)) {
+        feedback.ShowWarning("The file is too big for encryption by this program");
+        return CommandOutcome::Failed;
+    }
     Result<OutputBuffer> buffer = OutputBuffer::Allocate(*size, OutputBuffer::Holds::CipherText);
     if (!buffer) {
         feedback.ReportError("Failed to allocate memory needed for the encryption process");

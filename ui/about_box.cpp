@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "ui/dialog_units.h"
+#include "ui/icons.h"
 #include "ui/product.h"
 #include "ui/resources.h"
 
@@ -29,7 +30,8 @@ AboutBox::AboutBox(QWidget* owner) : QDialog(owner) {
 
     auto* icon = new QLabel(this);
     const QRect iconArea = units.Rect(55, 26, 20, 20);
-    icon->setPixmap(QIcon(QStringLiteral(":/icons/mirebolt-48.png")).pixmap(48, 48));
+    // Drawn for the screen's scale: sharp at a scale factor of 2 too.
+    icon->setPixmap(ApplicationIcon().pixmap(QSize(48, 48), devicePixelRatioF()));
     icon->setGeometry(QRect(iconArea.topLeft(), QSize(48, 48)));
 
     auto* frame = new QGroupBox(this);

@@ -1,5 +1,6 @@
 #include "ui/certificate_picker_dialog.h"
 
+#include <QColor>
 #include <QDate>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -11,7 +12,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "recipients/recipient_list.h"
+#include "ui/certificate_caution.h"
 
 namespace mirebolt::ui {
 
@@ -25,7 +29,13 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+constexpr int kCautionColumn = 5;
+
 }  // namespace
+
+// The labels of the particulars, each followed by a tab and its value.
+const char* const kDetailLabels[] = {
+    "Subject:", "Issuer:", "Serial number:", "Valid from:", "Key usage:", "SHA-256:"};
 
 QString CertificateDetails(const platform::Certificate& certificate) {
     const std::string usage = platform::KeyUsageText(certificate);
@@ -67,20 +77,35 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
     auto* table = new QTreeWidget(&dialog);
     table->setObjectName(QStringLiteral("storeCertificates"));
     table->setHeaderLabels({QStringLiteral("Issued To"), QStringLiteral("Issued By"),
-                            QStringLiteral("Expiration Date"), QStringLiteral("Private Key")});
+                            QStringLiteral("Expiration Date"), QStringLiteral("Private Key"),
+                            QStringLiteral("Key Type"), QStringLiteral("Note")});
     table->setRootIsDecorated(false);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
+    const QDate today = QDate::currentDate();
+    const QColor greyed = dialog.palette().color(QPalette::Disabled, QPalette::Text);
+    QTreeWidgetItem* likeliest = nullptr;
     for (const platform::StoreCertificate& entry : listed) {
         auto* item = new QTreeWidgetItem(table);
         item->setText(0, Text(platform::SubjectDisplayName(entry.certificate)));
         item->setText(1, Text(platform::IssuerDisplayName(entry.certificate)));
         item->setText(2, Text(recipients::ExpiryText(entry.certificate, QLocale::system())));
         item->setText(3, OwnKeyText(entry));
+        item->setText(4, Text(platform::KeyDescription(entry.certificate)));
         if (entry.ownKey) {
             QFont bold = item->font(0);
             bold.setBold(true);
             item->setFont(0, bold);
             item->setToolTip(0, QStringLiteral("You hold the private key of this certificate"));
+        }
+        // Still a choice, as the person may know better, but never the one offered first.
+        const QString caution = CertificateCaution(entry.certificate, today);
+        item->setText(kCautionColumn, caution);
+        if (!caution.isEmpty()) {
+            for (int column = 0; column < table->columnCount(); ++column) {
+                item->setForeground(column, greyed);
+            }
+        } else if (likeliest == nullptr) {
+            likeliest = item;
         }
     }
     table->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -90,6 +115,15 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
     details->setObjectName(QStringLiteral("certificateDetails"));
     details->setReadOnly(true);
     details->setPlaceholderText(QStringLiteral("Select a certificate to see its details."));
+    // Every value starts at the same tab stop, past the widest label; long values scroll
+    // rather than wrap back under the labels.
+    int widestLabel = 0;
+    for (const char* label : kDetailLabels) {
+        widestLabel = std::max(
+            widestLabel, details->fontMetrics().horizontalAdvance(QString::fromLatin1(label)));
+    }
+    details->setTabStopDistance(widestLabel + details->fontMetrics().averageCharWidth() * 2);
+    details->setLineWrapMode(QPlainTextEdit::NoWrap);
     layout->addWidget(details);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
@@ -107,10 +141,11 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
     });
     QObject::connect(table, &QTreeWidget::itemDoubleClicked, &dialog, &QDialog::accept);
     dialog.resize(640, 420);
-    // The user's own certificate, listed first, is the likeliest choice.
+    // The user's own certificates come first: the first of them fit for encryption is the
+    // likeliest choice.
     table->setFocus();
-    if (table->topLevelItemCount() > 0) {
-        table->setCurrentItem(table->topLevelItem(0));
+    if (likeliest != nullptr) {
+        table->setCurrentItem(likeliest);
     }
 
     if (dialog.exec() != QDialog::Accepted || table->selectedItems().isEmpty()) {

@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QTreeView>
 
 #include "protection/decrypt_command.h"
 #include "protection/encrypt_command.h"
@@ -22,8 +21,11 @@
 #include "ui/centring.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_units.h"
+#include "ui/focus_mark.h"
+#include "ui/icons.h"
 #include "ui/path_edit.h"
 #include "ui/product.h"
+#include "ui/recipient_view.h"
 #include "ui/resources.h"
 
 namespace mirebolt::ui {
@@ -86,7 +88,14 @@ RoutingTable CMainDlg::MakeRoutingTable() {
 }
 
 bool CMainDlg::Dispatch(const Message& message) {
-    return m_routes.Dispatch(message);
+    const RoutingTable::Row* row = m_routes.Match(message);
+    if (row == nullptr) {
+        return false;
+    }
+    if (row->action) {
+        m_commands.Run(row->action);
+    }
+    return true;
 }
 
 void CMainDlg::BuildControls() {
@@ -112,9 +121,9 @@ void CMainDlg::BuildControls() {
     m_removeButton = MakeButton<QPushButton>(this, QStringLiteral("-"), "removeButton",
                                              units.Rect(326, 115, 14, 14), command(id::kRemove));
 
-    m_siteLink =
-        Place(new QLabel(QStringLiteral("<a href=\"https://%1\">%1</a>").arg(kSiteAddress), this),
-              "siteLink", units.Rect(283, 207, 67, 11));
+    m_siteLink = Place(new FocusMarkedLink(
+                           QStringLiteral("<a href=\"https://%1\">%1</a>").arg(kSiteAddress), this),
+                       "siteLink", units.Rect(283, 207, 67, 11));
     // Acted on when clicked only, never on Enter.
     m_siteLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     m_siteLink->setOpenExternalLinks(false);
@@ -123,30 +132,14 @@ void CMainDlg::BuildControls() {
         Dispatch(Message{MessageKind::Notify, id::kSiteLink, kLinkClicked});
     });
 
-    m_encryptButton =
-        MakeButton<QCommandLinkButton>(this, QStringLiteral("Encrypt"), "encryptButton",
-                                       units.Rect(76, 176, 90, 25), command(id::kEncrypt));
-    m_decryptButton =
-        MakeButton<QCommandLinkButton>(this, QStringLiteral("Decrypt"), "decryptButton",
-                                       units.Rect(190, 176, 90, 25), command(id::kDecrypt));
+    m_encryptButton = MakeButton<CommandLink>(this, QStringLiteral("Encrypt"), "encryptButton",
+                                              units.Rect(76, 176, 90, 25), command(id::kEncrypt));
+    m_decryptButton = MakeButton<CommandLink>(this, QStringLiteral("Decrypt"), "decryptButton",
+                                              units.Rect(190, 176, 90, 25), command(id::kDecrypt));
 
-    m_recipients = new RecipientModel(QIcon(QStringLiteral(":/icons/certificate.png")), this);
-    m_recipientView = Place(new QTreeView(this), "recipientView", units.Rect(15, 54, 308, 114));
+    m_recipients = new RecipientModel(RowIcon(), this);
+    m_recipientView = Place(new RecipientView(this), "recipientView", units.Rect(15, 54, 308, 114));
     m_recipientView->setModel(m_recipients);
-    m_recipientView->setRootIsDecorated(false);
-    m_recipientView->setItemsExpandable(false);
-    m_recipientView->setSortingEnabled(false);
-    m_recipientView->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_recipientView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_recipientView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_recipientView->setIconSize(QSize(16, 16));
-    m_recipientView->setUniformRowHeights(true);
-    // The columns share out the whole width; a scroll bar for the frame's two pixels would only
-    // hide the last row.
-    m_recipientView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_recipientView->header()->setSectionsClickable(false);
-    m_recipientView->header()->setSectionsMovable(false);
-    m_recipientView->header()->setStretchLastSection(false);
 
     m_legacyCipher = Place(
         new QCheckBox(
@@ -158,16 +151,8 @@ void CMainDlg::BuildControls() {
 }
 
 void CMainDlg::OnInitDialog() {
-    // At start there is no owner: the window goes to the middle of the work area of the screen
-    // that holds the origin.
-    QScreen* screen = QGuiApplication::screenAt(QPoint(0, 0));
-    if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    if (screen != nullptr) {
-        move(CentredPosition(size(), screen->availableGeometry()));
-    }
-    setWindowIcon(QIcon(QStringLiteral(":/icons/mirebolt-48.png")));
+    CentreFrame();
+    setWindowIcon(ApplicationIcon());
 
     const recipients::ColumnWidths widths =
         recipients::RecipientColumnWidths(m_recipientView->width());
@@ -176,6 +161,28 @@ void CMainDlg::OnInitDialog() {
     m_recipientView->header()->resizeSection(2, widths.expires);
 
     m_fileEdit->setFocus();
+}
+
+void CMainDlg::CentreFrame() {
+    // At start there is no owner: the window goes to the middle of the work area of the screen
+    // that holds the origin. What the person sees is the outer frame, and move() places it.
+    QScreen* screen = QGuiApplication::screenAt(QPoint(0, 0));
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        move(CentredPosition(frameGeometry().size(), screen->availableGeometry()));
+    }
+}
+
+void CMainDlg::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    // The window manager adds the frame only once the window is shown, and moves it then: the
+    // first time the frame's size is known, the frame is centred again.
+    if (!m_frameCentred && isVisible() && frameGeometry().size() != size()) {
+        m_frameCentred = true;
+        CentreFrame();
+    }
 }
 
 void CMainDlg::accept() {
@@ -205,10 +212,12 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CMainDlg::OnOK() {
+    m_commands.Close();
     done(1);
 }
 
 void CMainDlg::OnCancel() {
+    m_commands.Close();
     m_recipients->ReleaseRecipients();
     done(2);
 }
@@ -242,12 +251,13 @@ void CMainDlg::OnAddRecipient() {
 }
 
 void CMainDlg::OnRemoveRecipient() {
-    const QModelIndexList selected = m_recipientView->selectionModel()->selectedRows();
-    if (selected.isEmpty()) {
+    const std::optional<int> selected = m_recipientView->SelectedRow();
+    if (!selected) {
         m_ports.feedback.ShowWarning("No certificate selected on the list");
         return;
     }
-    m_recipients->RemoveRecipient(selected.front().row());
+    m_recipients->RemoveRecipient(*selected);
+    m_recipientView->ForgetSelection();
 }
 
 void CMainDlg::OnEncrypt() {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "ui/command_queue.h"
 #include "ui/recipient_model.h"
 #include "ui/routing_table.h"
 #include "ui/window_ports.h"
@@ -12,11 +13,11 @@ class QCheckBox;
 class QCommandLinkButton;
 class QLabel;
 class QPushButton;
-class QTreeView;
 
 namespace mirebolt::ui {
 
 class PathEdit;
+class RecipientView;
 
 // The main window: the path box, the legacy-cipher check box, the recipient list and the
 // command buttons. Every action, whether a click, a key or an external command, passes through
@@ -27,7 +28,8 @@ class CMainDlg : public QDialog {
   public:
     CMainDlg(WindowPorts ports, std::string storeDirectory, QWidget* parent = nullptr);
 
-    // Feeds the routing table; true when a row handled the message.
+    // Feeds the routing table; true when a row handles the message. A command that arrives while
+    // another runs (inside its message boxes or dialogs) runs once that one has finished.
     bool Dispatch(const Message& message);
 
     const recipients::RecipientList& recipientList() const { return m_recipients->list(); }
@@ -38,10 +40,13 @@ class CMainDlg : public QDialog {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     void BuildControls();
     RoutingTable MakeRoutingTable();
+
+    void CentreFrame();
 
     void OnInitDialog();
     void OnOK();
@@ -59,6 +64,8 @@ class CMainDlg : public QDialog {
     WindowPorts m_ports;
     std::string m_storeDirectory;
     RoutingTable m_routes;
+    CommandQueue m_commands;
+    bool m_frameCentred = false;
     RecipientModel* m_recipients = nullptr;
     PathEdit* m_fileEdit = nullptr;
     QPushButton* m_browseButton = nullptr;
@@ -67,7 +74,7 @@ class CMainDlg : public QDialog {
     QLabel* m_siteLink = nullptr;
     QCommandLinkButton* m_encryptButton = nullptr;
     QCommandLinkButton* m_decryptButton = nullptr;
-    QTreeView* m_recipientView = nullptr;
+    RecipientView* m_recipientView = nullptr;
     QCheckBox* m_legacyCipher = nullptr;
 };
 

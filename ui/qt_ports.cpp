@@ -4,20 +4,20 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
 
 #include "ui/control_ids.h"
+#include "ui/message_box.h"
 
 namespace mirebolt::ui {
 
 namespace {
 
 void ShowBox(QWidget* owner, QMessageBox::Icon icon, const char* title, const std::string& text) {
-    QMessageBox box(icon, QString::fromLatin1(title), QString::fromStdString(text), QMessageBox::Ok,
-                    owner);
+    MessageBox box(icon, QString::fromLatin1(title), QString::fromStdString(text), QMessageBox::Ok,
+                   owner);
     box.exec();
 }
 
@@ -56,7 +56,7 @@ void MessageBoxFeedback::ShowError(const std::string& message) {
 
 feedback::Answer MessageBoxFeedback::AskYesNo(const std::string& text, const std::string& title,
                                               feedback::QuestionIcon icon) {
-    QMessageBox box(
+    MessageBox box(
         icon == feedback::QuestionIcon::Warning ? QMessageBox::Warning : QMessageBox::Question,
         QString::fromStdString(title), QString::fromStdString(text),
         QMessageBox::Yes | QMessageBox::No, owner_.widget);
@@ -64,12 +64,31 @@ feedback::Answer MessageBoxFeedback::AskYesNo(const std::string& text, const std
     return box.exec() == QMessageBox::No ? feedback::Answer::No : feedback::Answer::Yes;
 }
 
-void OverrideCursor::ShowBusy() {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+void WindowWaitCursor::ShowBusy() {
+    window_ = owner_.widget;
+    if (window_ == nullptr) {
+        return;
+    }
+    for (QWidget* child : window_->findChildren<QWidget*>()) {
+        if (child->testAttribute(Qt::WA_SetCursor)) {
+            ownCursors_.push_back(OwnCursor{child, child->cursor()});
+            child->setCursor(Qt::WaitCursor);
+        }
+    }
+    window_->setCursor(Qt::WaitCursor);
 }
 
-void OverrideCursor::ShowIdle() {
-    QGuiApplication::restoreOverrideCursor();
+void WindowWaitCursor::ShowIdle() {
+    if (window_ != nullptr) {
+        window_->unsetCursor();
+    }
+    for (const OwnCursor& own : ownCursors_) {
+        if (own.widget != nullptr) {
+            own.widget->setCursor(own.cursor);
+        }
+    }
+    ownCursors_.clear();
+    window_ = nullptr;
 }
 
 std::optional<QString> FileDialogs::ChooseAnyFile() {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QCursor>
 #include <QPointer>
 #include <QWidget>
+
+#include <vector>
 
 #include "ui/window_ports.h"
 
@@ -27,11 +30,23 @@ class MessageBoxFeedback : public feedback::Feedback {
     const OwnerWindow& owner_;
 };
 
-// The wait cursor, over the whole application.
-class OverrideCursor : public feedback::BusyIndicator {
+// The wait cursor over the main dialog only: the boxes and dialogs a command opens show the
+// normal pointer, so a question never looks like a program that hangs. The controls with a
+// pointer of their own (the path box's text cursor) show the wait cursor too, and get theirs back.
+class WindowWaitCursor : public feedback::BusyIndicator {
   public:
+    explicit WindowWaitCursor(const OwnerWindow& owner) : owner_(owner) {}
     void ShowBusy() override;
     void ShowIdle() override;
+
+  private:
+    struct OwnCursor {
+        QPointer<QWidget> widget;
+        QCursor cursor;
+    };
+    const OwnerWindow& owner_;
+    QPointer<QWidget> window_;
+    std::vector<OwnCursor> ownCursors_;
 };
 
 // The Open and Save dialogs.

@@ -2,19 +2,27 @@
 
 namespace mirebolt::ui {
 
-bool RoutingTable::Dispatch(const Message& message) const {
+const RoutingTable::Row* RoutingTable::Match(const Message& message) const {
     for (const Row& row : rows_) {
         const bool matches = row.kind == message.kind &&
                              (row.kind == MessageKind::InitDialog || row.id == message.id) &&
                              (!row.code || *row.code == message.code);
         if (matches) {
-            if (row.action) {
-                row.action();
-            }
-            return true;
+            return &row;
         }
     }
-    return false;
+    return nullptr;
+}
+
+bool RoutingTable::Dispatch(const Message& message) const {
+    const Row* row = Match(message);
+    if (row == nullptr) {
+        return false;
+    }
+    if (row->action) {
+        row->action();
+    }
+    return true;
 }
 
 }  // namespace mirebolt::ui

@@ -32,6 +32,9 @@ class RoutingTable {
     // True when a row handled the message.
     bool Dispatch(const Message& message) const;
 
+    // The row that handles the message, or nothing when none does.
+    const Row* Match(const Message& message) const;
+
   private:
     std::vector<Row> rows_;
 };

@@ -1,5 +1,7 @@
 // The window keeps the template's proportions: every control where the template puts it,
 // measured in the dialog font's units.
+#include <QTest>
+
 #include "ui/dialog_units.h"
 #include "ui/window_fixture.h"
 
@@ -46,6 +48,21 @@ TEST_F(Layout, TabStopsFollowTheTemplatesOrder) {
         }
         ASSERT_NE(current, nullptr);
         EXPECT_EQ(current->objectName().toStdString(), order[i]);
+    }
+}
+
+TEST_F(Layout, EveryTabStopShowsWhereTheKeyboardIs) {
+    QApplication::setActiveWindow(dialog_.get());
+    const char* order[] = {"browseButton",  "addButton",     "removeButton",
+                           "siteLink",      "encryptButton", "decryptButton",
+                           "recipientView", "legacyCipher",  "pathBox"};
+    Control<QWidget>("pathBox")->setFocus();
+    for (const char* name : order) {
+        auto* widget = Control<QWidget>(name);
+        const QImage before = widget->grab().toImage();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), widget) << name;
+        EXPECT_NE(widget->grab().toImage(), before) << name << " shows no focus mark";
     }
 }
 

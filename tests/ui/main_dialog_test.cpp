@@ -92,6 +92,39 @@ TEST_F(MainDialog, RemovingNeedsASelectedRowNotJustTheFocus) {
     EXPECT_EQ(dialog_->recipientList().RecipientCount(), 3);
 }
 
+TEST_F(MainDialog, ARemovalSelectsNoOtherRowSoASecondMinusOnlyWarns) {
+    menu_.choices = {ui::id::kAddFromFile};
+    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
+    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    auto* view = Control<QTreeView>("recipientView");
+    const QRect first = view->visualRect(view->model()->index(0, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseClick(Control<QPushButton>("removeButton"), Qt::LeftButton);
+    ASSERT_EQ(dialog_->recipientList().RecipientCount(), 2);
+    EXPECT_TRUE(view->selectionModel()->selectedIndexes().isEmpty());
+
+    QTest::mouseClick(Control<QPushButton>("removeButton"), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>("removeButton"), Qt::LeftButton);
+    EXPECT_EQ(dialog_->recipientList().RecipientCount(), 2) << "the list must not empty itself";
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[0].text, "No certificate selected on the list");
+}
+
+TEST_F(MainDialog, OnlyTheFirstColumnOfARowIsSelected) {
+    menu_.choices = {ui::id::kAddFromFile};
+    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
+    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    auto* view = Control<QTreeView>("recipientView");
+    const QRect expiry = view->visualRect(view->model()->index(1, 2));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, expiry.center());
+    EXPECT_EQ(view->selectionModel()->selectedIndexes(),
+              QModelIndexList{view->model()->index(1, 0)})
+        << "no full-row selection: the row is chosen, its first column highlighted";
+    QTest::mouseClick(Control<QPushButton>("removeButton"), Qt::LeftButton);
+    ASSERT_EQ(dialog_->recipientList().RecipientCount(), 2);
+    EXPECT_EQ(dialog_->recipientList().Row(1)->issuedTo, "Carol Cooper");
+}
+
 TEST_F(MainDialog, TheListIgnoresDoubleClicksAndTheDeleteKey) {
     menu_.choices = {ui::id::kAddFromFile};
     files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));

@@ -8,14 +8,25 @@
 namespace mirebolt::testing {
 namespace {
 
-TEST(Program, WithoutAnyDisplayItEndsQuietlyWith255) {
+TEST(Program, WithoutAnyDisplayItSaysSoInOneLineAndEndsWith255) {
     TempDir home;
     ProgramResult run = RunProgram(
         {MIREBOLT_APP, "--some", "argument"},
         {"QT_QPA_PLATFORM=xcb", "DISPLAY=", "WAYLAND_DISPLAY=", "HOME=" + home.path().string()},
         home.path().string());
     EXPECT_EQ(run.exitCode, 255) << run.err;
+    EXPECT_EQ(run.err, "mirebolt needs a graphical display; use mirebolt-cli on a terminal\n")
+        << "one clear line, not Qt's advice to reinstall";
     EXPECT_TRUE(std::filesystem::is_empty(home.path())) << "nothing written";
+}
+
+TEST(Program, WithoutASessionBusItStartsNoneThatOutlivesIt) {
+    TempDir home;
+    ProgramResult run = RunProgram(
+        {"/bin/bash", std::string(MIREBOLT_TEST_TOOLS) + "/no_bus_left.sh", MIREBOLT_APP}, {},
+        home.path().string());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "") << "a bus or a file the program left behind";
 }
 
 TEST(Centring, CentresOnTheWorkAreaAndStaysInside) {

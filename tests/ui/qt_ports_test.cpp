@@ -5,17 +5,23 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QtMath>
 
+#include <filesystem>
 #include <functional>
 
+#include "support/commands.h"
 #include "support/test_files.h"
 #include "ui/certificate_picker_dialog.h"
 #include "ui/control_ids.h"
@@ -84,6 +90,64 @@ TEST_F(QtPorts, MessageBoxesCarryTheirTitlesIconsAndButtons) {
                               "Overwrite?", feedback::QuestionIcon::Question),
             answer);
     }
+}
+
+TEST_F(QtPorts, ALongFileNameShowsWholeInItsBox) {
+    ui::MessageBoxFeedback feedback(ownerWindow_);
+    const std::string text =
+        "File encrypted successfully.\nEncrypted data written to \"/home/someone/" +
+        std::string(200, 'n') + ".txt.enc\"";
+    for (bool question : {false, true}) {
+        OnNextModal<QMessageBox>([&](QMessageBox* box) {
+            EXPECT_EQ(box->text().toStdString(), text) << "the text itself is unchanged";
+            auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            ASSERT_NE(label, nullptr);
+            // However the lines break, the whole text must fit the label's visible area.
+            QString lines = box->text();
+            lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+            QTextLayout layout(lines, label->font());
+            QTextOption option;
+            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            layout.setTextOption(option);
+            qreal height = 0;
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(label->contentsRect().width());
+                height += line.height();
+            }
+            layout.endLayout();
+            EXPECT_GE(label->contentsRect().height(), qCeil(height)) << "the end is cut off";
+            EXPECT_LE(box->x() + box->width(), box->screen()->availableGeometry().right() + 1);
+            EXPECT_GE(label->geometry().bottom(), label->y() + qCeil(height) - 1);
+            box->accept();
+        });
+        if (question) {
+            feedback.AskYesNo(text, "Already Exists", feedback::QuestionIcon::Warning);
+        } else {
+            feedback.ShowInformation(text);
+        }
+    }
+}
+
+TEST_F(QtPorts, TheWaitCursorCoversTheWindowButNeverItsBoxes) {
+    auto* pathBox = new QLineEdit(&owner_);
+    const Qt::CursorShape textCursor = pathBox->cursor().shape();
+    ui::WindowWaitCursor busy(ownerWindow_);
+    ui::MessageBoxFeedback feedback(ownerWindow_);
+    busy.ShowBusy();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "not over the whole application";
+    EXPECT_EQ(owner_.cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(pathBox->cursor().shape(), Qt::WaitCursor);
+    OnNextModal<QMessageBox>([](QMessageBox* box) {
+        EXPECT_EQ(box->cursor().shape(), Qt::ArrowCursor);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        box->accept();
+    });
+    feedback.ShowWarning("w");
+    EXPECT_EQ(owner_.cursor().shape(), Qt::WaitCursor) << "until the command's last message";
+    busy.ShowIdle();
+    EXPECT_EQ(owner_.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(pathBox->cursor().shape(), textCursor);
 }
 
 TEST_F(QtPorts, BrowsingOffersOneFilterThatMatchesEveryFileHiddenOnesToo) {
@@ -192,6 +256,8 @@ TEST_F(QtPorts, ThePickerMarksOwnCertificatesAndShowsTheSelectedOnesParticulars)
         ASSERT_EQ(table->topLevelItemCount(), 3);
         EXPECT_EQ(table->topLevelItem(0)->text(0), QStringLiteral("Alice Archer"));
         EXPECT_EQ(table->topLevelItem(0)->text(3), QStringLiteral("Yours"));
+        EXPECT_EQ(table->headerItem()->text(4), QStringLiteral("Key Type"));
+        EXPECT_EQ(table->topLevelItem(0)->text(4), QStringLiteral("RSA 2048"));
         EXPECT_EQ(table->topLevelItem(1)->text(3), QString());
         table->setCurrentItem(table->topLevelItem(1));
         const QString details =
@@ -210,6 +276,73 @@ TEST_F(QtPorts, ThePickerMarksOwnCertificatesAndShowsTheSelectedOnesParticulars)
     EXPECT_EQ(platform::SubjectDisplayName(*picked), "Bob Baker");
 
     OnNextModal<QDialog>([](QDialog* dialog) { dialog->reject(); });
+    EXPECT_FALSE(picker.Pick(alices.store(), "text"));
+}
+
+// A store of its own: Frank's certificate, for signing only, and Dave's, expired.
+class PickerCautions : public QtPorts {
+  protected:
+    void SetUp() override {
+        const std::string database = "sql:" + (folder_.path() / "db").string();
+        std::filesystem::create_directory(folder_.path() / "db");
+        ASSERT_EQ(RunCommand({"certutil", "-N", "-d", database, "--empty-password"}).exitCode, 0);
+        for (const char* name : {"frank", "dave"}) {
+            ASSERT_EQ(RunCommand({"certutil", "-A", "-d", database, "-n", name, "-t", ",,", "-i",
+                                  FixturePath(std::string(name) + ".pem")})
+                          .exitCode,
+                      0);
+        }
+        Result<platform::PersonalStore> store =
+            platform::PersonalStore::Open((folder_.path() / "db").string());
+        ASSERT_TRUE(store);
+        store_.emplace(std::move(*store));
+    }
+    TempDir folder_;
+    std::optional<platform::PersonalStore> store_;
+};
+
+TEST_F(PickerCautions, ExpiredAndSigningOnlyCertificatesAreGreyedWithTheirReasonAndNotOffered) {
+    ui::CertificatePickerDialog picker(ownerWindow_);
+    OnNextModal<QDialog>([](QDialog* dialog) {
+        auto* table = dialog->findChild<QTreeWidget*>(QStringLiteral("storeCertificates"));
+        ASSERT_NE(table, nullptr);
+        ASSERT_EQ(table->topLevelItemCount(), 2);
+        const QColor greyed = dialog->palette().color(QPalette::Disabled, QPalette::Text);
+        const int note = table->columnCount() - 1;
+        EXPECT_EQ(table->headerItem()->text(note), QStringLiteral("Note"));
+        for (int row = 0; row < 2; ++row) {
+            QTreeWidgetItem* item = table->topLevelItem(row);
+            const QString expected = item->text(0) == QStringLiteral("Dave Expired")
+                                         ? QStringLiteral("Expired 2021-01-01")
+                                         : QStringLiteral("Signing only");
+            EXPECT_EQ(item->text(note), expected);
+            EXPECT_EQ(item->foreground(0).color(), greyed) << expected.toStdString();
+            EXPECT_TRUE(item->flags() & Qt::ItemIsSelectable) << "still a choice";
+        }
+        EXPECT_TRUE(table->selectedItems().isEmpty()) << "neither is offered first";
+        table->setCurrentItem(table->topLevelItem(1));
+        dialog->accept();
+    });
+    EXPECT_TRUE(picker.Pick(*store_, "text")) << "a greyed certificate can still be chosen";
+}
+
+TEST_F(QtPorts, ThePickersParticularsStandInOneColumnPastTheirLabels) {
+    StoreCopy alices("store-alice");
+    ui::CertificatePickerDialog picker(ownerWindow_);
+    OnNextModal<QDialog>([](QDialog* dialog) {
+        auto* table = dialog->findChild<QTreeWidget*>(QStringLiteral("storeCertificates"));
+        EXPECT_EQ(table->currentItem(), table->topLevelItem(0)) << "Alice's own, fit to use";
+        EXPECT_TRUE(table->topLevelItem(0)->text(table->columnCount() - 1).isEmpty());
+        auto* details = dialog->findChild<QPlainTextEdit*>(QStringLiteral("certificateDetails"));
+        ASSERT_NE(details, nullptr);
+        EXPECT_EQ(details->lineWrapMode(), QPlainTextEdit::NoWrap);
+        for (const QString& line : details->toPlainText().split(QLatin1Char('\n'))) {
+            const QString label = line.section(QLatin1Char('\t'), 0, 0);
+            EXPECT_LT(details->fontMetrics().horizontalAdvance(label), details->tabStopDistance())
+                << label.toStdString() << " pushes its value to a later tab stop";
+        }
+        dialog->reject();
+    });
     EXPECT_FALSE(picker.Pick(alices.store(), "text"));
 }
 

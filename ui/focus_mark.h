@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QCommandLinkButton>
+#include <QLabel>
+
+class QPainter;
+
+namespace mirebolt::ui {
+
+// Draws the style's focus frame over `area`, as controls that show their own focus do: when the
+// widget has the focus and, as the style decides, the keyboard moved it there.
+void PaintFocusMark(QWidget& widget, QPainter& painter, QRect area);
+
+// A command link that shows where the keyboard is; the style draws command links flat, with
+// no focus of their own.
+class CommandLink : public QCommandLinkButton {
+    Q_OBJECT
+
+  public:
+    using QCommandLinkButton::QCommandLinkButton;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A link that shows where the keyboard is. Its address opens on a click only, never on Enter,
+// so the label takes no keys and would show no focus of its own.
+class FocusMarkedLink : public QLabel {
+    Q_OBJECT
+
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace mirebolt::ui
