@@ -1,6 +1,6 @@
 #include "recipients/recipient_list.h"
 
-#include <QDate>
+#include "feedback/date_text.h"
 
 namespace mirebolt::recipients {
 
@@ -10,12 +10,7 @@ std::string GetCertificateName(const platform::Certificate& certificate, bool is
 }
 
 std::string ExpiryText(const platform::Certificate& certificate, const QLocale& locale) {
-    const platform::CalendarDate date = platform::NotAfterDate(certificate);
-    const QDate day(date.year, date.month, date.day);
-    if (!day.isValid()) {
-        return {};
-    }
-    return locale.toString(day, QLocale::ShortFormat).toStdString();
+    return feedback::ShortDateText(platform::NotAfterDate(certificate), locale);
 }
 
 bool RecipientList::Contains(const platform::Certificate& certificate) const {

@@ -1,6 +1,5 @@
 #include "ui/certificate_picker_dialog.h"
 
-#include <QDate>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -11,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "feedback/date_text.h"
 #include "recipients/recipient_list.h"
 
 namespace mirebolt::ui {
@@ -18,7 +18,7 @@ namespace mirebolt::ui {
 namespace {
 
 QString DateText(const platform::CalendarDate& date) {
-    return QLocale::system().toString(QDate(date.year, date.month, date.day), QLocale::ShortFormat);
+    return QString::fromStdString(feedback::ShortDateText(date, QLocale::system()));
 }
 
 QString Text(const std::string& text) {
