@@ -1,7 +1,9 @@
 // mirebolt-cli: Encrypt and Decrypt on the command line, with the window's messages and rules.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +14,8 @@
 #include "platform/certificate_file.h"
 #include "platform/nss_runtime.h"
 #include "platform/personal_store.h"
+#include "platform/secret.h"
+#include "platform/unique_fd.h"
 #include "protection/decrypt_command.h"
 #include "protection/encrypt_command.h"
 #include "recipients/add_recipients.h"
@@ -212,14 +216,27 @@ int RunEncrypt(const Options& options) {
     return outcome == protection::CommandOutcome::Succeeded ? kSucceeded : kFailed;
 }
 
-std::optional<std::string> FirstLineOf(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    if (!in || !std::getline(in, line)) {
+// The password file's first line, read straight into a secret: no stream buffer keeps a copy.
+std::optional<platform::Secret> FirstLineOf(const std::string& path) {
+    platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file) {
         return std::nullopt;
     }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
+    platform::Secret line;
+    char c = 0;
+    ssize_t got = 0;
+    bool ended = false;
+    while (!ended && (got = ::read(file.get(), &c, 1)) == 1) {
+        ended = c == '\n';
+        if (!ended) {
+            line.push_back(c);
+        }
+    }
+    if (got < 0 || (!ended && line.empty())) {
+        return std::nullopt;  // unreadable, or empty: no line at all
+    }
+    if (line.view().ends_with('\r')) {
+        return platform::Secret(line.view().substr(0, line.size() - 1));
     }
     return line;
 }
@@ -242,7 +259,7 @@ int RunDecrypt(const Options& options) {
         return BadUsage("\"" + file + "\" does not end in .enc: name the output with -o OUTPUT",
                         kDecryptUsage);
     }
-    std::optional<std::string> password;
+    std::optional<platform::Secret> password;
     if (options.passwordFile) {
         password = FirstLineOf(*options.passwordFile);
         if (!password) {
@@ -254,7 +271,7 @@ int RunDecrypt(const Options& options) {
     TerminalFeedback feedback(kProgram, options.answerYes);
     NoBusyIndicator busy;
     NoSaveQuestion noQuestion;
-    TerminalKeyPrompt keyPrompt(password);
+    TerminalKeyPrompt keyPrompt(std::move(password));
     const protection::DecryptRequest request{file, options.storeDirectory, output};
     const protection::CommandOutcome outcome = protection::Decrypt(
         request, protection::DecryptPorts{feedback, busy, noQuestion, &keyPrompt});

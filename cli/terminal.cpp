@@ -35,9 +35,9 @@ class EchoOff {
     bool active_ = false;
 };
 
-}  // namespace
-
-std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
+// Shows the prompt and reads one line into `Line` (a string or a secret), a character at a time.
+template <class Line>
+std::optional<Line> AskLine(const std::string& prompt, bool echo) {
     platform::UniqueFd tty(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY));
     if (!tty) {
         return std::nullopt;
@@ -45,7 +45,7 @@ std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
     if (::write(tty.get(), prompt.data(), prompt.size()) < 0) {
         return std::nullopt;
     }
-    std::string line;
+    Line line;
     {
         std::optional<EchoOff> quiet;
         if (!echo) {
@@ -53,13 +53,23 @@ std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
         }
         char c = 0;
         while (::read(tty.get(), &c, 1) == 1 && c != '\n') {
-            line += c;
+            line.push_back(c);
         }
     }
     if (!echo) {
         (void)::write(tty.get(), "\n", 1);
     }
     return line;
+}
+
+}  // namespace
+
+std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
+    return AskLine<std::string>(prompt, echo);
+}
+
+std::optional<platform::Secret> Terminal::AskSecret(const std::string& prompt) {
+    return AskLine<platform::Secret>(prompt, false);
 }
 
 }  // namespace mirebolt::cli
