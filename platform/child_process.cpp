@@ -12,29 +12,23 @@ namespace mirebolt::platform {
 
 namespace {
 
-class SpawnActions {
+// A posix_spawn set-up object, destroyed once.
+template <class Object, int (*Init)(Object*), int (*Destroy)(Object*)>
+class SpawnSetup {
   public:
-    SpawnActions() { posix_spawn_file_actions_init(&actions_); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-    ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
-    posix_spawn_file_actions_t* get() { return &actions_; }
+    SpawnSetup() { Init(&object_); }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+    ~SpawnSetup() { Destroy(&object_); }
+    Object* get() { return &object_; }
 
   private:
-    posix_spawn_file_actions_t actions_;
+    Object object_;
 };
-
-class SpawnAttributes {
-  public:
-    SpawnAttributes() { posix_spawnattr_init(&attributes_); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
-    posix_spawnattr_t* get() { return &attributes_; }
-
-  private:
-    posix_spawnattr_t attributes_;
-};
+using SpawnActions = SpawnSetup<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
+                                posix_spawn_file_actions_destroy>;
+using SpawnAttributes =
+    SpawnSetup<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
 
 std::string NameOf(const std::string& variable) {
     return variable.substr(0, variable.find('='));

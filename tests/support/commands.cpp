@@ -3,6 +3,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <optional>
+#include <utility>
+
 #include "platform/child_process.h"
 #include "platform/unique_fd.h"
 
@@ -31,43 +34,42 @@ std::string ReadAll(int fd) {
     return text;
 }
 
+// Runs the program with its outputs in the given files; nothing when it could not start.
+std::optional<int> RunInto(platform::ChildSetup setup, int out, int err) {
+    setup.standardOutput = out;
+    setup.standardError = err;
+    const platform::ChildOutcome outcome = platform::RunChild(setup);
+    return outcome.started ? std::optional<int>(outcome.exitCode) : std::nullopt;
+}
+
 }  // namespace
 
 CommandResult RunCommand(const std::vector<std::string>& arguments) {
-    CommandResult result;
     platform::UniqueFd output = AnonymousFile();
     platform::ChildSetup setup;
     setup.arguments = arguments;
-    setup.standardOutput = output.get();
-    setup.standardError = output.get();
-    const platform::ChildOutcome outcome = platform::RunChild(setup);
-    if (!outcome.started) {
-        result.output = "cannot start " + arguments.front();
-        return result;
+    const std::optional<int> exitCode = RunInto(std::move(setup), output.get(), output.get());
+    if (!exitCode) {
+        return {-1, "cannot start " + arguments.front()};
     }
-    result.exitCode = outcome.exitCode;
-    result.output = ReadAll(output.get());
-    return result;
+    return {*exitCode, ReadAll(output.get())};
 }
 
 ProgramResult RunProgram(const std::vector<std::string>& arguments,
                          const std::vector<std::string>& environment,
                          const std::string& workingDirectory) {
-    ProgramResult result;
     platform::UniqueFd out = AnonymousFile();
     platform::UniqueFd err = AnonymousFile();
-    platform::ChildSetup setup{arguments,          environment, workingDirectory,
-                               out.get(),          err.get(),
-                               /*ownSession=*/true};
-    const platform::ChildOutcome outcome = platform::RunChild(setup);
-    if (!outcome.started) {
-        result.err = "cannot start " + arguments.front();
-        return result;
+    platform::ChildSetup setup;
+    setup.arguments = arguments;
+    setup.environmentChanges = environment;
+    setup.workingDirectory = workingDirectory;
+    setup.ownSession = true;
+    const std::optional<int> exitCode = RunInto(std::move(setup), out.get(), err.get());
+    if (!exitCode) {
+        return {-1, "", "cannot start " + arguments.front()};
     }
-    result.exitCode = outcome.exitCode;
-    result.out = ReadAll(out.get());
-    result.err = ReadAll(err.get());
-    return result;
+    return {*exitCode, ReadAll(out.get()), ReadAll(err.get())};
 }
 
 }  // namespace mirebolt::testing
