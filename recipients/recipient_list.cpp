@@ -4,11 +4,6 @@
 
 namespace mirebolt::recipients {
 
-std::string GetCertificateName(const platform::Certificate& certificate, bool issuer) {
-    return issuer ? platform::IssuerDisplayName(certificate)
-                  : platform::SubjectDisplayName(certificate);
-}
-
 std::string ExpiryText(const platform::Certificate& certificate, const QLocale& locale) {
     return feedback::ShortDateText(platform::NotAfterDate(certificate), locale);
 }
@@ -26,8 +21,8 @@ bool RecipientList::AddRecipient(const platform::Certificate& certificate) {
     if (Contains(certificate)) {
         return false;
     }
-    rows_.push_back(RecipientRow{certificate.Duplicate(), GetCertificateName(certificate, false),
-                                 GetCertificateName(certificate, true),
+    rows_.push_back(RecipientRow{certificate.Duplicate(), platform::SubjectDisplayName(certificate),
+                                 platform::IssuerDisplayName(certificate),
                                  ExpiryText(certificate, locale_)});
     return true;
 }
