@@ -8,6 +8,7 @@
 
 #include "platform/nss_runtime.h"
 #include "platform/personal_store.h"
+#include "platform/product_facts.h"
 #include "ui/certificate_picker_dialog.h"
 #include "ui/external_commands.h"
 #include "ui/main_dialog.h"
@@ -62,9 +63,9 @@ int main(int argc, char** argv) {
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication application(qtArgc, argv);
     ReleaseHeldMessages();
-    QApplication::setApplicationName(QStringLiteral("Mirebolt"));
-    QApplication::setApplicationVersion(QStringLiteral("1.3.0"));
-    QApplication::setDesktopFileName(QStringLiteral("example.quorvane.Mirebolt"));
+    QApplication::setApplicationName(QString::fromUtf8(product::kName));
+    QApplication::setApplicationVersion(QString::fromUtf8(product::kVersion));
+    QApplication::setDesktopFileName(QString::fromUtf8(product::kApplicationId));
 
     ui::OwnerWindow owner;
     ui::MessageBoxFeedback feedback(owner);

@@ -1,8 +1,6 @@
 // Encrypts and decrypts one large file through the core and, in the same run and on the same
 // file, with `openssl cms`; prints wall time and peak memory of each and the ratios. Each run
 // is a process of its own, so that its peak memory is its own; the best of three counts.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,12 +10,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/byte_stream.h"
 #include "platform/certificate_file.h"
+#include "platform/child_process.h"
 #include "platform/envelope.h"
 #include "platform/nss_runtime.h"
 #include "platform/open_envelope.h"
@@ -25,8 +25,6 @@
 #include "protection/input_file.h"
 #include "protection/output_buffer.h"
 #include "protection/output_file.h"
-
-extern char** environ;
 
 namespace {
 
@@ -77,26 +75,15 @@ Measure InChild(const std::function<double()>& work) {
 }
 
 Measure Program(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    platform::ChildSetup setup;
+    setup.arguments = arguments;
+    setup.standardError = STDERR_FILENO;
     const auto start = Clock::now();
-    pid_t child = 0;
+    const platform::ChildOutcome outcome = platform::RunChild(setup);
     Measure measure;
-    if (::posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        ::wait4(child, &status, 0, &usage);
-        measure.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        measure.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-        measure.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    measure.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    measure.peakMiB = static_cast<double>(outcome.usage.ru_maxrss) / 1024.0;
+    measure.ok = outcome.started && outcome.exitCode == 0;
     return measure;
 }
 
@@ -274,20 +261,26 @@ double DecryptStreamWithCore(const std::string& message, const std::string& stor
 }
 
 double OpensslSpeedBytesPerSecond() {
-    FILE* pipe =
-        ::popen("openssl speed -evp aes-256-cbc -bytes 1048576 -seconds 3 -mr 2>/dev/null", "r");
-    if (pipe == nullptr) {
+    const std::unique_ptr<FILE, int (*)(FILE*)> report(std::tmpfile(), &std::fclose);
+    if (report == nullptr) {
         return 0;
     }
+    platform::ChildSetup setup;
+    setup.arguments = {"openssl", "speed",    "-evp", "aes-256-cbc", "-bytes",
+                       "1048576", "-seconds", "3",    "-mr"};
+    setup.standardOutput = ::fileno(report.get());
+    if (platform::RunChild(setup).exitCode != 0) {
+        return 0;
+    }
+    std::rewind(report.get());
     double rate = 0;
     char line[512];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    while (std::fgets(line, sizeof line, report.get()) != nullptr) {
         std::string text(line);
         if (text.rfind("+F:", 0) == 0) {
             rate = std::stod(text.substr(text.rfind(':') + 1));
         }
     }
-    ::pclose(pipe);
     return rate;
 }
 

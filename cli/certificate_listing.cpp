@@ -1,15 +1,16 @@
 #include "cli/certificate_listing.h"
 
+#include "feedback/date_text.h"
+
 namespace mirebolt::cli {
 
 void PrintCertificate(std::FILE* out, const platform::Certificate& certificate,
                       const bool* ownKey) {
-    const platform::CalendarDate expires = platform::NotAfterDate(certificate);
     std::fprintf(out, "%s\n", platform::SubjectDisplayName(certificate).c_str());
     std::fprintf(out, "  Subject:   %s\n", platform::SubjectText(certificate).c_str());
     std::fprintf(out, "  Issuer:    %s\n", platform::IssuerText(certificate).c_str());
-    std::fprintf(out, "  Expires:   %04d-%02d-%02d (UTC)\n", expires.year, expires.month,
-                 expires.day);
+    std::fprintf(out, "  Expires:   %s (UTC)\n",
+                 feedback::IsoDateText(platform::NotAfterDate(certificate)).c_str());
     std::fprintf(out, "  Serial:    %s\n", platform::SerialNumberText(certificate).c_str());
     std::fprintf(out, "  Key:       %s\n", platform::KeyDescription(certificate).c_str());
     std::fprintf(out, "  SHA-256:   %s\n", platform::Sha256Fingerprint(certificate).c_str());

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/command_line.h"
+#include "platform/secret.h"
 
 namespace mirebolt::cli {
 
@@ -24,6 +25,6 @@ int BadUsage(const std::string& problem, const std::string& command);
 
 // The password file's line (nothing inside when no file was named), or nothing at all after
 // saying on standard error why the file cannot be used.
-std::optional<std::optional<std::string>> PasswordFromFile(const Options& options);
+std::optional<std::optional<platform::Secret>> PasswordFromFile(const Options& options);
 
 }  // namespace mirebolt::cli

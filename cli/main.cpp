@@ -7,7 +7,7 @@
 #include "cli/usage.h"
 #include "platform/nss_runtime.h"
 #include "platform/personal_store.h"
-#include "product_facts.h"
+#include "platform/product_facts.h"
 
 namespace mirebolt::cli {
 namespace {
@@ -22,7 +22,7 @@ int Run(int argc, char** argv) {
             std::fputs(UsageOf(line.options.command), stdout);
             return kSucceeded;
         case CommandLine::Action::ShowVersion:
-            std::printf("%s %s\n", kProgram, kProductVersion);
+            std::printf("%s %s\n", kProgram, product::kVersion);
             return kSucceeded;
         case CommandLine::Action::Run:
             break;

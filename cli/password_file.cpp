@@ -18,7 +18,6 @@ Result<PasswordLine> ReadPasswordFile(const std::string& path) {
         return platform::SystemFailure(errno);
     }
     PasswordLine line;
-    line.password.reserve(kMaxPasswordLine + 1);  // no copies left behind by growing
     struct stat info {};
     if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
         line.readableByOthers = (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
@@ -32,22 +31,22 @@ Result<PasswordLine> ReadPasswordFile(const std::string& path) {
         }
         if (got < 0) {
             const int error = errno;
-            explicit_bzero(line.password.data(), line.password.size());
             return platform::SystemFailure(error);
         }
         if (got == 0 || c == '\n') {
             break;
         }
         if (c == '\0' || line.password.size() == kMaxPasswordLine) {
-            explicit_bzero(line.password.data(), line.password.size());
+            c = 0;
             return Failure{static_cast<std::uint32_t>(EINVAL),
                            "its first line is not a password (binary bytes, or longer than " +
                                std::to_string(kMaxPasswordLine) + " bytes)"};
         }
-        line.password += c;
+        line.password.push_back(c);
     }
-    if (!line.password.empty() && line.password.back() == '\r') {
-        line.password.pop_back();
+    c = 0;
+    if (line.password.view().ends_with('\r')) {
+        line.password = platform::Secret(line.password.view().substr(0, line.password.size() - 1));
     }
     return line;
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/result.h"
+#include "platform/secret.h"
 
 namespace mirebolt::cli {
 
@@ -10,7 +11,7 @@ namespace mirebolt::cli {
 inline constexpr std::size_t kMaxPasswordLine = 4096;
 
 struct PasswordLine {
-    std::string password;
+    platform::Secret password;
     bool readableByOthers = false;  // a regular file whose mode lets group or others read it
 };
 

@@ -18,9 +18,9 @@
 namespace mirebolt::cli {
 
 // The password file's line, or nothing after saying why it cannot be used.
-std::optional<std::optional<std::string>> PasswordFromFile(const Options& options) {
+std::optional<std::optional<platform::Secret>> PasswordFromFile(const Options& options) {
     if (!options.passwordFile) {
-        return std::optional<std::string>();
+        return std::optional<platform::Secret>();
     }
     Result<PasswordLine> line = ReadPasswordFile(*options.passwordFile);
     if (!line) {
@@ -34,7 +34,7 @@ std::optional<std::optional<std::string>> PasswordFromFile(const Options& option
                      "protects it)\n",
                      kProgram, options.passwordFile->c_str());
     }
-    return std::optional<std::string>(std::move(line->password));
+    return std::optional<platform::Secret>(std::move(line->password));
 }
 
 namespace {
@@ -114,7 +114,7 @@ int RunDecrypt(const Options& options) {
         return BadUsage("\"" + file + "\" does not end in .enc: name the output with -o OUTPUT",
                         options.command);
     }
-    std::optional<std::optional<std::string>> password = PasswordFromFile(options);
+    std::optional<std::optional<platform::Secret>> password = PasswordFromFile(options);
     if (!password) {
         return kFailed;
     }

@@ -53,30 +53,29 @@ std::optional<std::vector<std::uint8_t>> ReadSmallFile(const std::string& path,
 class TerminalImportPrompts : public platform::ImportPrompts {
   public:
     TerminalImportPrompts(std::string file, std::string store,
-                          std::optional<std::string> storePassword)
+                          std::optional<platform::Secret> storePassword)
         : file_(std::move(file)),
           store_(std::move(store)),
           storePassword_(std::move(storePassword)) {}
 
-    std::optional<std::string> AskFilePassword(bool retry) override {
-        return Terminal::Ask(
-            std::string(retry ? "Wrong password. " : "") + "Password for \"" + file_ + "\": ",
-            false);
+    std::optional<platform::Secret> AskFilePassword(bool retry) override {
+        return Terminal::AskSecret(std::string(retry ? "Wrong password. " : "") +
+                                   "Password for \"" + file_ + "\": ");
     }
 
-    std::optional<std::string> AskNewStorePassword() override {
+    std::optional<platform::Secret> AskNewStorePassword() override {
         if (storePassword_) {
-            return storePassword_;
+            return platform::Secret(storePassword_->view());
         }
         for (int attempt = 0; attempt < kMaxNewPasswordTries; ++attempt) {
-            std::optional<std::string> first = Terminal::Ask(
-                "New password for the personal store \"" + store_ + "\" (empty: none): ", false);
+            std::optional<platform::Secret> first = Terminal::AskSecret(
+                "New password for the personal store \"" + store_ + "\" (empty: none): ");
             if (!first) {
                 return std::nullopt;
             }
-            std::optional<std::string> again = Terminal::Ask("The same password again: ", false);
-            if (again && *again == *first) {
-                explicit_bzero(again->data(), again->size());
+            std::optional<platform::Secret> again =
+                Terminal::AskSecret("The same password again: ");
+            if (again && again->view() == first->view()) {
                 return first;
             }
             std::fprintf(stderr, "%s: the two passwords differ\n", kProgram);
@@ -84,19 +83,21 @@ class TerminalImportPrompts : public platform::ImportPrompts {
         return std::nullopt;
     }
 
-    std::optional<std::string> AskStorePassword(bool retry) override {
+    std::optional<platform::Secret> AskStorePassword(bool retry) override {
         if (storePassword_) {
-            return retry ? std::nullopt : storePassword_;
+            if (retry) {
+                return std::nullopt;
+            }
+            return platform::Secret(storePassword_->view());
         }
-        return Terminal::Ask(std::string(retry ? "Wrong password. " : "") +
-                                 "Password for the personal store \"" + store_ + "\": ",
-                             false);
+        return Terminal::AskSecret(std::string(retry ? "Wrong password. " : "") +
+                                   "Password for the personal store \"" + store_ + "\": ");
     }
 
   private:
     std::string file_;
     std::string store_;
-    std::optional<std::string> storePassword_;
+    std::optional<platform::Secret> storePassword_;
 };
 
 }  // namespace
@@ -106,7 +107,7 @@ int RunImport(const Options& options) {
         return BadUsage("import takes one FILE.p12", options.command);
     }
     const std::string& file = options.operands.front();
-    std::optional<std::optional<std::string>> password = PasswordFromFile(options);
+    std::optional<std::optional<platform::Secret>> password = PasswordFromFile(options);
     if (!password) {
         return kFailed;
     }

@@ -99,9 +99,9 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
-}  // namespace
-
-std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
+// Shows the prompt and reads one line into `Line` (a string or a secret), a character at a time.
+template <class Line>
+std::optional<Line> AskLine(const std::string& prompt, bool echo) {
     platform::UniqueFd tty(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY));
     if (!tty) {
         return std::nullopt;
@@ -115,8 +115,7 @@ std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
     if (!WriteAll(tty.get(), prompt)) {
         return std::nullopt;
     }
-    std::string line;
-    line.reserve(256);
+    Line line;
     char c = 0;
     bool ended = false;
     for (;;) {
@@ -131,8 +130,9 @@ std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
             ended = true;
             break;
         }
-        line += c;
+        line.push_back(c);
     }
+    c = 0;
     quiet.reset();
     if (!echo) {
         (void)WriteAll(tty.get(), "\n");
@@ -141,6 +141,16 @@ std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
         return std::nullopt;  // the terminal closed, or Ctrl-D: nothing was answered
     }
     return line;
+}
+
+}  // namespace
+
+std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
+    return AskLine<std::string>(prompt, echo);
+}
+
+std::optional<platform::Secret> Terminal::AskSecret(const std::string& prompt) {
+    return AskLine<platform::Secret>(prompt, false);
 }
 
 }  // namespace mirebolt::cli

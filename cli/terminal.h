@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/secret.h"
+
 namespace mirebolt::cli {
 
 // The controlling terminal, where questions and passwords are asked even when standard input
@@ -11,6 +13,8 @@ class Terminal {
   public:
     // Asks and reads one line; nothing when there is no terminal.
     static std::optional<std::string> Ask(const std::string& prompt, bool echo);
+    // Asks for a password or PIN, read without echo into a secret and nowhere else.
+    static std::optional<platform::Secret> AskSecret(const std::string& prompt);
 };
 
 }  // namespace mirebolt::cli

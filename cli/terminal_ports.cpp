@@ -42,13 +42,14 @@ feedback::Answer TerminalFeedback::AskYesNo(const std::string& text, const std::
                : feedback::Answer::No;
 }
 
-std::optional<std::string> TerminalKeyPrompt::AskSecret(const std::string& tokenName, bool retry) {
+std::optional<platform::Secret> TerminalKeyPrompt::AskSecret(const std::string& tokenName,
+                                                             bool retry) {
     if (passwordFromFile_) {
-        return passwordFromFile_;
+        return platform::Secret(passwordFromFile_->view());
     }
     const std::string prompt = std::string(retry ? "Wrong password or PIN. " : "") +
                                "Password or PIN for \"" + tokenName + "\": ";
-    return Terminal::Ask(prompt, false);
+    return Terminal::AskSecret(prompt);
 }
 
 }  // namespace mirebolt::cli

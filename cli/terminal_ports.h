@@ -51,13 +51,13 @@ class NoSaveQuestion : public feedback::SaveFileQuestion {
 // Passwords and PINs from a file (its first line), or asked on the terminal without echo.
 class TerminalKeyPrompt : public platform::KeyAccessPrompt {
   public:
-    explicit TerminalKeyPrompt(std::optional<std::string> passwordFromFile)
+    explicit TerminalKeyPrompt(std::optional<platform::Secret> passwordFromFile)
         : passwordFromFile_(std::move(passwordFromFile)) {}
 
-    std::optional<std::string> AskSecret(const std::string& tokenName, bool retry) override;
+    std::optional<platform::Secret> AskSecret(const std::string& tokenName, bool retry) override;
 
   private:
-    std::optional<std::string> passwordFromFile_;
+    std::optional<platform::Secret> passwordFromFile_;
 };
 
 }  // namespace mirebolt::cli

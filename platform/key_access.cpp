@@ -1,7 +1,5 @@
 #include "platform/key_access.h"
 
-#include <string.h>
-
 #include "platform/key_access_nss.h"
 
 namespace mirebolt::platform {
@@ -14,15 +12,13 @@ char* KeyAccessSession::Answer(const std::string& tokenName, bool retry) {
         exhausted_ = true;
         return nullptr;
     }
-    std::optional<std::string> secret = prompt_->AskSecret(tokenName, retry);
+    const std::optional<Secret> secret = prompt_->AskSecret(tokenName, retry);
     if (!secret) {
         cancelled_ = true;
         return nullptr;
     }
     ++answers_;
-    char* copy = PORT_Strdup(secret->c_str());
-    explicit_bzero(secret->data(), secret->size());
-    return copy;
+    return PORT_Strdup(secret->c_str());
 }
 
 char* AnswerKeyAccess(PK11SlotInfo* slot, PRBool retry, void* session) {

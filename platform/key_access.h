@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/secret.h"
+
 namespace mirebolt::platform {
 
 // Asks the person for the password or PIN that unlocks a token's private keys. The window, the
@@ -13,7 +15,7 @@ class KeyAccessPrompt {
 
     // `tokenName` names the token whose keys are wanted; `retry` is true after a wrong answer.
     // Gives back nothing when the person cancels.
-    virtual std::optional<std::string> AskSecret(const std::string& tokenName, bool retry) = 0;
+    virtual std::optional<Secret> AskSecret(const std::string& tokenName, bool retry) = 0;
 };
 
 // One operation's exchange with a prompt. NSS asks again for as long as it gets answers, so the
@@ -25,7 +27,8 @@ class KeyAccessSession {
 
     explicit KeyAccessSession(KeyAccessPrompt* prompt) : prompt_(prompt) {}
 
-    // The answer NSS gets: a copy made with NSS's allocator, or null to stop asking.
+    // The answer NSS gets: a copy made with NSS's allocator, which NSS wipes and frees once it
+    // has tried it, or null to stop asking.
     char* Answer(const std::string& tokenName, bool retry);
 
     bool cancelled() const { return cancelled_; }

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "platform/error_text.h"
@@ -40,22 +41,10 @@ struct DecoderRelease {
 };
 using UniqueDecoder = std::unique_ptr<SEC_PKCS12DecoderContext, DecoderRelease>;
 
-// A secret that is wiped when it goes.
-class Secret {
-  public:
-    explicit Secret(std::string text) : text_(std::move(text)) {}
-    Secret(const Secret&) = delete;
-    Secret& operator=(const Secret&) = delete;
-    ~Secret() { explicit_bzero(text_.data(), text_.size()); }
-    const std::string& text() const { return text_; }
-
-  private:
-    std::string text_;
-};
-
 // PKCS #12 passwords are BMPStrings: UTF-16 big-endian with two zero bytes at the end.
-std::vector<std::uint8_t> BmpPassword(const std::string& utf8) {
+std::vector<std::uint8_t> BmpPassword(std::string_view utf8) {
     std::vector<std::uint8_t> bmp;
+    bmp.reserve(2 * utf8.size() + 2);  // no copy of the password left behind by growing
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
@@ -143,16 +132,16 @@ Result<WritableStore> OpenForWriting(const std::string& directory, bool creating
 
 Status LogIn(PK11SlotInfo* store, ImportPrompts& prompts) {
     if (PK11_NeedUserInit(store)) {
-        std::optional<std::string> chosen = prompts.AskNewStorePassword();
+        std::optional<Secret> chosen = prompts.AskNewStorePassword();
         if (!chosen) {
             return NssFailure(SEC_ERROR_USER_CANCELLED);
         }
-        const Secret password(std::move(*chosen));
-        if (PK11_InitPin(store, nullptr, password.text().c_str()) != SECSuccess) {
+        const Secret password = std::move(*chosen);
+        if (PK11_InitPin(store, nullptr, password.c_str()) != SECSuccess) {
             return NssFailure();
         }
         if (PK11_NeedLogin(store) && !PK11_IsLoggedIn(store, nullptr) &&
-            PK11_CheckUserPassword(store, password.text().c_str()) != SECSuccess) {
+            PK11_CheckUserPassword(store, password.c_str()) != SECSuccess) {
             return NssFailure();
         }
         return {};
@@ -161,12 +150,12 @@ Status LogIn(PK11SlotInfo* store, ImportPrompts& prompts) {
         if (attempt == kMaxAttempts) {
             return NssFailure(SEC_ERROR_BAD_PASSWORD);
         }
-        std::optional<std::string> answer = prompts.AskStorePassword(attempt > 0);
+        std::optional<Secret> answer = prompts.AskStorePassword(attempt > 0);
         if (!answer) {
             return NssFailure(SEC_ERROR_USER_CANCELLED);
         }
-        const Secret password(std::move(*answer));
-        if (PK11_CheckUserPassword(store, password.text().c_str()) != SECSuccess &&
+        const Secret password = std::move(*answer);
+        if (PK11_CheckUserPassword(store, password.c_str()) != SECSuccess &&
             PORT_GetError() != SEC_ERROR_BAD_PASSWORD) {
             return NssFailure();
         }
@@ -183,7 +172,7 @@ bool WrongPassword(int error) {
 // finished, so it must outlive the decoder.
 class BmpSecret {
   public:
-    explicit BmpSecret(const std::string& utf8) : bytes_(BmpPassword(utf8)) {}
+    explicit BmpSecret(std::string_view utf8) : bytes_(BmpPassword(utf8)) {}
     BmpSecret(const BmpSecret&) = delete;
     BmpSecret& operator=(const BmpSecret&) = delete;
     ~BmpSecret() { explicit_bzero(bytes_.data(), bytes_.size()); }
@@ -197,7 +186,7 @@ class BmpSecret {
 
 // One attempt with one password; the failure's code tells a wrong password apart.
 Status Decode(PK11SlotInfo* store, std::span<const std::uint8_t> pkcs12, const Secret& password) {
-    BmpSecret bmp(password.text());
+    BmpSecret bmp(password.view());
     SECItem item = bmp.item();
     UniqueDecoder decoder(
         SEC_PKCS12DecoderStart(&item, store, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
@@ -233,11 +222,11 @@ Result<ImportOutcome> ImportPkcs12(const std::string& storeDirectory,
         return loggedIn.failure();
     }
     for (int attempt = 0;; ++attempt) {
-        std::optional<std::string> answer = prompts.AskFilePassword(attempt > 0);
+        std::optional<Secret> answer = prompts.AskFilePassword(attempt > 0);
         if (!answer) {
             return NssFailure(SEC_ERROR_USER_CANCELLED);
         }
-        const Secret password(std::move(*answer));
+        const Secret password = std::move(*answer);
         Status decoded = Decode(store->get(), pkcs12, password);
         if (decoded) {
             return outcome;

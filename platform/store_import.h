@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/result.h"
+#include "platform/secret.h"
 
 namespace mirebolt::platform {
 
@@ -16,11 +17,11 @@ class ImportPrompts {
     virtual ~ImportPrompts() = default;
 
     // The password that protects the PKCS #12 file; `retry` after a wrong one.
-    virtual std::optional<std::string> AskFilePassword(bool retry) = 0;
+    virtual std::optional<Secret> AskFilePassword(bool retry) = 0;
     // The password of a store about to be created (empty: a store without a password).
-    virtual std::optional<std::string> AskNewStorePassword() = 0;
+    virtual std::optional<Secret> AskNewStorePassword() = 0;
     // The password of the existing store; `retry` after a wrong one.
-    virtual std::optional<std::string> AskStorePassword(bool retry) = 0;
+    virtual std::optional<Secret> AskStorePassword(bool retry) = 0;
 };
 
 struct ImportOutcome {

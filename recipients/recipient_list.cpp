@@ -1,21 +1,11 @@
 #include "recipients/recipient_list.h"
 
-#include <QDate>
+#include "feedback/date_text.h"
 
 namespace mirebolt::recipients {
 
-std::string GetCertificateName(const platform::Certificate& certificate, bool issuer) {
-    return issuer ? platform::IssuerDisplayName(certificate)
-                  : platform::SubjectDisplayName(certificate);
-}
-
 std::string ExpiryText(const platform::Certificate& certificate, const QLocale& locale) {
-    const platform::CalendarDate date = platform::NotAfterDate(certificate);
-    const QDate day(date.year, date.month, date.day);
-    if (!day.isValid()) {
-        return {};
-    }
-    return locale.toString(day, QLocale::ShortFormat).toStdString();
+    return feedback::ShortDateText(platform::NotAfterDate(certificate), locale);
 }
 
 bool RecipientList::Contains(const platform::Certificate& certificate) const {
@@ -31,8 +21,8 @@ bool RecipientList::AddRecipient(const platform::Certificate& certificate) {
     if (Contains(certificate)) {
         return false;
     }
-    rows_.push_back(RecipientRow{certificate.Duplicate(), GetCertificateName(certificate, false),
-                                 GetCertificateName(certificate, true),
+    rows_.push_back(RecipientRow{certificate.Duplicate(), platform::SubjectDisplayName(certificate),
+                                 platform::IssuerDisplayName(certificate),
                                  ExpiryText(certificate, locale_)});
     return true;
 }

@@ -45,9 +45,6 @@ class RecipientList : public protection::RecipientSource, public RecipientTarget
     std::vector<RecipientRow> rows_;
 };
 
-// The simple display name of the certificate's subject, or of its issuer.
-std::string GetCertificateName(const platform::Certificate& certificate, bool issuer);
-
 // NotAfter's calendar date in UTC, written in the locale's short date format; empty when the
 // certificate has no date.
 std::string ExpiryText(const platform::Certificate& certificate, const QLocale& locale);

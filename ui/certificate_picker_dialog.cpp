@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "feedback/date_text.h"
 #include "recipients/recipient_list.h"
 #include "ui/certificate_caution.h"
 
@@ -22,7 +23,7 @@ namespace mirebolt::ui {
 namespace {
 
 QString DateText(const platform::CalendarDate& date) {
-    return QLocale::system().toString(QDate(date.year, date.month, date.day), QLocale::ShortFormat);
+    return QString::fromStdString(feedback::ShortDateText(date, QLocale::system()));
 }
 
 QString Text(const std::string& text) {

@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QTimer>
 
+#include "platform/product_facts.h"
 #include "ui/main_dialog.h"
 
 namespace mirebolt::ui {
@@ -11,7 +12,13 @@ namespace mirebolt::ui {
 ExternalCommands::ExternalCommands(CMainDlg& dialog) : QObject(&dialog), dialog_(dialog) {}
 
 QString ExternalCommands::ServiceName() {
-    return QStringLiteral("example.quorvane.Mirebolt.p%1").arg(QCoreApplication::applicationPid());
+    return QStringLiteral("%1.p%2")
+        .arg(product::kApplicationId)
+        .arg(QCoreApplication::applicationPid());
+}
+
+QString ExternalCommands::InterfaceName() {
+    return QStringLiteral("%1.MainDialog").arg(product::kApplicationId);
 }
 
 bool ExternalCommands::Register() {
@@ -19,7 +26,7 @@ bool ExternalCommands::Register() {
     if (!bus.isConnected()) {
         return false;
     }
-    if (!bus.registerObject(QStringLiteral("/MainDialog"), this,
+    if (!bus.registerObject(QStringLiteral("/MainDialog"), InterfaceName(), this,
                             QDBusConnection::ExportScriptableSlots)) {
         return false;
     }

@@ -12,14 +12,15 @@ class CMainDlg;
 // process number; without a session bus the program runs as usual.
 class ExternalCommands : public QObject {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "example.quorvane.Mirebolt.MainDialog")
 
   public:
     explicit ExternalCommands(CMainDlg& dialog);
 
     // Offers the object on the session bus; false when there is no bus or the name is taken.
     bool Register();
+    // The bus name, and the interface under which Command is offered.
     static QString ServiceName();
+    static QString InterfaceName();
 
   public slots:
     // A command identifier and a notification code, as the window's own controls send them.

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/product_facts.h"
+
 namespace mirebolt::ui {
 
-inline constexpr char kProductName[] = "Mirebolt";
-inline constexpr char kMakerCredit[] = "by Quorvane";
-// The maker's site: the link shows this text and opens it.
-inline constexpr char kSiteAddress[] = "quorvane.example";
+// The facts the window shows, under the names its code uses.
+inline constexpr const char* kProductName = product::kName;
+inline constexpr const char* kMakerCredit = product::kMakerCredit;
+inline constexpr const char* kSiteAddress = product::kSiteAddress;
 
 }  // namespace mirebolt::ui

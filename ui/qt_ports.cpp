@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QMessageBox>
 
+#include <string.h>
+
 #include "ui/control_ids.h"
 #include "ui/message_box.h"
 
@@ -112,19 +114,26 @@ std::optional<std::string> FileDialogs::AskSaveFileName() {
     return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }
 
-std::optional<std::string> PasswordDialogPrompt::AskSecret(const std::string& tokenName,
-                                                           bool retry) {
+std::optional<platform::Secret> PasswordDialogPrompt::AskSecret(const std::string& tokenName,
+                                                                bool retry) {
     const QString label =
         QStringLiteral("%1Enter the password or PIN for \"%2\":")
             .arg(retry ? QStringLiteral("The password or PIN was not accepted.\n") : QString(),
                  QString::fromStdString(tokenName));
     bool confirmed = false;
-    const QString secret = QInputDialog::getText(owner_.widget, QStringLiteral("Password Required"),
-                                                 label, QLineEdit::Password, QString(), &confirmed);
-    if (!confirmed) {
-        return std::nullopt;
+    QString typed = QInputDialog::getText(owner_.widget, QStringLiteral("Password Required"), label,
+                                          QLineEdit::Password, QString(), &confirmed);
+    QByteArray encoded = typed.toUtf8();
+    std::optional<platform::Secret> secret;
+    if (confirmed) {
+        secret.emplace(
+            std::string_view(encoded.constData(), static_cast<std::size_t>(encoded.size())));
     }
-    return secret.toStdString();
+    // The dialog's own buffers are gone already; wipe the two copies that are ours. data()
+    // gives a buffer of our own first should the text still be shared.
+    explicit_bzero(typed.data(), static_cast<std::size_t>(typed.size()) * sizeof(QChar));
+    explicit_bzero(encoded.data(), static_cast<std::size_t>(encoded.size()));
+    return secret;
 }
 
 int PopupActionMenu::Choose(const QPoint& at) {

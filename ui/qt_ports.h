@@ -65,7 +65,7 @@ class FileDialogs : public FileChooser, public feedback::SaveFileQuestion {
 class PasswordDialogPrompt : public platform::KeyAccessPrompt {
   public:
     explicit PasswordDialogPrompt(const OwnerWindow& owner) : owner_(owner) {}
-    std::optional<std::string> AskSecret(const std::string& tokenName, bool retry) override;
+    std::optional<platform::Secret> AskSecret(const std::string& tokenName, bool retry) override;
 
   private:
     const OwnerWindow& owner_;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "platform/unique_fd.h"
 #include "protection/size_limits.h"
@@ -110,8 +111,14 @@ TEST_F(DecryptCommand, TheSuffixIsFoundInAnyLetterCase) {
     EXPECT_EQ(testing::ReadBytes(dir_ / "REPORT.PDF"), content_);
     Sealed("a.enc.Enc");
     EXPECT_EQ(Run(dir_ / "a.enc.Enc"), CommandOutcome::Succeeded);
-    EXPECT_TRUE(std::filesystem::exists(dir_ / "a.enc"));
+    EXPECT_EQ(testing::ReadBytes(dir_ / "a.enc"), content_);
 
+    // Only the last suffix goes, exactly four characters, whatever the case and the rest.
+    EXPECT_EQ(NameWithoutEncSuffix("/tmp/a.enc"), "/tmp/a");
+    EXPECT_EQ(NameWithoutEncSuffix("a.ENC"), "a");
+    EXPECT_EQ(NameWithoutEncSuffix("a.enc.enc"), "a.enc");
+    EXPECT_EQ(NameWithoutEncSuffix("dir.enc/x.eNc"), "dir.enc/x");
+    EXPECT_EQ(NameWithoutEncSuffix("a .enc"), "a ");
     EXPECT_EQ(NameWithoutEncSuffix(".enc"), std::string());
     EXPECT_EQ(NameWithoutEncSuffix("enc"), std::nullopt);
     EXPECT_EQ(NameWithoutEncSuffix("x.enx"), std::nullopt);
@@ -177,13 +184,28 @@ TEST_F(DecryptCommand, NotARecipientIsReportedWithThePlatformsText) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "y"));
 }
 
-TEST_F(DecryptCommand, SomethingThatIsNoMessageFailsToDecrypt) {
-    testing::WriteBytes(dir_ / "z.enc", testing::RandomBytes(1000));
-    EXPECT_EQ(Run(dir_ / "z.enc"), CommandOutcome::Failed);
-    ASSERT_EQ(feedback_.shown.size(), 1u);
-    EXPECT_EQ(
-        feedback_.shown[0].text.rfind("Failed to decrypt the selected file\n\nError 0xFFFF", 0),
-        0u);
+// Each kind of damage fails with the platform's code for it, and leaves no output behind.
+TEST_F(DecryptCommand, ADamagedMessageFailsWithTheCodeForItsDamage) {
+    const char kMalformed[] = "Failed to decrypt the selected file\n\nError 0xFFFFE009: ";
+    const char kBadData[] = "Failed to decrypt the selected file\n\nError 0xFFFFE002: ";
+    const Bytes message = testing::ReadBytes(Sealed("whole.enc"));
+
+    Bytes noMessage(1000, 0x5A);  // no DER element starts with this byte
+    Bytes truncated(message.begin(), message.end() - 40);
+    Bytes badPadding = message;
+    badPadding.back() ^= 0x01;  // the last ciphertext block no longer decrypts to padding
+    for (const auto& [name, bytes, expected] : {std::tuple{"nothing.enc", noMessage, kMalformed},
+                                                std::tuple{"truncated.enc", truncated, kMalformed},
+                                                std::tuple{"padding.enc", badPadding, kBadData}}) {
+        testing::WriteBytes(dir_ / name, bytes);
+        EXPECT_EQ(Run(dir_ / name), CommandOutcome::Failed) << name;
+        ASSERT_EQ(feedback_.shown.size(), 1u) << name;
+        EXPECT_EQ(feedback_.shown[0].kind, Kind::Error) << name;
+        EXPECT_EQ(feedback_.shown[0].text.rfind(expected, 0), 0u)
+            << name << ": " << feedback_.shown[0].text;
+        const std::string output = std::string(name).substr(0, std::string(name).size() - 4);
+        EXPECT_FALSE(std::filesystem::exists(dir_ / output)) << name;
+    }
 }
 
 TEST_F(DecryptCommand, EmptyMissingAndTooBigInputs) {

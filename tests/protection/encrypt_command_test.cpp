@@ -121,7 +121,14 @@ TEST_F(EncryptCommand, AppendsEncWhateverTheNameEndsIn) {
     AddRecipient("alice.pem");
     const std::string input = MakeInput(Bytes{1, 2, 3}, "x.enc");
     EXPECT_EQ(Run(input), CommandOutcome::Succeeded);
-    EXPECT_TRUE(std::filesystem::exists(dir_ / "x.enc.enc"));
+    EXPECT_EQ(
+        feedback_.shown.back().text,
+        "File encrypted successfully.\nEncrypted data written to \"" + dir_ / "x.enc.enc" + "\"");
+    testing::StoreCopy alices("store-alice");
+    const Result<Bytes> opened =
+        testing::Unseal(testing::ReadBytes(dir_ / "x.enc.enc"), alices.store());
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(*opened, (Bytes{1, 2, 3}));
 }
 
 TEST_F(EncryptCommand, TheCipherChoiceIsReadForEachMessage) {

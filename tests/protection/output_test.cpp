@@ -1,10 +1,14 @@
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -213,6 +217,49 @@ TEST(OutputBuffer, HasExactlyTheSizeAskedFor) {
         buffer->Release();
         EXPECT_TRUE(buffer->bytes().empty());
     }
+}
+
+// The buffer gives its pages back with munmap. This program's munmap looks at the watched
+// pages before they go: how many of their bytes are still not zero.
+namespace {
+std::atomic<void*> watchedPages{nullptr};
+std::atomic<long> bytesLeftAtUnmap{-1};
+}  // namespace
+
+}  // namespace
+}  // namespace mirebolt::protection
+
+extern "C" int munmap(void* address, size_t length) noexcept {
+    using namespace mirebolt::protection;
+    if (address != nullptr && address == watchedPages.load()) {
+        const auto* bytes = static_cast<const unsigned char*>(address);
+        bytesLeftAtUnmap =
+            std::count_if(bytes, bytes + length, [](unsigned char b) { return b != 0; });
+    }
+    return static_cast<int>(::syscall(SYS_munmap, address, length));
+}
+
+namespace mirebolt::protection {
+namespace {
+
+long BytesLeftWhenReleased(OutputBuffer::Holds holds) {
+    auto buffer = OutputBuffer::Allocate(10'000, holds);
+    EXPECT_TRUE(buffer);
+    if (!buffer) {
+        return -1;
+    }
+    std::fill(buffer->bytes().begin(), buffer->bytes().end(), 0xAB);
+    bytesLeftAtUnmap = -1;
+    watchedPages = buffer->bytes().data();
+    buffer->Release();
+    watchedPages = nullptr;
+    return bytesLeftAtUnmap;
+}
+
+TEST(OutputBuffer, PlaintextIsZeroWhenItsPagesGoBack) {
+    EXPECT_EQ(BytesLeftWhenReleased(OutputBuffer::Holds::PlainText), 0);
+    // Ciphertext needs no wiping: its pages still hold it, which shows the check looks.
+    EXPECT_EQ(BytesLeftWhenReleased(OutputBuffer::Holds::CipherText), 10'000);
 }
 
 TEST(OutputBuffer, AnImpossibleSizeFailsCleanly) {

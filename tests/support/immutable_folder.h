@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "platform/unique_fd.h"
+
 namespace mirebolt::testing {
 
 // Marks a folder immutable for the scope: nothing can be created in it, not even by root, while
@@ -17,27 +19,24 @@ class ImmutableFolder {
     explicit ImmutableFolder(const std::string& path)
         : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
         int flags = 0;
-        if (fd_ >= 0 && ::ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+        if (fd_ && ::ioctl(fd_.get(), FS_IOC_GETFLAGS, &flags) == 0) {
             flags |= FS_IMMUTABLE_FL;
-            ok_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
+            ok_ = ::ioctl(fd_.get(), FS_IOC_SETFLAGS, &flags) == 0;
         }
     }
     ImmutableFolder(const ImmutableFolder&) = delete;
     ImmutableFolder& operator=(const ImmutableFolder&) = delete;
     ~ImmutableFolder() {
         int flags = 0;
-        if (ok_ && ::ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+        if (ok_ && ::ioctl(fd_.get(), FS_IOC_GETFLAGS, &flags) == 0) {
             flags &= ~FS_IMMUTABLE_FL;
-            ::ioctl(fd_, FS_IOC_SETFLAGS, &flags);
-        }
-        if (fd_ >= 0) {
-            ::close(fd_);
+            ::ioctl(fd_.get(), FS_IOC_SETFLAGS, &flags);
         }
     }
     bool ok() const { return ok_; }
 
   private:
-    int fd_;
+    platform::UniqueFd fd_;
     bool ok_ = false;
 };
 

@@ -17,7 +17,7 @@ class ScriptedKeyPrompt : public platform::KeyAccessPrompt {
     explicit ScriptedKeyPrompt(std::deque<std::optional<std::string>> answers = {})
         : answers_(std::move(answers)) {}
 
-    std::optional<std::string> AskSecret(const std::string& tokenName, bool retry) override {
+    std::optional<platform::Secret> AskSecret(const std::string& tokenName, bool retry) override {
         ++asked;
         lastToken = tokenName;
         lastRetry = retry;
@@ -25,9 +25,12 @@ class ScriptedKeyPrompt : public platform::KeyAccessPrompt {
             ADD_FAILURE() << "unexpected key-access prompt for " << tokenName;
             return std::nullopt;
         }
-        std::optional<std::string> answer = answers_.front();
+        std::optional<std::string> answer = std::move(answers_.front());
         answers_.pop_front();
-        return answer;
+        if (!answer) {
+            return std::nullopt;
+        }
+        return platform::Secret(*answer);
     }
 
     int asked = 0;

@@ -215,7 +215,10 @@ TEST_F(QtPorts, ThePasswordPromptNamesTheTokenAndMasksTheInput) {
         dialog->setTextValue(QStringLiteral("carol-secret"));
         dialog->accept();
     });
-    EXPECT_EQ(prompt.AskSecret("Personal certificate store", false), "carol-secret");
+    const std::optional<platform::Secret> typed =
+        prompt.AskSecret("Personal certificate store", false);
+    ASSERT_TRUE(typed.has_value());
+    EXPECT_EQ(typed->view(), "carol-secret");
     OnNextModal<QInputDialog>([](QInputDialog* dialog) {
         EXPECT_TRUE(dialog->labelText().contains(QStringLiteral("not accepted")));
         dialog->reject();

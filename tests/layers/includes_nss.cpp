@@ -1,0 +1,2 @@
+// Compiles only where NSS is allowed.
+#include <cert.h>

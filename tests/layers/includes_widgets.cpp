@@ -1,0 +1,2 @@
+// Compiles only where Qt Widgets are allowed.
+#include <QWidget>
