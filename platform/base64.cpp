@@ -2,9 +2,7 @@
 
 namespace mirebolt::platform {
 
-namespace {
-
-int DigitValue(char c) {
+int Base64DigitValue(char c) {
     if (c >= 'A' && c <= 'Z') {
         return c - 'A';
     }
@@ -22,6 +20,8 @@ int DigitValue(char c) {
     }
     return -1;
 }
+
+namespace {
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -43,7 +43,7 @@ std::optional<std::vector<std::uint8_t>> DecodeBase64(std::string_view text) {
             ++padding;
             continue;
         }
-        const int value = DigitValue(c);
+        const int value = Base64DigitValue(c);
         if (value < 0 || padding != 0) {
             return std::nullopt;
         }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/base64.h"
 #include "platform/error_text.h"
 
 namespace mirebolt::platform {
@@ -29,25 +30,6 @@ std::string Lower(std::string_view text) {
 std::size_t LineEnd(std::string_view text, std::size_t from) {
     const std::size_t end = text.find('\n', from);
     return end == std::string_view::npos ? text.size() : end + 1;
-}
-
-int Sextet(int c) {
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A';
-    }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 26;
-    }
-    if (c >= '0' && c <= '9') {
-        return c - '0' + 52;
-    }
-    if (c == '+') {
-        return 62;
-    }
-    if (c == '/') {
-        return 63;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -177,7 +159,7 @@ Result<std::size_t> Base64Stream::Read(std::span<std::uint8_t> out) {
             sextets_ = 0;
             continue;
         }
-        const int value = Sextet(*c);
+        const int value = Base64DigitValue(static_cast<char>(*c));
         if (value < 0 || padded_) {
             return Malformed();
         }

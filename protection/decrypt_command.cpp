@@ -3,6 +3,7 @@
 #include "platform/open_envelope.h"
 #include "platform/personal_store.h"
 #include "protection/checked_input.h"
+#include "protection/command_texts.h"
 #include "protection/file_operations.h"
 #include "protection/input_file.h"
 #include "protection/name_state.h"
@@ -14,12 +15,6 @@ namespace mirebolt::protection {
 
 namespace {
 
-constexpr char kReadFailed[] = "Failed to open the select file for reading";
-constexpr char kDecryptionFailed[] = "Failed to decrypt the selected file";
-constexpr char kWriteFailed[] =
-    "Failed to write decrypted data to disk. Please ensure that the location of selected file "
-    "is writable";
-
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -28,9 +23,9 @@ void ReportDecryptionFailure(feedback::Feedback& feedback, const InputFile& inpu
                              const Failure& failure) {
     // The message is read while it is decrypted: a read that failed is the input's fault.
     if (input.readFailed()) {
-        feedback.ReportError(kReadFailed);
+        feedback.ReportError(texts::kReadFailed);
     } else {
-        feedback.ReportError(kDecryptionFailed, failure);
+        feedback.ReportError(texts::kDecryptionFailed, failure);
     }
 }
 
@@ -59,7 +54,7 @@ bool DecryptAndWrite(InputFile& input, const std::string& outputName, NameState 
         OutputFile::Open(outputName, OutputFile::Access::OwnerOnly, outputState, input.identity());
     if (!output || !output->Write(buffer->bytes().first(static_cast<std::size_t>(*length))) ||
         !output->Commit()) {
-        ports.feedback.ReportError(kWriteFailed);
+        ports.feedback.ReportError(texts::kDecryptedWriteFailed);
         return false;
     }
     ports.feedback.ShowInformation("File decrypted successfully.\nDecrypted data written to \"" +

@@ -4,6 +4,7 @@
 
 #include "platform/envelope.h"
 #include "protection/checked_input.h"
+#include "protection/command_texts.h"
 #include "protection/content_cipher.h"
 #include "protection/file_operations.h"
 #include "protection/input_file.h"
@@ -13,13 +14,6 @@
 #include "protection/size_limits.h"
 
 namespace mirebolt::protection {
-
-namespace {
-
-constexpr char kReadFailed[] = "Failed to open the select file for reading";
-constexpr char kEncryptionFailed[] = "An error occured while encryption the file";
-
-}  // namespace
 
 CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedback,
                        feedback::BusyIndicator& busy) {
@@ -66,7 +60,7 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
         CipherForLegacyChoice(request.legacyCipherTicked && request.legacyCipherTicked()));
     Result<std::uint64_t> size = platform::EnvelopeSize(cipher, recipients, *input->size());
     if (!size) {
-        feedback.ReportError(kEncryptionFailed, size.failure());
+        feedback.ReportError(texts::kEncryptionFailed, size.failure());
         return CommandOutcome::Failed;
     }
     // A file we make must be one we can open again: several recipients or a large key make the
@@ -84,21 +78,18 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
     if (!length) {
         // The content is read while it is encrypted: a read that failed is the input's fault.
         if (input->readFailed()) {
-            feedback.ReportError(kReadFailed);
+            feedback.ReportError(texts::kReadFailed);
         } else {
-            feedback.ReportError(kEncryptionFailed, length.failure());
+            feedback.ReportError(texts::kEncryptionFailed, length.failure());
         }
         return CommandOutcome::Failed;
     }
 
-    constexpr char kWriteFailed[] =
-        "Failed to write encrypted data to disk. Please ensure that the location of selected "
-        "file is writable";
     Result<OutputFile> output =
         OutputFile::Open(outputName, OutputFile::Access::Shared, outputState, input->identity());
     if (!output || !output->Write(buffer->bytes().first(static_cast<std::size_t>(*length))) ||
         !output->Commit()) {
-        feedback.ReportError(kWriteFailed);
+        feedback.ReportError(texts::kEncryptedWriteFailed);
         return CommandOutcome::Failed;
     }
     feedback.ShowInformation("File encrypted successfully.\nEncrypted data written to \"" +

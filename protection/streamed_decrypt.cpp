@@ -2,6 +2,7 @@
 
 #include "platform/open_envelope.h"
 #include "platform/personal_store.h"
+#include "protection/command_texts.h"
 #include "protection/file_operations.h"
 #include "protection/name_state.h"
 #include "protection/output_file.h"
@@ -9,12 +10,6 @@
 namespace mirebolt::protection {
 
 namespace {
-
-constexpr char kReadFailed[] = "Failed to open the select file for reading";
-constexpr char kDecryptionFailed[] = "Failed to decrypt the selected file";
-constexpr char kWriteFailed[] =
-    "Failed to write decrypted data to disk. Please ensure that the location of selected file "
-    "is writable";
 
 // The output file, started only when the first content arrives: a run that ends before (at the
 // password prompt, or on a message that is not ours) leaves not even a temporary file.
@@ -105,16 +100,16 @@ CommandOutcome DecryptStream(const StreamedDecryptRequest& request, const Decryp
         platform::OpenEnvelopeStream(request.message, *store, ports.keyPrompt, sink);
     if (!opened) {
         if (request.readFailed && request.readFailed()) {
-            feedback.ReportError(kReadFailed);
+            feedback.ReportError(texts::kReadFailed);
         } else if (sink.failed()) {
-            feedback.ReportError(kWriteFailed);
+            feedback.ReportError(texts::kDecryptedWriteFailed);
         } else {
-            feedback.ReportError(kDecryptionFailed, opened.failure());
+            feedback.ReportError(texts::kDecryptionFailed, opened.failure());
         }
         return CommandOutcome::Failed;
     }
     if (file && !file->Commit()) {
-        feedback.ReportError(kWriteFailed);
+        feedback.ReportError(texts::kDecryptedWriteFailed);
         return CommandOutcome::Failed;
     }
     feedback.ShowInformation("File decrypted successfully.\nDecrypted data written to \"" +

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/envelope.h"
+#include "protection/command_texts.h"
 #include "protection/content_cipher.h"
 #include "protection/file_operations.h"
 #include "protection/name_state.h"
@@ -12,12 +13,6 @@
 namespace mirebolt::protection {
 
 namespace {
-
-constexpr char kReadFailed[] = "Failed to open the select file for reading";
-constexpr char kEncryptionFailed[] = "An error occured while encryption the file";
-constexpr char kWriteFailed[] =
-    "Failed to write encrypted data to disk. Please ensure that the location of selected file "
-    "is writable";
 
 // Reads the first byte ahead, so that empty content is refused before anything is written, and
 // hands it back first.
@@ -99,7 +94,7 @@ CommandOutcome EncryptStream(const StreamedEncryptRequest& request, feedback::Fe
     LookAheadStream content(request.content);
     Result<bool> hasContent = content.HasContent();
     if (!hasContent) {
-        feedback.ReportError(kReadFailed);
+        feedback.ReportError(texts::kReadFailed);
         return CommandOutcome::Failed;
     }
     if (!*hasContent) {
@@ -116,7 +111,7 @@ CommandOutcome EncryptStream(const StreamedEncryptRequest& request, feedback::Fe
         Result<OutputFile> opened = OutputFile::Open(
             *request.outputName, OutputFile::Access::Shared, *outputState, request.input);
         if (!opened) {
-            feedback.ReportError(kWriteFailed);
+            feedback.ReportError(texts::kEncryptedWriteFailed);
             return CommandOutcome::Failed;
         }
         file.emplace(std::move(*opened));
@@ -131,16 +126,16 @@ CommandOutcome EncryptStream(const StreamedEncryptRequest& request, feedback::Fe
         platform::EnvelopeStream(cipher, recipients, content, request.contentSize, out);
     if (!written) {
         if (request.readFailed && request.readFailed()) {
-            feedback.ReportError(kReadFailed);
+            feedback.ReportError(texts::kReadFailed);
         } else if (sink.failed()) {
-            feedback.ReportError(kWriteFailed);
+            feedback.ReportError(texts::kEncryptedWriteFailed);
         } else {
-            feedback.ReportError(kEncryptionFailed, written.failure());
+            feedback.ReportError(texts::kEncryptionFailed, written.failure());
         }
         return CommandOutcome::Failed;
     }
     if ((request.pem && !armoured.Finish()) || (file && !file->Commit())) {
-        feedback.ReportError(kWriteFailed);
+        feedback.ReportError(texts::kEncryptedWriteFailed);
         return CommandOutcome::Failed;
     }
     feedback.ShowInformation("File encrypted successfully.\nEncrypted data written to \"" +
