@@ -65,7 +65,7 @@ void Secret::Reserve(std::size_t capacity) {
 void Secret::Release() {
     if (data_ != nullptr) {
         explicit_bzero(data_, capacity_);
-        ::operator delete(data_, capacity_);
+        ::operator delete(data_);
     }
     data_ = nullptr;
     size_ = 0;
