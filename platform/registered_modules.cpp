@@ -31,13 +31,13 @@ struct PortStringRelease {
 };
 using UniquePortString = std::unique_ptr<char, PortStringRelease>;
 
-std::string ParameterOf(const char* name, const std::string& moduleSpec) {
-    UniquePortString value(NSSUTIL_ArgGetParamValue(name, moduleSpec.c_str()));
+std::string ParameterOf(const char* name, const std::string& moduleEntry) {
+    UniquePortString value(NSSUTIL_ArgGetParamValue(name, moduleEntry.c_str()));
     return value ? std::string(value.get()) : std::string();
 }
 
-// The entries of the database's pkcs11.txt, each a module specification as NSS writes it.
-std::vector<std::string> RegisteredSpecs(const std::string& directory) {
+// The entries of the database's pkcs11.txt, each one module's line of parameters as NSS keeps it.
+std::vector<std::string> RegisteredEntries(const std::string& directory) {
     // The folder goes between single quotes, where a backslash escapes the next character.
     std::string parameters = "configdir='sql:";
     for (char c : directory) {
@@ -47,26 +47,26 @@ std::vector<std::string> RegisteredSpecs(const std::string& directory) {
         parameters += c;
     }
     parameters += "' flags=readOnly";
-    std::vector<std::string> specs;
+    std::vector<std::string> entries;
     char** found =
         NSSUTIL_DoModuleDBFunction(SECMOD_MODULE_DB_FUNCTION_FIND, parameters.data(), nullptr);
     if (found == nullptr) {
-        return specs;
+        return entries;
     }
     for (char** entry = found; *entry != nullptr; ++entry) {
-        specs.emplace_back(*entry);
+        entries.emplace_back(*entry);
     }
     NSSUTIL_DoModuleDBFunction(SECMOD_MODULE_DB_FUNCTION_RELEASE, parameters.data(), found);
-    return specs;
+    return entries;
 }
 
-bool Acquire(const std::string& library, std::string spec) {
+bool Acquire(const std::string& library, std::string entry) {
     auto& loaded = LoadedLibraries();
     if (auto shared = loaded.find(library); shared != loaded.end()) {
         ++shared->second.users;
         return true;
     }
-    SECMODModule* module = SECMOD_LoadUserModule(spec.data(), nullptr, PR_FALSE);
+    SECMODModule* module = SECMOD_LoadUserModule(entry.data(), nullptr, PR_FALSE);
     if (module == nullptr) {
         return false;
     }
@@ -95,13 +95,13 @@ void ReleaseLibrary(const std::string& library) {
 
 RegisteredModules RegisteredModules::Load(const std::string& directory) {
     RegisteredModules modules;
-    for (std::string& spec : RegisteredSpecs(directory)) {
-        const std::string library = ParameterOf("library", spec);
+    for (std::string& entry : RegisteredEntries(directory)) {
+        const std::string library = ParameterOf("library", entry);
         if (library.empty()) {
             continue;  // NSS's own module, the database itself: the store opens that
         }
-        const std::string name = ParameterOf("name", spec);
-        if (Acquire(library, std::move(spec))) {
+        const std::string name = ParameterOf("name", entry);
+        if (Acquire(library, std::move(entry))) {
             modules.libraries_.push_back(library);
         } else {
             modules.unloaded_.push_back(UnloadedModule{name, library});
