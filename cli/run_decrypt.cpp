@@ -11,6 +11,7 @@
 #include "cli/password_file.h"
 #include "cli/stream_adapters.h"
 #include "cli/terminal_ports.h"
+#include "protection/command_texts.h"
 #include "protection/decrypt_command.h"
 #include "protection/size_limits.h"
 #include "protection/streamed_decrypt.h"
@@ -49,35 +50,23 @@ int DecryptStreamed(const Options& options, TerminalKeyPrompt& keyPrompt) {
                               options.quiet      ? InformationTo::Nowhere
                               : toStandardOutput ? InformationTo::StandardError
                                                  : InformationTo::StandardOutput);
-    platform::UniqueFd opened;
-    std::optional<protection::FileIdentity> identity;
-    std::optional<std::uint64_t> size;
-    int fd = STDIN_FILENO;
-    if (file != kStandardStream) {
-        opened = platform::UniqueFd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-        struct stat info {};
-        if (!opened || ::fstat(opened.get(), &info) != 0) {
-            feedback.ReportError("Failed to open the select file for reading");
-            return kFailed;
-        }
-        fd = opened.get();
-        identity = protection::FileIdentity{info.st_dev, info.st_ino};
-        if (S_ISREG(info.st_mode)) {
-            size = static_cast<std::uint64_t>(info.st_size);
-        }
+    std::optional<StreamedInput> opened = OpenStreamedInput(file);
+    if (!opened) {
+        feedback.ReportError(protection::texts::kReadFailed);
+        return kFailed;
     }
     // Standard output may be a reader that went away: that is a failed write, not a death.
     ::signal(SIGPIPE, SIG_IGN);
     const Interruption interruption;
-    DescriptorStream input(fd);
-    ProgressStream message(input, size);
+    DescriptorStream input(opened->fd);
+    ProgressStream message(input, opened->size);
     DescriptorSink standardOutput(STDOUT_FILENO);
     NoBusyIndicator busy;
     NoSaveQuestion noQuestion;
     const protection::StreamedDecryptRequest request{
         message,
         [&input] { return input.readFailed(); },
-        identity,
+        opened->identity,
         options.storeDirectory,
         toStandardOutput ? std::nullopt : options.output,
         &standardOutput,

@@ -8,6 +8,7 @@
 #include "cli/store_query_picker.h"
 #include "cli/stream_adapters.h"
 #include "cli/terminal_ports.h"
+#include "protection/command_texts.h"
 #include "protection/encrypt_command.h"
 #include "protection/size_limits.h"
 #include "protection/streamed_encrypt.h"
@@ -24,27 +25,15 @@ constexpr char kStandardStream[] = "-";
 int EncryptStreamed(const Options& options, const recipients::RecipientList& list,
                     TerminalFeedback& feedback) {
     const std::string& file = options.operands.front();
-    platform::UniqueFd opened;
-    std::optional<protection::FileIdentity> identity;
-    std::optional<std::uint64_t> size;
-    int fd = STDIN_FILENO;
-    if (file != kStandardStream) {
-        opened = platform::UniqueFd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-        struct stat info {};
-        if (!opened || ::fstat(opened.get(), &info) != 0) {
-            feedback.ReportError("Failed to open the select file for reading");
-            return kFailed;
-        }
-        fd = opened.get();
-        identity = protection::FileIdentity{info.st_dev, info.st_ino};
-        if (S_ISREG(info.st_mode)) {
-            size = static_cast<std::uint64_t>(info.st_size);
-        }
+    std::optional<StreamedInput> opened = OpenStreamedInput(file);
+    if (!opened) {
+        feedback.ReportError(protection::texts::kReadFailed);
+        return kFailed;
     }
     ::signal(SIGPIPE, SIG_IGN);
     const Interruption interruption;
-    DescriptorStream input(fd);
-    ProgressStream content(input, size);
+    DescriptorStream input(opened->fd);
+    ProgressStream content(input, opened->size);
     DescriptorSink standardOutput(STDOUT_FILENO);
     std::optional<std::string> outputName = options.output;
     if (!outputName && file != kStandardStream) {
@@ -54,9 +43,9 @@ int EncryptStreamed(const Options& options, const recipients::RecipientList& lis
         outputName.reset();
     }
     const protection::StreamedEncryptRequest request{
-        content,          size,       [&input] { return input.readFailed(); },
-        identity,         list,       options.tripleDes,
-        options.pem,      outputName, &standardOutput,
+        content,          opened->size, [&input] { return input.readFailed(); },
+        opened->identity, list,         options.tripleDes,
+        options.pem,      outputName,   &standardOutput,
         "standard output"};
     const protection::CommandOutcome outcome = protection::EncryptStream(request, feedback);
     if (Interruption::Noted()) {

@@ -1,5 +1,7 @@
 #include "cli/stream_adapters.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -94,6 +96,25 @@ void ProgressStream::Draw() {
                      static_cast<double>(done_) / kMiB, rate);
     }
     std::fflush(stderr);
+}
+
+std::optional<StreamedInput> OpenStreamedInput(const std::string& file) {
+    StreamedInput input;
+    input.fd = STDIN_FILENO;
+    if (file == "-") {
+        return input;
+    }
+    input.opened = platform::UniqueFd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    struct stat info {};
+    if (!input.opened || ::fstat(input.opened.get(), &info) != 0) {
+        return std::nullopt;
+    }
+    input.fd = input.opened.get();
+    input.identity = protection::FileIdentity{info.st_dev, info.st_ino};
+    if (S_ISREG(info.st_mode)) {
+        input.size = static_cast<std::uint64_t>(info.st_size);
+    }
+    return input;
 }
 
 }  // namespace mirebolt::cli

@@ -7,6 +7,7 @@
 
 #include "platform/byte_stream.h"
 #include "platform/unique_fd.h"
+#include "protection/file_identity.h"
 
 namespace mirebolt::cli {
 
@@ -55,5 +56,17 @@ class ProgressStream : public platform::ByteStream {
     std::chrono::steady_clock::time_point started_;
     std::chrono::steady_clock::time_point lastDrawn_;
 };
+
+// The input of a streamed command: the named file, or standard input for "-". A regular file
+// tells its size and identity, so that its message can be DER and the output cannot be it.
+struct StreamedInput {
+    platform::UniqueFd opened;  // empty for standard input
+    int fd = 0;
+    std::optional<std::uint64_t> size;
+    std::optional<protection::FileIdentity> identity;
+};
+
+// Opens `file` for a streamed command; nothing when it cannot be opened.
+std::optional<StreamedInput> OpenStreamedInput(const std::string& file);
 
 }  // namespace mirebolt::cli

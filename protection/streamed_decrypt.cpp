@@ -6,6 +6,7 @@
 #include "protection/file_operations.h"
 #include "protection/name_state.h"
 #include "protection/output_file.h"
+#include "protection/watched_sink.h"
 
 namespace mirebolt::protection {
 
@@ -50,22 +51,6 @@ class DeferredOutput : public platform::ByteSink {
     NameState state_;
     std::optional<FileIdentity> input_;
     std::optional<OutputFile> file_;
-};
-
-// Remembers whether the sink failed, so that the failure is reported as the writing's.
-class WatchedSink : public platform::ByteSink {
-  public:
-    explicit WatchedSink(platform::ByteSink& inner) : inner_(inner) {}
-    Status Write(std::span<const std::uint8_t> bytes) override {
-        Status written = inner_.Write(bytes);
-        failed_ = failed_ || !written;
-        return written;
-    }
-    bool failed() const { return failed_; }
-
-  private:
-    platform::ByteSink& inner_;
-    bool failed_ = false;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "protection/name_state.h"
 #include "protection/output_file.h"
 #include "protection/pem_sink.h"
+#include "protection/watched_sink.h"
 
 namespace mirebolt::protection {
 
@@ -51,21 +52,6 @@ class LookAheadStream : public platform::ByteStream {
     platform::ByteStream& inner_;
     std::uint8_t first_ = 0;
     bool held_ = false;
-};
-
-class WatchedSink : public platform::ByteSink {
-  public:
-    explicit WatchedSink(platform::ByteSink& inner) : inner_(inner) {}
-    Status Write(std::span<const std::uint8_t> bytes) override {
-        Status written = inner_.Write(bytes);
-        failed_ = failed_ || !written;
-        return written;
-    }
-    bool failed() const { return failed_; }
-
-  private:
-    platform::ByteSink& inner_;
-    bool failed_ = false;
 };
 
 }  // namespace
