@@ -19,8 +19,6 @@ namespace mirebolt::platform {
 
 namespace {
 
-using CipherSpec = ContentAlgorithmFacts;
-
 // Content is read and encrypted in pieces of this size.
 constexpr std::size_t kPieceBytes = 1 << 20;
 
@@ -44,7 +42,7 @@ struct MessageFront {
     der::Bytes encryptedContentInfo;  // content type, and the cipher with its IV
 };
 
-MessageFront Front(const CipherSpec& spec, std::span<const std::uint8_t> iv,
+MessageFront Front(const ContentAlgorithmFacts& facts, std::span<const std::uint8_t> iv,
                    const std::vector<RecipientPlan>& plans, const std::vector<der::Bytes>& infos) {
     // RFC 5652's rule: version 2 as soon as an entry is not a version 0 key transport.
     const bool keyAgreement = std::any_of(plans.begin(), plans.end(), [](const auto& plan) {
@@ -59,7 +57,7 @@ MessageFront Front(const CipherSpec& spec, std::span<const std::uint8_t> iv,
                                        std::array{static_cast<std::uint8_t>(keyAgreement ? 2 : 0)});
     der::Append(front.envelopedData, der::Element(der::tag::kSet, set));
 
-    der::Bytes algorithm = Oid(spec.oid);
+    der::Bytes algorithm = Oid(facts.oid);
     der::Append(algorithm, der::Element(der::tag::kOctetString, iv));
     front.encryptedContentInfo = Oid(oid::kData);
     der::Append(front.encryptedContentInfo, der::Element(der::tag::kSequence, algorithm));
@@ -67,12 +65,13 @@ MessageFront Front(const CipherSpec& spec, std::span<const std::uint8_t> iv,
 }
 
 // The front with zeros in place of the IV and the keys: as long as the real one.
-MessageFront PlaceholderFront(const CipherSpec& spec, const std::vector<RecipientPlan>& plans) {
+MessageFront PlaceholderFront(const ContentAlgorithmFacts& facts,
+                              const std::vector<RecipientPlan>& plans) {
     std::vector<der::Bytes> infos;
     for (const RecipientPlan& plan : plans) {
         infos.push_back(PlaceholderRecipientInfo(plan));
     }
-    return Front(spec, der::Bytes(spec.ivBytes), plans, infos);
+    return Front(facts, der::Bytes(facts.ivBytes), plans, infos);
 }
 
 // Everything in front of the encrypted content in DER, which is the last thing in the message,
@@ -114,23 +113,23 @@ der::Bytes BerPrefix(const MessageFront& front) {
     return message;
 }
 
-std::uint64_t CipherTextBytes(const CipherSpec& spec, std::uint64_t contentSize) {
-    return (contentSize / spec.blockBytes + 1) * spec.blockBytes;
+std::uint64_t CipherTextBytes(const ContentAlgorithmFacts& facts, std::uint64_t contentSize) {
+    return (contentSize / facts.blockBytes + 1) * facts.blockBytes;
 }
 
 // The writer pads by hand for CBC; authenticated encryption is only read.
-Result<const CipherSpec*> StartEnvelope(ContentAlgorithm cipher) {
+Result<const ContentAlgorithmFacts*> StartEnvelope(ContentAlgorithm cipher) {
     if (!NssRuntime::EnsureStarted()) {
         return NssFailure(SEC_ERROR_NOT_INITIALIZED);
     }
-    const CipherSpec& spec = FactsOf(cipher);
-    if (spec.mode != ContentMode::Cbc) {
+    const ContentAlgorithmFacts& facts = FactsOf(cipher);
+    if (facts.mode != ContentMode::Cbc) {
         return NssFailure(SEC_ERROR_INVALID_ALGORITHM);
     }
-    return &spec;
+    return &facts;
 }
 
-Result<std::vector<RecipientPlan>> PlanRecipients(const CipherSpec& spec,
+Result<std::vector<RecipientPlan>> PlanRecipients(const ContentAlgorithmFacts& facts,
                                                   std::span<const Certificate* const> recipients) {
     if (recipients.empty()) {
         return NssFailure(SEC_ERROR_INVALID_ARGS);
@@ -140,7 +139,7 @@ Result<std::vector<RecipientPlan>> PlanRecipients(const CipherSpec& spec,
         if (certificate == nullptr || !*certificate) {
             return NssFailure(SEC_ERROR_INVALID_ARGS);
         }
-        Result<RecipientPlan> plan = PlanRecipient(*certificate, spec);
+        Result<RecipientPlan> plan = PlanRecipient(*certificate, facts);
         if (!plan) {
             return plan.failure();
         }
@@ -156,19 +155,20 @@ struct Sealing {
     MessageFront front;
 };
 
-Result<Sealing> StartSealing(const CipherSpec& spec, const std::vector<RecipientPlan>& plans) {
+Result<Sealing> StartSealing(const ContentAlgorithmFacts& facts,
+                             const std::vector<RecipientPlan>& plans) {
     Sealing sealing;
-    UniqueSlot slot(PK11_GetBestSlot(spec.mechanism, nullptr));
+    UniqueSlot slot(PK11_GetBestSlot(facts.mechanism, nullptr));
     if (!slot) {
         return NssFailure();
     }
-    sealing.contentKey.reset(
-        PK11_KeyGen(slot.get(), spec.mechanism, nullptr, static_cast<int>(spec.keyBytes), nullptr));
+    sealing.contentKey.reset(PK11_KeyGen(slot.get(), facts.mechanism, nullptr,
+                                         static_cast<int>(facts.keyBytes), nullptr));
     if (!sealing.contentKey) {
         return NssFailure();
     }
     std::array<std::uint8_t, 16> iv{};
-    if (PK11_GenerateRandom(iv.data(), static_cast<int>(spec.ivBytes)) != SECSuccess) {
+    if (PK11_GenerateRandom(iv.data(), static_cast<int>(facts.ivBytes)) != SECSuccess) {
         return NssFailure();
     }
     std::vector<der::Bytes> infos;
@@ -179,14 +179,14 @@ Result<Sealing> StartSealing(const CipherSpec& spec, const std::vector<Recipient
         }
         infos.push_back(std::move(*info));
     }
-    sealing.front = Front(spec, std::span(iv).first(spec.ivBytes), plans, infos);
+    sealing.front = Front(facts, std::span(iv).first(facts.ivBytes), plans, infos);
 
-    SECItem ivItem{siBuffer, iv.data(), static_cast<unsigned>(spec.ivBytes)};
-    UniqueSecItem parameter(PK11_ParamFromIV(spec.mechanism, &ivItem));
+    SECItem ivItem{siBuffer, iv.data(), static_cast<unsigned>(facts.ivBytes)};
+    UniqueSecItem parameter(PK11_ParamFromIV(facts.mechanism, &ivItem));
     if (!parameter) {
         return NssFailure();
     }
-    sealing.context.reset(PK11_CreateContextBySymKey(spec.mechanism, CKA_ENCRYPT,
+    sealing.context.reset(PK11_CreateContextBySymKey(facts.mechanism, CKA_ENCRYPT,
                                                      sealing.contentKey.get(), parameter.get()));
     if (!sealing.context) {
         return NssFailure();
@@ -208,18 +208,19 @@ Status EncryptInPlace(PK11Context* context, std::span<std::uint8_t> blocks) {
 }
 
 // PKCS #7 padding after the last `used` bytes of `bytes`; gives the padded length.
-std::size_t Pad(const CipherSpec& spec, std::span<std::uint8_t> bytes, std::size_t used) {
-    const std::size_t padding = spec.blockBytes - used % spec.blockBytes;
+std::size_t Pad(const ContentAlgorithmFacts& facts, std::span<std::uint8_t> bytes,
+                std::size_t used) {
+    const std::size_t padding = facts.blockBytes - used % facts.blockBytes;
     std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(used), padding,
                 static_cast<std::uint8_t>(padding));
     return used + padding;
 }
 
 // Reads the content into `cipherText` and encrypts it there, adding PKCS #7 padding.
-Status EncryptContent(const CipherSpec& spec, PK11Context* context, ByteSource& content,
+Status EncryptContent(const ContentAlgorithmFacts& facts, PK11Context* context, ByteSource& content,
                       std::span<std::uint8_t> cipherText) {
     const std::uint64_t size = content.Size();
-    const std::uint64_t wholeBlocks = size - size % spec.blockBytes;
+    const std::uint64_t wholeBlocks = size - size % facts.blockBytes;
     for (std::uint64_t done = 0; done < wholeBlocks;) {
         const auto piece =
             static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, wholeBlocks - done));
@@ -236,11 +237,11 @@ Status EncryptContent(const CipherSpec& spec, PK11Context* context, ByteSource& 
     std::array<std::uint8_t, 16> last{};
     const auto rest = static_cast<std::size_t>(size - wholeBlocks);
     Status read = content.ReadAt(wholeBlocks, std::span(last).first(rest));
-    Pad(spec, last, rest);
+    Pad(facts, last, rest);
     Status encrypted =
-        read ? EncryptInPlace(context, std::span(last).first(spec.blockBytes)) : read;
+        read ? EncryptInPlace(context, std::span(last).first(facts.blockBytes)) : read;
     if (encrypted) {
-        std::copy_n(last.begin(), spec.blockBytes,
+        std::copy_n(last.begin(), facts.blockBytes,
                     cipherText.begin() + static_cast<std::ptrdiff_t>(wholeBlocks));
     }
     explicit_bzero(last.data(), last.size());
@@ -250,16 +251,17 @@ Status EncryptContent(const CipherSpec& spec, PK11Context* context, ByteSource& 
     return content.ConfirmUnchanged();
 }
 
-Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec, const std::vector<RecipientPlan>& plans,
-                                    ByteSource& content, std::span<std::uint8_t> out) {
+Result<std::uint64_t> WriteEnvelope(const ContentAlgorithmFacts& facts,
+                                    const std::vector<RecipientPlan>& plans, ByteSource& content,
+                                    std::span<std::uint8_t> out) {
     const std::uint64_t size = content.Size();
-    const std::uint64_t cipherTextBytes = CipherTextBytes(spec, size);
+    const std::uint64_t cipherTextBytes = CipherTextBytes(facts, size);
     const std::uint64_t expected =
-        DerPrefix(PlaceholderFront(spec, plans), cipherTextBytes).size() + cipherTextBytes;
+        DerPrefix(PlaceholderFront(facts, plans), cipherTextBytes).size() + cipherTextBytes;
     if (out.size() < expected) {
         return NssFailure(SEC_ERROR_OUTPUT_LEN);
     }
-    Result<Sealing> sealing = StartSealing(spec, plans);
+    Result<Sealing> sealing = StartSealing(facts, plans);
     if (!sealing) {
         return sealing.failure();
     }
@@ -268,7 +270,7 @@ Result<std::uint64_t> WriteEnvelope(const CipherSpec& spec, const std::vector<Re
         return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
     }
     std::copy(prefix.begin(), prefix.end(), out.begin());
-    Status encrypted = EncryptContent(spec, sealing->context.get(), content,
+    Status encrypted = EncryptContent(facts, sealing->context.get(), content,
                                       out.subspan(prefix.size(), cipherTextBytes));
     if (!encrypted) {
         explicit_bzero(out.data(), out.size());
@@ -313,10 +315,10 @@ Failure WrongContentLength(std::uint64_t declared) {
 
 // Encrypts the stream piece by piece into `out`; each piece is a chunk of its own (a primitive
 // OCTET STRING) when `chunked`. Gives the number of bytes written.
-Result<std::uint64_t> StreamContent(const CipherSpec& spec, PK11Context* context,
+Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts, PK11Context* context,
                                     ByteStream& content, std::optional<std::uint64_t> declared,
                                     bool chunked, ByteSink& out) {
-    PieceBuffer buffer(kPieceBytes + spec.blockBytes);
+    PieceBuffer buffer(kPieceBytes + facts.blockBytes);
     std::uint64_t contentBytes = 0;
     std::uint64_t written = 0;
     for (bool last = false; !last;) {
@@ -329,7 +331,7 @@ Result<std::uint64_t> StreamContent(const CipherSpec& spec, PK11Context* context
             return WrongContentLength(*declared);
         }
         last = *filled < kPieceBytes;
-        const std::size_t length = last ? Pad(spec, buffer.bytes(), *filled) : *filled;
+        const std::size_t length = last ? Pad(facts, buffer.bytes(), *filled) : *filled;
         const std::span<std::uint8_t> piece = buffer.bytes().first(length);
         if (Status encrypted = EncryptInPlace(context, piece); !encrypted) {
             return encrypted.failure();
@@ -352,22 +354,22 @@ Result<std::uint64_t> StreamContent(const CipherSpec& spec, PK11Context* context
     return written;
 }
 
-Result<std::uint64_t> StreamEnvelope(const CipherSpec& spec,
+Result<std::uint64_t> StreamEnvelope(const ContentAlgorithmFacts& facts,
                                      const std::vector<RecipientPlan>& plans, ByteStream& content,
                                      std::optional<std::uint64_t> contentSize, ByteSink& out) {
-    Result<Sealing> sealing = StartSealing(spec, plans);
+    Result<Sealing> sealing = StartSealing(facts, plans);
     if (!sealing) {
         return sealing.failure();
     }
     const bool definite = contentSize.has_value();
     const der::Bytes prefix = definite
-                                  ? DerPrefix(sealing->front, CipherTextBytes(spec, *contentSize))
+                                  ? DerPrefix(sealing->front, CipherTextBytes(facts, *contentSize))
                                   : BerPrefix(sealing->front);
     if (Status sent = out.Write(prefix); !sent) {
         return sent.failure();
     }
     Result<std::uint64_t> body =
-        StreamContent(spec, sealing->context.get(), content, contentSize, !definite, out);
+        StreamContent(facts, sealing->context.get(), content, contentSize, !definite, out);
     if (!body) {
         return body.failure();
     }
@@ -386,45 +388,45 @@ Result<std::uint64_t> StreamEnvelope(const CipherSpec& spec,
 Result<std::uint64_t> EnvelopeSize(ContentAlgorithm cipher,
                                    std::span<const Certificate* const> recipients,
                                    std::uint64_t contentSize) {
-    Result<const CipherSpec*> spec = StartEnvelope(cipher);
-    if (!spec) {
-        return spec.failure();
+    Result<const ContentAlgorithmFacts*> facts = StartEnvelope(cipher);
+    if (!facts) {
+        return facts.failure();
     }
-    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**spec, recipients);
+    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**facts, recipients);
     if (!plans) {
         return plans.failure();
     }
-    const std::uint64_t cipherTextBytes = CipherTextBytes(**spec, contentSize);
-    return DerPrefix(PlaceholderFront(**spec, *plans), cipherTextBytes).size() + cipherTextBytes;
+    const std::uint64_t cipherTextBytes = CipherTextBytes(**facts, contentSize);
+    return DerPrefix(PlaceholderFront(**facts, *plans), cipherTextBytes).size() + cipherTextBytes;
 }
 
 Result<std::uint64_t> Envelope(ContentAlgorithm cipher,
                                std::span<const Certificate* const> recipients, ByteSource& content,
                                std::span<std::uint8_t> out) {
-    Result<const CipherSpec*> spec = StartEnvelope(cipher);
-    if (!spec) {
-        return spec.failure();
+    Result<const ContentAlgorithmFacts*> facts = StartEnvelope(cipher);
+    if (!facts) {
+        return facts.failure();
     }
-    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**spec, recipients);
+    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**facts, recipients);
     if (!plans) {
         return plans.failure();
     }
-    return WriteEnvelope(**spec, *plans, content, out);
+    return WriteEnvelope(**facts, *plans, content, out);
 }
 
 Result<std::uint64_t> EnvelopeStream(ContentAlgorithm cipher,
                                      std::span<const Certificate* const> recipients,
                                      ByteStream& content, std::optional<std::uint64_t> contentSize,
                                      ByteSink& out) {
-    Result<const CipherSpec*> spec = StartEnvelope(cipher);
-    if (!spec) {
-        return spec.failure();
+    Result<const ContentAlgorithmFacts*> facts = StartEnvelope(cipher);
+    if (!facts) {
+        return facts.failure();
     }
-    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**spec, recipients);
+    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**facts, recipients);
     if (!plans) {
         return plans.failure();
     }
-    return StreamEnvelope(**spec, *plans, content, contentSize, out);
+    return StreamEnvelope(**facts, *plans, content, contentSize, out);
 }
 
 }  // namespace mirebolt::platform
