@@ -11,33 +11,17 @@ class BusyIndicator {
     virtual void ShowIdle() = 0;
 };
 
-// Shows the wait cursor from Start until End or the end of the scope, whichever comes first:
-// set once, put back exactly once, however a command ends.
+// Shows the wait cursor for as long as it lives: set once, put back exactly once, however a
+// command ends.
 class WaitCursor {
   public:
-    explicit WaitCursor(BusyIndicator& indicator) : indicator_(indicator) {}
+    explicit WaitCursor(BusyIndicator& indicator) : indicator_(indicator) { indicator_.ShowBusy(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
-    ~WaitCursor() { End(); }
-
-    void Start() {
-        if (!active_ && !ended_) {
-            indicator_.ShowBusy();
-            active_ = true;
-        }
-    }
-    void End() {
-        if (active_) {
-            active_ = false;
-            ended_ = true;
-            indicator_.ShowIdle();
-        }
-    }
+    ~WaitCursor() { indicator_.ShowIdle(); }
 
   private:
     BusyIndicator& indicator_;
-    bool active_ = false;
-    bool ended_ = false;
 };
 
 }  // namespace mirebolt::feedback

@@ -90,7 +90,6 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
         return CommandOutcome::Failed;
     }
     feedback::WaitCursor waitCursor(ports.busy);
-    waitCursor.Start();
 
     std::string outputName;
     if (request.outputName) {

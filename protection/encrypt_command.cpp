@@ -55,7 +55,6 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
     }
 
     feedback::WaitCursor waitCursor(busy);
-    waitCursor.Start();
     const platform::ContentAlgorithm cipher = AlgorithmFor(
         CipherForLegacyChoice(request.legacyCipherTicked && request.legacyCipherTicked()));
     Result<std::uint64_t> size = platform::EnvelopeSize(cipher, recipients, *input->size());

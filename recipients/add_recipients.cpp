@@ -24,7 +24,6 @@ AddOutcome AddRecipientsFromFile(RecipientTarget& list, const std::string& path,
                                  feedback::Feedback& feedback, feedback::BusyIndicator& busy) {
     AddOutcome outcome;
     feedback::WaitCursor waitCursor(busy);
-    waitCursor.Start();
     Result<std::vector<platform::Certificate>> certificates = platform::ReadCertificateFile(path);
     if (!certificates) {
         feedback.ShowWarning("No certificate could be found on the selected file");
@@ -48,7 +47,6 @@ AddOutcome AddRecipientFromStore(RecipientTarget& list, const std::string& store
         return outcome;
     }
     feedback::WaitCursor waitCursor(busy);
-    waitCursor.Start();
     std::optional<platform::Certificate> picked =
         picker.Pick(*store, "Select a certificate to add to the recipients list for encryption");
     if (picked) {
