@@ -65,7 +65,6 @@ int DecryptStreamed(const Options& options, TerminalKeyPrompt& keyPrompt) {
     NoSaveQuestion noQuestion;
     const protection::StreamedDecryptRequest request{
         message,
-        [&input] { return input.readFailed(); },
         opened->identity,
         options.storeDirectory,
         toStandardOutput ? std::nullopt : options.output,

@@ -43,10 +43,8 @@ int EncryptStreamed(const Options& options, const recipients::RecipientList& lis
         outputName.reset();
     }
     const protection::StreamedEncryptRequest request{
-        content,          opened->size, [&input] { return input.readFailed(); },
-        opened->identity, list,         options.tripleDes,
-        options.pem,      outputName,   &standardOutput,
-        "standard output"};
+        content,    opened->size,    opened->identity, list, options.tripleDes, options.pem,
+        outputName, &standardOutput, "standard output"};
     const protection::CommandOutcome outcome = protection::EncryptStream(request, feedback);
     if (Interruption::Noted()) {
         Interruption::EndBySignal();

@@ -12,20 +12,30 @@
 
 namespace mirebolt::cli {
 
+namespace {
+
+Failure InputFailure(int error) {
+    return ArisingFrom(FailureOrigin::Input, platform::SystemFailure(error));
+}
+
+Failure OutputFailure(int error) {
+    return ArisingFrom(FailureOrigin::Output, platform::SystemFailure(error));
+}
+
+}  // namespace
+
 Result<std::size_t> DescriptorStream::Read(std::span<std::uint8_t> out) {
     std::size_t filled = 0;
     while (filled < out.size()) {
         if (Interruption::Noted()) {
-            readFailed_ = true;
-            return platform::SystemFailure(EINTR);
+            return InputFailure(EINTR);
         }
         const ssize_t got = ::read(fd_, out.data() + filled, out.size() - filled);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
-            readFailed_ = true;
-            return platform::SystemFailure(errno);
+            return InputFailure(errno);
         }
         if (got == 0) {
             break;
@@ -39,14 +49,14 @@ Status DescriptorSink::Write(std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         if (Interruption::Noted()) {
-            return platform::SystemFailure(EINTR);
+            return OutputFailure(EINTR);
         }
         const ssize_t wrote = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (wrote < 0 && errno == EINTR) {
             continue;
         }
         if (wrote < 0) {
-            return platform::SystemFailure(errno);
+            return OutputFailure(errno);
         }
         done += static_cast<std::size_t>(wrote);
     }

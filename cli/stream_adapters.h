@@ -12,20 +12,18 @@
 namespace mirebolt::cli {
 
 // A file descriptor read front to back: standard input, a pipe, or a file too large to hold.
-// A run that is interrupted (see Interruption) fails at the next read.
+// A run that is interrupted (see Interruption) fails at the next read. Its failures are the
+// input's.
 class DescriptorStream : public platform::ByteStream {
   public:
     explicit DescriptorStream(int fd) : fd_(fd) {}
     Result<std::size_t> Read(std::span<std::uint8_t> out) override;
-    // Whether a read failed (rather than the bytes read being wrong).
-    bool readFailed() const { return readFailed_; }
 
   private:
     int fd_;
-    bool readFailed_ = false;
 };
 
-// A file descriptor written in pieces: standard output.
+// A file descriptor written in pieces: standard output. Its failures are the output's.
 class DescriptorSink : public platform::ByteSink {
   public:
     explicit DescriptorSink(int fd) : fd_(fd) {}

@@ -121,7 +121,7 @@ Result<std::uint64_t> OpenedSizeBound(ByteSource& message) {
     SourceStream input(message);
     Result<MessageOutline> outline = ReadMessage(input, &message, nullptr);
     if (!outline) {
-        return outline.failure();
+        return ArisingFrom(FailureOrigin::Message, outline.failure());
     }
     return outline->encryptedBytes;
 }
@@ -148,6 +148,7 @@ Result<std::uint64_t> OpenEnvelope(ByteSource& message, const PersonalStore& /*s
     }();
     if (!length) {
         Wipe(out);
+        return ArisingFrom(FailureOrigin::Message, length.failure());
     }
     return length;
 }
@@ -161,7 +162,7 @@ Result<std::uint64_t> OpenEnvelopeStream(ByteStream& message, const PersonalStor
     KeyOpener opener(prompt, target);
     Result<MessageOutline> outline = ReadMessage(message, nullptr, &opener);
     if (!outline) {
-        return outline.failure();
+        return ArisingFrom(FailureOrigin::Message, outline.failure());
     }
     return target.length();
 }

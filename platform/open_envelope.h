@@ -14,7 +14,8 @@ namespace mirebolt::platform {
 // The most content the message can give: the length of its encrypted content, found from the
 // message's structure alone. Fails, as opening would, for anything that is not one whole
 // enveloped-data or authenticated-enveloped-data message: other content types, damaged or
-// truncated messages, bytes after it, a message without encrypted content.
+// truncated messages, bytes after it, a message without encrypted content. A failure of the
+// source keeps its own origin; every other failure of these three arises from the message.
 Result<std::uint64_t> OpenedSizeBound(ByteSource& message);
 
 // Decrypts the message with a private key of the personal store, asking `prompt` (which may be

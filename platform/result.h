@@ -7,12 +7,33 @@
 
 namespace mirebolt {
 
+// The step a failure arose in, so that a command can tell the person what went wrong without
+// asking its parts afterwards.
+enum class FailureOrigin : std::uint8_t {
+    Work,     // the operation itself: a cipher, a key, the platform
+    Input,    // reading the file or stream the command was given
+    Store,    // opening the certificate and key store
+    Message,  // the message read: damaged, of another kind, not for any key held
+    Output,   // writing the output
+};
+
 // Why an operation failed: the platform's error code (an NSS error number as a 32-bit
-// unsigned value, or an errno value) and a text for the person who has to read it.
+// unsigned value, or an errno value), a text for the person who has to read it, and where it
+// arose.
 struct Failure {
     std::uint32_t code = 0;
     std::string text;
+    FailureOrigin origin = FailureOrigin::Work;
 };
+
+// `failure` as arising from `origin`, unless an earlier step already said where it arose: a
+// failed read keeps being the input's while the message reader passes it on.
+inline Failure ArisingFrom(FailureOrigin origin, Failure failure) {
+    if (failure.origin == FailureOrigin::Work) {
+        failure.origin = origin;
+    }
+    return failure;
+}
 
 // A value or the failure that prevented it. Failures travel as results, never as exceptions.
 template <class T>

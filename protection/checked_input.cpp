@@ -1,5 +1,6 @@
 #include "protection/checked_input.h"
 
+#include "protection/command_texts.h"
 #include "protection/size_limits.h"
 
 namespace mirebolt::protection {
@@ -9,15 +10,15 @@ std::optional<InputFile> OpenInputWithinLimit(const std::string& path, std::uint
                                               feedback::Feedback& feedback) {
     Result<InputFile> input = InputFile::Open(path);
     if (!input) {
-        feedback.ReportError("Failed to open the select file for reading");
+        feedback.ReportError(texts::kReadFailed);
         return std::nullopt;
     }
     // A size that cannot be told (a pipe, a device) is not 0: it is too big.
-    if (input->size() == 0) {
-        feedback.ShowWarning("The selected file is empty");
+    if (input->knownSize() == 0) {
+        feedback.ShowWarning(texts::kEmptyInput);
         return std::nullopt;
     }
-    if (!FitsLimit(input->size(), limit)) {
+    if (!FitsLimit(input->knownSize(), limit)) {
         feedback.ShowWarning(tooBigText);
         return std::nullopt;
     }

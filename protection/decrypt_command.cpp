@@ -3,6 +3,7 @@
 #include "platform/open_envelope.h"
 #include "platform/personal_store.h"
 #include "protection/checked_input.h"
+#include "protection/command_reports.h"
 #include "protection/command_texts.h"
 #include "protection/file_operations.h"
 #include "protection/input_file.h"
@@ -19,46 +20,42 @@ char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-void ReportDecryptionFailure(feedback::Feedback& feedback, const InputFile& input,
-                             const Failure& failure) {
-    // The message is read while it is decrypted: a read that failed is the input's fault.
-    if (input.readFailed()) {
-        feedback.ReportError(texts::kReadFailed);
-    } else {
-        feedback.ReportError(texts::kDecryptionFailed, failure);
-    }
-}
-
 // Decrypts with the store's keys and writes the content out; true once it is under its name.
 bool DecryptAndWrite(InputFile& input, const std::string& outputName, NameState outputState,
                      const platform::PersonalStore& store, const DecryptPorts& ports) {
     Result<std::uint64_t> bound = platform::OpenedSizeBound(input);
     if (!bound) {
-        ReportDecryptionFailure(ports.feedback, input, bound.failure());
+        ReportDecryptionFailure(ports.feedback, bound.failure());
         return false;
     }
     Result<OutputBuffer> buffer = OutputBuffer::Allocate(*bound, OutputBuffer::Holds::PlainText);
     if (!buffer) {
-        ports.feedback.ReportError("Failed to allocate memory needed for the decryption process");
+        ports.feedback.ReportError(texts::kNoMemoryToDecrypt);
         return false;
     }
     Result<std::uint64_t> length =
         platform::OpenEnvelope(input, store, ports.keyPrompt, buffer->bytes());
     if (!length) {
-        ReportDecryptionFailure(ports.feedback, input, length.failure());
+        ReportDecryptionFailure(ports.feedback, length.failure());
         return false;
     }
     // Written beside the name and put in its place only when complete: a failure leaves the
     // name as it was, an existing file included.
     Result<OutputFile> output =
         OutputFile::Open(outputName, OutputFile::Access::OwnerOnly, outputState, input.identity());
-    if (!output || !output->Write(buffer->bytes().first(static_cast<std::size_t>(*length))) ||
-        !output->Commit()) {
-        ports.feedback.ReportError(texts::kDecryptedWriteFailed);
+    if (!output) {
+        ReportDecryptionFailure(ports.feedback, output.failure());
         return false;
     }
-    ports.feedback.ShowInformation("File decrypted successfully.\nDecrypted data written to \"" +
-                                   outputName + "\"");
+    Status written = output->Write(buffer->bytes().first(static_cast<std::size_t>(*length)));
+    if (written) {
+        written = output->Commit();
+    }
+    if (!written) {
+        ReportDecryptionFailure(ports.feedback, written.failure());
+        return false;
+    }
+    ReportDecrypted(ports.feedback, outputName);
     return true;
 }
 
@@ -80,12 +77,11 @@ std::optional<std::string> NameWithoutEncSuffix(const std::string& path) {
 CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports) {
     feedback::Feedback& feedback = ports.feedback;
     if (request.path.empty()) {
-        feedback.ShowWarning("Please select a file to decrypt");
+        feedback.ShowWarning(texts::kNoFileToDecrypt);
         return CommandOutcome::Failed;
     }
     std::optional<InputFile> input =
-        OpenInputWithinLimit(request.path, DecryptSizeLimit,
-                             "The file is too big for decryption by this program", feedback);
+        OpenInputWithinLimit(request.path, DecryptSizeLimit, texts::kTooBigToDecrypt, feedback);
     if (!input) {
         return CommandOutcome::Failed;
     }
@@ -101,26 +97,20 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
     }
     // The output replaces only what the name holds when the person is asked about it.
     const NameState outputState = NameState::Of(outputName);
-    if (!outputName.empty() && FileExists(outputName)) {
-        if (feedback.AskYesNo("The decrypted file already exists.\nDo you want to overwrite it?",
-                              "Overwrite?",
-                              feedback::QuestionIcon::Question) == feedback::Answer::No) {
-            outputName.clear();
-        }
+    if (!outputName.empty() && !MayWriteDecrypted(outputName, feedback)) {
+        outputName.clear();
     }
     if (outputName.empty()) {
         return CommandOutcome::Declined;
     }
     if (!ProbeWritable(outputName)) {
-        feedback.ReportError(
-            "Failed to write data to disk. Please ensure that the location of selected file is "
-            "writable");
+        feedback.ReportError(texts::kDecryptedLocationNotWritable);
         return CommandOutcome::Failed;
     }
 
     Result<platform::PersonalStore> store = platform::PersonalStore::Open(request.storeDirectory);
     if (!store) {
-        feedback.ReportError("Failed to open the system certificate store");
+        ReportDecryptionFailure(feedback, ArisingFrom(FailureOrigin::Store, store.failure()));
         return CommandOutcome::Failed;
     }
     return DecryptAndWrite(*input, outputName, outputState, *store, ports)

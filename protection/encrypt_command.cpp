@@ -4,6 +4,7 @@
 
 #include "platform/envelope.h"
 #include "protection/checked_input.h"
+#include "protection/command_reports.h"
 #include "protection/command_texts.h"
 #include "protection/content_cipher.h"
 #include "protection/file_operations.h"
@@ -18,22 +19,17 @@ namespace mirebolt::protection {
 CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedback,
                        feedback::BusyIndicator& busy) {
     if (request.path.empty()) {
-        feedback.ShowWarning("Please select a file to encrypt");
+        feedback.ShowWarning(texts::kNoFileToEncrypt);
         return CommandOutcome::Failed;
     }
     if (request.recipients.RecipientCount() == 0) {
-        feedback.ShowWarning(
-            "No encryption certificates added to the recipients list.\nPlease use the \"+\" "
-            "button to add at least one certificate");
+        feedback.ShowWarning(texts::kNoRecipients);
         return CommandOutcome::Failed;
     }
     const std::string outputName = request.outputName.value_or(request.path + ".enc");
     // The output replaces only what the name holds when the person is asked about it.
     const NameState outputState = NameState::Of(outputName);
-    if (FileExists(outputName) &&
-        feedback.AskYesNo("The encrypted file already exists. Do you want to overwrite it?",
-                          "Already Exists",
-                          feedback::QuestionIcon::Warning) == feedback::Answer::No) {
+    if (!MayWriteEncrypted(outputName, feedback)) {
         return CommandOutcome::Declined;
     }
     // Borrowed from the list, which keeps them for the whole command.
@@ -43,56 +39,55 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
     }
 
     std::optional<InputFile> input =
-        OpenInputWithinLimit(request.path, EncryptSizeLimit,
-                             "The file is too big for encryption by this program", feedback);
+        OpenInputWithinLimit(request.path, EncryptSizeLimit, texts::kTooBigToEncrypt, feedback);
     if (!input) {
         return CommandOutcome::Failed;
     }
     if (!ProbeWritable(outputName)) {
-        feedback.ShowWarning(
-            "The location of the selected file is not writable. Encryption can not proceed");
+        feedback.ShowWarning(texts::kEncryptedLocationNotWritable);
         return CommandOutcome::Failed;
     }
 
     feedback::WaitCursor waitCursor(busy);
     const platform::ContentAlgorithm cipher = AlgorithmFor(
         CipherForLegacyChoice(request.legacyCipherTicked && request.legacyCipherTicked()));
-    Result<std::uint64_t> size = platform::EnvelopeSize(cipher, recipients, *input->size());
+    Result<std::uint64_t> size = platform::EnvelopeSize(cipher, recipients, *input->knownSize());
     if (!size) {
-        feedback.ReportError(texts::kEncryptionFailed, size.failure());
+        ReportEncryptionFailure(feedback, size.failure());
         return CommandOutcome::Failed;
     }
     // A file we make must be one we can open again: several recipients or a large key make the
     // message outgrow what Decrypt takes, even for an input within the encryption limit.
     if (!FitsLimit(*size, DecryptSizeLimit)) {
-        feedback.ShowWarning("The file is too big for encryption by this program");
+        feedback.ShowWarning(texts::kTooBigToEncrypt);
         return CommandOutcome::Failed;
     }
     Result<OutputBuffer> buffer = OutputBuffer::Allocate(*size, OutputBuffer::Holds::CipherText);
     if (!buffer) {
-        feedback.ReportError("Failed to allocate memory needed for the encryption process");
+        feedback.ReportError(texts::kNoMemoryToEncrypt);
         return CommandOutcome::Failed;
     }
     Result<std::uint64_t> length = platform::Envelope(cipher, recipients, *input, buffer->bytes());
     if (!length) {
-        // The content is read while it is encrypted: a read that failed is the input's fault.
-        if (input->readFailed()) {
-            feedback.ReportError(texts::kReadFailed);
-        } else {
-            feedback.ReportError(texts::kEncryptionFailed, length.failure());
-        }
+        ReportEncryptionFailure(feedback, length.failure());
         return CommandOutcome::Failed;
     }
 
     Result<OutputFile> output =
         OutputFile::Open(outputName, OutputFile::Access::Shared, outputState, input->identity());
-    if (!output || !output->Write(buffer->bytes().first(static_cast<std::size_t>(*length))) ||
-        !output->Commit()) {
-        feedback.ReportError(texts::kEncryptedWriteFailed);
+    if (!output) {
+        ReportEncryptionFailure(feedback, output.failure());
         return CommandOutcome::Failed;
     }
-    feedback.ShowInformation("File encrypted successfully.\nEncrypted data written to \"" +
-                             outputName + "\"");
+    Status written = output->Write(buffer->bytes().first(static_cast<std::size_t>(*length)));
+    if (written) {
+        written = output->Commit();
+    }
+    if (!written) {
+        ReportEncryptionFailure(feedback, written.failure());
+        return CommandOutcome::Failed;
+    }
+    ReportEncrypted(feedback, outputName);
     return CommandOutcome::Succeeded;
 }
 

@@ -10,24 +10,32 @@
 
 namespace mirebolt::protection {
 
+namespace {
+
+Failure InputFailure(int error) {
+    return ArisingFrom(FailureOrigin::Input, platform::SystemFailure(error));
+}
+
+}  // namespace
+
 Result<InputFile> InputFile::Open(const std::string& path) {
     // Non-blocking, so that a pipe without a writer does not hang the program.
     platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd) {
-        return platform::SystemFailure(errno);
+        return InputFailure(errno);
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) {
-        return platform::SystemFailure(errno);
+        return InputFailure(errno);
     }
     if (S_ISDIR(info.st_mode)) {
-        return platform::SystemFailure(EISDIR);
+        return InputFailure(EISDIR);
     }
     struct flock lock {};
     lock.l_type = F_RDLCK;
     lock.l_whence = SEEK_SET;
     if (::fcntl(fd.get(), F_OFD_SETLK, &lock) != 0 && (errno == EAGAIN || errno == EACCES)) {
-        return platform::SystemFailure(errno);  // someone holds it locked for writing
+        return InputFailure(errno);  // someone holds it locked for writing
     }
     InputFile input;
     input.fd_ = std::move(fd);
@@ -42,8 +50,8 @@ Result<InputFile> InputFile::Open(const std::string& path) {
 }
 
 Failure InputFile::Changed() {
-    readFailed_ = true;
-    return Failure{static_cast<std::uint32_t>(EIO), "The file changed while it was being read."};
+    return Failure{static_cast<std::uint32_t>(EIO), "The file changed while it was being read.",
+                   FailureOrigin::Input};
 }
 
 Status InputFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
@@ -55,8 +63,7 @@ Status InputFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
             continue;
         }
         if (got < 0) {
-            readFailed_ = true;
-            return platform::SystemFailure(errno);
+            return InputFailure(errno);
         }
         if (got == 0) {
             return Changed();  // the file shrank
@@ -69,8 +76,7 @@ Status InputFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
 Status InputFile::ConfirmUnchanged() {
     struct stat info {};
     if (::fstat(fd_.get(), &info) != 0) {
-        readFailed_ = true;
-        return platform::SystemFailure(errno);
+        return InputFailure(errno);
     }
     const auto same = [](const timespec& a, const timespec& b) {
         return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;

@@ -18,9 +18,15 @@ namespace {
 constexpr int kTemporaryNames = 100;
 constexpr std::size_t kNamePrefix = 200;  // keeps the temporary name within the system's limit
 
+// Every failure here is the writing's, whatever step of it failed.
+Failure OutputFailure(int error) {
+    return ArisingFrom(FailureOrigin::Output, platform::SystemFailure(error));
+}
+
 Failure NameChanged() {
     return Failure{static_cast<std::uint32_t>(EEXIST),
-                   "The output's name no longer holds what it held when it was checked."};
+                   "The output's name no longer holds what it held when it was checked.",
+                   FailureOrigin::Output};
 }
 
 // The folder part and the last part of a name; the folder is the current one when none is given.
@@ -89,22 +95,23 @@ int RenameOntoFreeName(int folder, const std::string& from, const std::string& t
 Result<OutputFile> OutputFile::Open(const std::string& name, Access access, NameState expected,
                                     std::optional<FileIdentity> mustNotBe) {
     if (expected.kind == NameState::Kind::Other) {
-        return platform::SystemFailure(EEXIST);
+        return OutputFailure(EEXIST);
     }
     if (mustNotBe && expected.kind == NameState::Kind::RegularFile &&
         expected.identity == *mustNotBe) {
         return Failure{static_cast<std::uint32_t>(EINVAL),
-                       "The output would overwrite the file that is being read."};
+                       "The output would overwrite the file that is being read.",
+                       FailureOrigin::Output};
     }
     auto [folderName, lastPart] = SplitName(name);
     if (lastPart.empty() || lastPart == "." || lastPart == "..") {
-        return platform::SystemFailure(EISDIR);
+        return OutputFailure(EISDIR);
     }
     OutputFile output;
     output.folder_ =
         platform::UniqueFd(::open(folderName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!output.folder_) {
-        return platform::SystemFailure(errno);
+        return OutputFailure(errno);
     }
     output.name_ = std::move(lastPart);
     output.expected_ = expected;
@@ -115,7 +122,7 @@ Result<OutputFile> OutputFile::Open(const std::string& name, Access access, Name
     for (int attempt = 0; attempt < kTemporaryNames && !output.file_; ++attempt) {
         std::string temporary = TemporaryName(output.name_);
         if (temporary.empty()) {
-            return platform::SystemFailure(errno);
+            return OutputFailure(errno);
         }
         // Created new, for the owner only until it is complete, never through a link.
         output.file_ = platform::UniqueFd(
@@ -124,11 +131,11 @@ Result<OutputFile> OutputFile::Open(const std::string& name, Access access, Name
         if (output.file_) {
             output.temporary_ = std::move(temporary);
         } else if (errno != EEXIST) {
-            return platform::SystemFailure(errno);
+            return OutputFailure(errno);
         }
     }
     if (!output.file_) {
-        return platform::SystemFailure(EEXIST);
+        return OutputFailure(EEXIST);
     }
     return output;
 }
@@ -176,7 +183,7 @@ Status OutputFile::Write(std::span<const std::uint8_t> bytes) {
         }
         if (written <= 0) {
             writeFailed_ = true;
-            return platform::SystemFailure(written < 0 ? errno : EIO);
+            return OutputFailure(written < 0 ? errno : EIO);
         }
         done += static_cast<std::size_t>(written);
     }
@@ -185,7 +192,7 @@ Status OutputFile::Write(std::span<const std::uint8_t> bytes) {
 
 Status OutputFile::Commit() {
     if (writeFailed_ || temporary_.empty()) {
-        return platform::SystemFailure(EIO);
+        return OutputFailure(EIO);
     }
     // A name that changed is found before the wait for the disk, and again right before the
     // rename.
@@ -194,20 +201,20 @@ Status OutputFile::Commit() {
         return NameChanged();
     }
     if (::fsync(file_.get()) != 0) {
-        return platform::SystemFailure(errno);
+        return OutputFailure(errno);
     }
     const bool replacing = expected_.kind == NameState::Kind::RegularFile;
     if (replacing) {
         // The owner first: changing it would clear bits that the mode then sets again.
         if (::fchown(file_.get(), replaced.st_uid, replaced.st_gid) != 0) {
             if (errno != EPERM) {
-                return platform::SystemFailure(errno);
+                return OutputFailure(errno);
             }
             // Only a privileged process may give a file away; the group alone may still be
             // one of the user's own. A refusal of either is no failure.
             if (::fchown(file_.get(), static_cast<uid_t>(-1), replaced.st_gid) != 0 &&
                 errno != EPERM) {
-                return platform::SystemFailure(errno);
+                return OutputFailure(errno);
             }
         }
     }
@@ -215,10 +222,10 @@ Status OutputFile::Commit() {
                         : access_ == Access::Shared ? 0666 & ~CurrentUmask()
                                                     : 0600;
     if (::fchmod(file_.get(), mode) != 0) {
-        return platform::SystemFailure(errno);
+        return OutputFailure(errno);
     }
     if (const int closed = file_.Close(); closed != 0) {
-        return platform::SystemFailure(closed);
+        return OutputFailure(closed);
     }
     // A file or link that appeared at a free name, or a file that replaced the one the person
     // was asked about, is left where it is.
@@ -227,10 +234,10 @@ Status OutputFile::Commit() {
             return NameChanged();
         }
         if (::renameat(folder_.get(), temporary_.c_str(), folder_.get(), name_.c_str()) != 0) {
-            return platform::SystemFailure(errno);
+            return OutputFailure(errno);
         }
     } else if (const int error = RenameOntoFreeName(folder_.get(), temporary_, name_); error != 0) {
-        return error == EEXIST ? NameChanged() : platform::SystemFailure(error);
+        return error == EEXIST ? NameChanged() : OutputFailure(error);
     }
     temporary_.clear();
     // The rename itself reaches the disk with the folder; the file is complete either way.

@@ -2,11 +2,11 @@
 
 #include "platform/open_envelope.h"
 #include "platform/personal_store.h"
+#include "protection/command_reports.h"
 #include "protection/command_texts.h"
 #include "protection/file_operations.h"
 #include "protection/name_state.h"
 #include "protection/output_file.h"
-#include "protection/watched_sink.h"
 
 namespace mirebolt::protection {
 
@@ -61,44 +61,33 @@ CommandOutcome DecryptStream(const StreamedDecryptRequest& request, const Decryp
     if (request.outputName) {
         const std::string& name = *request.outputName;
         const NameState state = NameState::Of(name);
-        if (FileExists(name) &&
-            feedback.AskYesNo("The decrypted file already exists.\nDo you want to overwrite it?",
-                              "Overwrite?",
-                              feedback::QuestionIcon::Question) == feedback::Answer::No) {
+        if (!MayWriteDecrypted(name, feedback)) {
             return CommandOutcome::Declined;
         }
         if (!ProbeWritable(name)) {
-            feedback.ReportError(
-                "Failed to write data to disk. Please ensure that the location of selected file "
-                "is writable");
+            feedback.ReportError(texts::kDecryptedLocationNotWritable);
             return CommandOutcome::Failed;
         }
         file.emplace(name, state, request.input);
     }
     Result<platform::PersonalStore> store = platform::PersonalStore::Open(request.storeDirectory);
     if (!store) {
-        feedback.ReportError("Failed to open the system certificate store");
+        ReportDecryptionFailure(feedback, ArisingFrom(FailureOrigin::Store, store.failure()));
         return CommandOutcome::Failed;
     }
-    WatchedSink sink(file ? static_cast<platform::ByteSink&>(*file) : *request.directOutput);
+    platform::ByteSink& sink =
+        file ? static_cast<platform::ByteSink&>(*file) : *request.directOutput;
     Result<std::uint64_t> opened =
         platform::OpenEnvelopeStream(request.message, *store, ports.keyPrompt, sink);
-    if (!opened) {
-        if (request.readFailed && request.readFailed()) {
-            feedback.ReportError(texts::kReadFailed);
-        } else if (sink.failed()) {
-            feedback.ReportError(texts::kDecryptedWriteFailed);
-        } else {
-            feedback.ReportError(texts::kDecryptionFailed, opened.failure());
-        }
+    Status finished = opened ? Status() : Status(opened.failure());
+    if (finished && file) {
+        finished = file->Commit();
+    }
+    if (!finished) {
+        ReportDecryptionFailure(feedback, finished.failure());
         return CommandOutcome::Failed;
     }
-    if (file && !file->Commit()) {
-        feedback.ReportError(texts::kDecryptedWriteFailed);
-        return CommandOutcome::Failed;
-    }
-    feedback.ShowInformation("File decrypted successfully.\nDecrypted data written to \"" +
-                             (file ? *request.outputName : request.directOutputLabel) + "\"");
+    ReportDecrypted(feedback, file ? *request.outputName : request.directOutputLabel);
     return CommandOutcome::Succeeded;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,7 +13,6 @@ namespace mirebolt::protection {
 // A message read front to back in constant memory: from a pipe, or a file too large to hold.
 struct StreamedDecryptRequest {
     platform::ByteStream& message;
-    std::function<bool()> readFailed;   // whether a failure was the reading's
     std::optional<FileIdentity> input;  // the message's file, which the output must not be
     std::string storeDirectory;
     // The output: a named file, written beside its name and renamed into place only when the

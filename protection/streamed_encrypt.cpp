@@ -3,13 +3,13 @@
 #include <vector>
 
 #include "platform/envelope.h"
+#include "protection/command_reports.h"
 #include "protection/command_texts.h"
 #include "protection/content_cipher.h"
 #include "protection/file_operations.h"
 #include "protection/name_state.h"
 #include "protection/output_file.h"
 #include "protection/pem_sink.h"
-#include "protection/watched_sink.h"
 
 namespace mirebolt::protection {
 
@@ -58,18 +58,13 @@ class LookAheadStream : public platform::ByteStream {
 
 CommandOutcome EncryptStream(const StreamedEncryptRequest& request, feedback::Feedback& feedback) {
     if (request.recipients.RecipientCount() == 0) {
-        feedback.ShowWarning(
-            "No encryption certificates added to the recipients list.\nPlease use the \"+\" "
-            "button to add at least one certificate");
+        feedback.ShowWarning(texts::kNoRecipients);
         return CommandOutcome::Failed;
     }
     std::optional<NameState> outputState;
     if (request.outputName) {
         outputState = NameState::Of(*request.outputName);
-        if (FileExists(*request.outputName) &&
-            feedback.AskYesNo("The encrypted file already exists. Do you want to overwrite it?",
-                              "Already Exists",
-                              feedback::QuestionIcon::Warning) == feedback::Answer::No) {
+        if (!MayWriteEncrypted(*request.outputName, feedback)) {
             return CommandOutcome::Declined;
         }
     }
@@ -80,29 +75,29 @@ CommandOutcome EncryptStream(const StreamedEncryptRequest& request, feedback::Fe
     LookAheadStream content(request.content);
     Result<bool> hasContent = content.HasContent();
     if (!hasContent) {
-        feedback.ReportError(texts::kReadFailed);
+        ReportEncryptionFailure(feedback, hasContent.failure());
         return CommandOutcome::Failed;
     }
     if (!*hasContent) {
-        feedback.ShowWarning("The selected file is empty");
+        feedback.ShowWarning(texts::kEmptyInput);
         return CommandOutcome::Failed;
     }
     std::optional<OutputFile> file;
     if (request.outputName) {
         if (!ProbeWritable(*request.outputName)) {
-            feedback.ShowWarning(
-                "The location of the selected file is not writable. Encryption can not proceed");
+            feedback.ShowWarning(texts::kEncryptedLocationNotWritable);
             return CommandOutcome::Failed;
         }
         Result<OutputFile> opened = OutputFile::Open(
             *request.outputName, OutputFile::Access::Shared, *outputState, request.input);
         if (!opened) {
-            feedback.ReportError(texts::kEncryptedWriteFailed);
+            ReportEncryptionFailure(feedback, opened.failure());
             return CommandOutcome::Failed;
         }
         file.emplace(std::move(*opened));
     }
-    WatchedSink sink(file ? static_cast<platform::ByteSink&>(*file) : *request.directOutput);
+    platform::ByteSink& sink =
+        file ? static_cast<platform::ByteSink&>(*file) : *request.directOutput;
     PemSink armoured(sink);
     platform::ByteSink& out = request.pem ? static_cast<platform::ByteSink&>(armoured) : sink;
 
@@ -110,22 +105,18 @@ CommandOutcome EncryptStream(const StreamedEncryptRequest& request, feedback::Fe
         AlgorithmFor(CipherForLegacyChoice(request.legacyCipher));
     Result<std::uint64_t> written =
         platform::EnvelopeStream(cipher, recipients, content, request.contentSize, out);
-    if (!written) {
-        if (request.readFailed && request.readFailed()) {
-            feedback.ReportError(texts::kReadFailed);
-        } else if (sink.failed()) {
-            feedback.ReportError(texts::kEncryptedWriteFailed);
-        } else {
-            feedback.ReportError(texts::kEncryptionFailed, written.failure());
-        }
+    Status finished = written ? Status() : Status(written.failure());
+    if (finished && request.pem) {
+        finished = armoured.Finish();
+    }
+    if (finished && file) {
+        finished = file->Commit();
+    }
+    if (!finished) {
+        ReportEncryptionFailure(feedback, finished.failure());
         return CommandOutcome::Failed;
     }
-    if ((request.pem && !armoured.Finish()) || (file && !file->Commit())) {
-        feedback.ReportError(texts::kEncryptedWriteFailed);
-        return CommandOutcome::Failed;
-    }
-    feedback.ShowInformation("File encrypted successfully.\nEncrypted data written to \"" +
-                             (file ? *request.outputName : request.directOutputLabel) + "\"");
+    ReportEncrypted(feedback, file ? *request.outputName : request.directOutputLabel);
     return CommandOutcome::Succeeded;
 }
 

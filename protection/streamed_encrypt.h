@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -16,7 +15,6 @@ namespace mirebolt::protection {
 struct StreamedEncryptRequest {
     platform::ByteStream& content;
     std::optional<std::uint64_t> contentSize;  // known for a regular file: DER; else BER
-    std::function<bool()> readFailed;          // whether a failure was the reading's
     std::optional<FileIdentity> input;         // the content's file, which the output must not be
     const RecipientSource& recipients;
     bool legacyCipher = false;

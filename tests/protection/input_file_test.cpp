@@ -44,12 +44,11 @@ class InputFileTest : public ::testing::Test {
 TEST_F(InputFileTest, ReadsTheWholeFileAndKnowsItsSize) {
     auto input = InputFile::Open(Make(3 << 20));
     ASSERT_TRUE(input);
-    EXPECT_EQ(input->size(), content_.size());
+    EXPECT_EQ(input->knownSize(), content_.size());
     Bytes read(content_.size());
     ASSERT_TRUE(input->ReadAt(0, read));
     EXPECT_EQ(read, content_);
     EXPECT_TRUE(input->ConfirmUnchanged());
-    EXPECT_FALSE(input->readFailed());
 }
 
 TEST_F(InputFileTest, AFileThatShrinksWhileReadIsAReadFailure) {
@@ -60,7 +59,7 @@ TEST_F(InputFileTest, AFileThatShrinksWhileReadIsAReadFailure) {
     Bytes out;
     auto message = EnvelopeOf(*input, out);
     ASSERT_FALSE(message);
-    EXPECT_TRUE(input->readFailed());
+    EXPECT_EQ(message.failure().origin, FailureOrigin::Input);
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 0; }))
         << "plaintext read before the failure must not stay in the buffer";
 }
@@ -72,8 +71,9 @@ TEST_F(InputFileTest, AFileThatGrowsOrIsRewrittenWhileReadIsAReadFailure) {
         platform::UniqueFd appender(::open(path_.c_str(), O_WRONLY | O_APPEND));
         ASSERT_EQ(::write(appender.get(), "more", 4), 4);
         Bytes out;
-        EXPECT_FALSE(EnvelopeOf(*input, out));
-        EXPECT_TRUE(input->readFailed());
+        auto message = EnvelopeOf(*input, out);
+        ASSERT_FALSE(message);
+        EXPECT_EQ(message.failure().origin, FailureOrigin::Input);
     }
     {
         auto input = InputFile::Open(Make(100'000));
@@ -82,8 +82,9 @@ TEST_F(InputFileTest, AFileThatGrowsOrIsRewrittenWhileReadIsAReadFailure) {
         platform::UniqueFd writer(::open(path_.c_str(), O_WRONLY));
         ASSERT_EQ(::pwrite(writer.get(), "same size", 9, 500), 9);
         Bytes out;
-        EXPECT_FALSE(EnvelopeOf(*input, out));
-        EXPECT_TRUE(input->readFailed());
+        auto message = EnvelopeOf(*input, out);
+        ASSERT_FALSE(message);
+        EXPECT_EQ(message.failure().origin, FailureOrigin::Input);
     }
 }
 
@@ -104,6 +105,7 @@ TEST_F(InputFileTest, MissingFilesAndFoldersDoNotOpen) {
     auto missing = InputFile::Open(dir_ / "absent");
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.failure().code, static_cast<std::uint32_t>(ENOENT));
+    EXPECT_EQ(missing.failure().origin, FailureOrigin::Input);
     EXPECT_FALSE(InputFile::Open(dir_.path().string()));
 }
 
@@ -111,7 +113,7 @@ TEST_F(InputFileTest, APipeOpensWithoutWaitingAndHasNoSize) {
     ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
     auto input = InputFile::Open(dir_ / "pipe");
     ASSERT_TRUE(input);
-    EXPECT_FALSE(input->size().has_value());
+    EXPECT_FALSE(input->knownSize().has_value());
 }
 
 }  // namespace
