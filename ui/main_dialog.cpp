@@ -19,6 +19,7 @@
 #include "recipients/add_recipients.h"
 #include "ui/about_box.h"
 #include "ui/centring.h"
+#include "ui/column_widths.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_units.h"
 #include "ui/focus_mark.h"
@@ -154,8 +155,7 @@ void CMainDlg::OnInitDialog() {
     CentreFrame();
     setWindowIcon(ApplicationIcon());
 
-    const recipients::ColumnWidths widths =
-        recipients::RecipientColumnWidths(m_recipientView->width());
+    const ColumnWidths widths = RecipientColumnWidths(m_recipientView->width());
     m_recipientView->header()->resizeSection(0, widths.issuedTo);
     m_recipientView->header()->resizeSection(1, widths.issuedBy);
     m_recipientView->header()->resizeSection(2, widths.expires);

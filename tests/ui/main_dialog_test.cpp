@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "ui/column_widths.h"
 #include "ui/window_fixture.h"
 
 namespace mirebolt::testing {
@@ -141,7 +142,7 @@ TEST_F(MainDialog, TheListIgnoresDoubleClicksAndTheDeleteKey) {
 
 TEST_F(MainDialog, TheColumnsTakeTheirSharesOfTheViewsWidth) {
     auto* view = Control<QTreeView>("recipientView");
-    const recipients::ColumnWidths widths = recipients::RecipientColumnWidths(view->width());
+    const ui::ColumnWidths widths = ui::RecipientColumnWidths(view->width());
     EXPECT_EQ(view->columnWidth(0), widths.issuedTo);
     EXPECT_EQ(view->columnWidth(1), widths.issuedBy);
     EXPECT_EQ(view->columnWidth(2), widths.expires);
