@@ -25,20 +25,11 @@
 #include "support/test_files.h"
 #include "ui/certificate_picker_dialog.h"
 #include "ui/control_ids.h"
+#include "ui/next_modal.h"
 #include "ui/qt_ports.h"
 
 namespace mirebolt::testing {
 namespace {
-
-// Runs `action` on the modal window that the next call opens.
-template <class Window>
-void OnNextModal(std::function<void(Window*)> action) {
-    QTimer::singleShot(0, [action] {
-        auto* window = qobject_cast<Window*>(QApplication::activeModalWidget());
-        ASSERT_NE(window, nullptr) << "the expected dialog did not open";
-        action(window);
-    });
-}
 
 class QtPorts : public ::testing::Test {
   protected:
