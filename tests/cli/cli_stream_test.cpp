@@ -12,9 +12,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "cli/alices_home.h"
 #include "platform/unique_fd.h"
-#include "support/commands.h"
-#include "support/test_files.h"
 
 extern char** environ;
 
@@ -106,14 +105,8 @@ class FedProgram {
     long peakKiB_ = 0;
 };
 
-class CliStreams : public ::testing::Test {
+class CliStreams : public testing::AlicesHome {
   protected:
-    void SetUp() override {
-        std::filesystem::create_directories(home_.path() / ".pki");
-        std::filesystem::copy(FixturePath("store-alice"), home_.path() / ".pki/nssdb",
-                              std::filesystem::copy_options::recursive);
-    }
-
     // Runs a shell pipeline in the work folder, the program's home being Alice's.
     testing::CommandResult Shell(const std::string& script) {
         return testing::RunCommand({"/bin/sh", "-c",
@@ -131,8 +124,6 @@ class CliStreams : public ::testing::Test {
     }
 
     const std::string cli_ = MIREBOLT_CLI;
-    testing::TempDir home_;
-    testing::TempDir work_;
 };
 
 TEST_F(CliStreams, PipesRoundTripByteForByteAndEmptyInputIsRefused) {
