@@ -14,7 +14,15 @@ namespace {
 
 using Kind = Shown::Kind;
 
-class MainDialog : public WindowTest {};
+class MainDialog : public WindowTest {
+  protected:
+    // Adds Alice, Bob and Carol from one file, through the "+" button and its menu.
+    void AddThreeFromAFile() {
+        menu_.choices = {ui::id::kAddFromFile};
+        files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
+        QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    }
+};
 
 TEST_F(MainDialog, StartsWithAFocusedEmptyPathBoxAndNoDefaultButton) {
     QApplication::setActiveWindow(dialog_.get());
@@ -81,9 +89,7 @@ TEST_F(MainDialog, TheTypicalUseFromBrowseToEsc) {
 }
 
 TEST_F(MainDialog, RemovingNeedsASelectedRowNotJustTheFocus) {
-    menu_.choices = {ui::id::kAddFromFile};
-    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
-    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    AddThreeFromAFile();
     auto* view = Control<QTreeView>("recipientView");
     view->selectionModel()->setCurrentIndex(view->model()->index(0, 0),
                                             QItemSelectionModel::NoUpdate);
@@ -94,9 +100,7 @@ TEST_F(MainDialog, RemovingNeedsASelectedRowNotJustTheFocus) {
 }
 
 TEST_F(MainDialog, ARemovalSelectsNoOtherRowSoASecondMinusOnlyWarns) {
-    menu_.choices = {ui::id::kAddFromFile};
-    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
-    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    AddThreeFromAFile();
     auto* view = Control<QTreeView>("recipientView");
     const QRect first = view->visualRect(view->model()->index(0, 0));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, first.center());
@@ -112,9 +116,7 @@ TEST_F(MainDialog, ARemovalSelectsNoOtherRowSoASecondMinusOnlyWarns) {
 }
 
 TEST_F(MainDialog, OnlyTheFirstColumnOfARowIsSelected) {
-    menu_.choices = {ui::id::kAddFromFile};
-    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
-    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    AddThreeFromAFile();
     auto* view = Control<QTreeView>("recipientView");
     const QRect expiry = view->visualRect(view->model()->index(1, 2));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, expiry.center());
@@ -127,9 +129,7 @@ TEST_F(MainDialog, OnlyTheFirstColumnOfARowIsSelected) {
 }
 
 TEST_F(MainDialog, TheListIgnoresDoubleClicksAndTheDeleteKey) {
-    menu_.choices = {ui::id::kAddFromFile};
-    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
-    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    AddThreeFromAFile();
     auto* view = Control<QTreeView>("recipientView");
     view->setFocus();
     view->setCurrentIndex(view->model()->index(1, 0));
