@@ -123,7 +123,7 @@ void CMainDlg::BuildControls() {
                                              units.Rect(326, 115, 14, 14), command(id::kRemove));
 
     m_siteLink = NameAndPosition(
-        new FocusMarkedLink(QStringLiteral("<a href=\"https://%1\">%1</a>").arg(kSiteAddress),
+        new FocusMarkedLink(QStringLiteral("<a href=\"%1\">%2</a>").arg(kSiteUrl, kSiteAddress),
                             this),
         "siteLink", units.Rect(283, 207, 67, 11));
     // Acted on when clicked only, never on Enter.
@@ -281,7 +281,7 @@ void CMainDlg::OnAbout() {
 }
 
 void CMainDlg::OnSiteLinkClick() {
-    m_ports.urls.Open(QUrl(QStringLiteral("https://%1").arg(kSiteAddress)));
+    m_ports.urls.Open(QUrl(QString::fromUtf8(kSiteUrl)));
 }
 
 }  // namespace mirebolt::ui
