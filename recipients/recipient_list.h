@@ -49,18 +49,4 @@ class RecipientList : public protection::RecipientSource, public RecipientTarget
 // certificate has no date.
 std::string ExpiryText(const platform::Certificate& certificate, const QLocale& locale);
 
-struct ColumnWidths {
-    int issuedTo;
-    int issuedBy;
-    int expires;
-    bool operator==(const ColumnWidths&) const = default;
-};
-
-// The columns' widths for a view of the given outer width: 3/8 plus 16 pixels, 3/8, and 1/4
-// less 16 pixels, each share cut down to whole pixels.
-constexpr ColumnWidths RecipientColumnWidths(int outerWidth) {
-    const int share = 3 * outerWidth / 8;
-    return {share + 16, share, outerWidth / 4 - 16};
-}
-
 }  // namespace mirebolt::recipients

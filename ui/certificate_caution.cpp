@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "feedback/date_text.h"
+
 namespace mirebolt::ui {
 
 namespace {
@@ -28,7 +30,8 @@ QString CertificateCaution(const platform::Certificate& certificate, QDate today
     const platform::CalendarDate last = platform::NotAfterDate(certificate);
     const QDate lastDay(last.year, last.month, last.day);
     if (lastDay.isValid() && lastDay < today) {
-        return QStringLiteral("Expired %1").arg(lastDay.toString(Qt::ISODate));
+        return QStringLiteral("Expired %1")
+            .arg(QString::fromStdString(feedback::IsoDateText(last)));
     }
     if (!AllowsEncryption(certificate)) {
         return QStringLiteral("Signing only");

@@ -19,6 +19,7 @@
 #include "recipients/add_recipients.h"
 #include "ui/about_box.h"
 #include "ui/centring.h"
+#include "ui/column_widths.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_units.h"
 #include "ui/focus_mark.h"
@@ -34,7 +35,7 @@ namespace {
 
 // Names the control, for tests and accessibility, and puts it in its place.
 template <class Widget>
-Widget* Place(Widget* widget, const char* name, const QRect& place) {
+Widget* NameAndPosition(Widget* widget, const char* name, const QRect& place) {
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(place);
     return widget;
@@ -43,7 +44,7 @@ Widget* Place(Widget* widget, const char* name, const QRect& place) {
 template <class Button>
 Button* MakeButton(QWidget* parent, const QString& text, const char* name, const QRect& place,
                    std::function<void()> onClick) {
-    auto* button = Place(new Button(text, parent), name, place);
+    auto* button = NameAndPosition(new Button(text, parent), name, place);
     // No button is the default: Enter acts on the focused control instead.
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -108,7 +109,7 @@ void CMainDlg::BuildControls() {
     auto* fileLabel = new QLabel(QStringLiteral("File: "), this);
     fileLabel->setGeometry(units.Rect(16, 10, 18, 8));
 
-    m_fileEdit = Place(new PathEdit(this), "pathBox", units.Rect(34, 7, 250, 14));
+    m_fileEdit = NameAndPosition(new PathEdit(this), "pathBox", units.Rect(34, 7, 250, 14));
     m_browseButton = MakeButton<QPushButton>(this, QStringLiteral("Browser"), "browseButton",
                                              units.Rect(290, 7, 50, 14), command(id::kBrowse));
 
@@ -121,9 +122,10 @@ void CMainDlg::BuildControls() {
     m_removeButton = MakeButton<QPushButton>(this, QStringLiteral("-"), "removeButton",
                                              units.Rect(326, 115, 14, 14), command(id::kRemove));
 
-    m_siteLink = Place(new FocusMarkedLink(
-                           QStringLiteral("<a href=\"https://%1\">%1</a>").arg(kSiteAddress), this),
-                       "siteLink", units.Rect(283, 207, 67, 11));
+    m_siteLink = NameAndPosition(
+        new FocusMarkedLink(QStringLiteral("<a href=\"%1\">%2</a>").arg(kSiteUrl, kSiteAddress),
+                            this),
+        "siteLink", units.Rect(283, 207, 67, 11));
     // Acted on when clicked only, never on Enter.
     m_siteLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     m_siteLink->setOpenExternalLinks(false);
@@ -138,10 +140,11 @@ void CMainDlg::BuildControls() {
                                               units.Rect(190, 176, 90, 25), command(id::kDecrypt));
 
     m_recipients = new RecipientModel(RowIcon(), this);
-    m_recipientView = Place(new RecipientView(this), "recipientView", units.Rect(15, 54, 308, 114));
+    m_recipientView =
+        NameAndPosition(new RecipientView(this), "recipientView", units.Rect(15, 54, 308, 114));
     m_recipientView->setModel(m_recipients);
 
-    m_legacyCipher = Place(
+    m_legacyCipher = NameAndPosition(
         new QCheckBox(
             QStringLiteral("Use legacy Triple DES algorithm for encryption instead of AES"), this),
         "legacyCipher", units.Rect(34, 26, 301, 10));
@@ -154,8 +157,7 @@ void CMainDlg::OnInitDialog() {
     CentreFrame();
     setWindowIcon(ApplicationIcon());
 
-    const recipients::ColumnWidths widths =
-        recipients::RecipientColumnWidths(m_recipientView->width());
+    const ColumnWidths widths = RecipientColumnWidths(m_recipientView->width());
     m_recipientView->header()->resizeSection(0, widths.issuedTo);
     m_recipientView->header()->resizeSection(1, widths.issuedBy);
     m_recipientView->header()->resizeSection(2, widths.expires);
@@ -279,7 +281,7 @@ void CMainDlg::OnAbout() {
 }
 
 void CMainDlg::OnSiteLinkClick() {
-    m_ports.urls.Open(QUrl(QStringLiteral("https://%1").arg(kSiteAddress)));
+    m_ports.urls.Open(QUrl(QString::fromUtf8(kSiteUrl)));
 }
 
 }  // namespace mirebolt::ui

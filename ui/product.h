@@ -8,5 +8,6 @@ namespace mirebolt::ui {
 inline constexpr const char* kProductName = product::kName;
 inline constexpr const char* kMakerCredit = product::kMakerCredit;
 inline constexpr const char* kSiteAddress = product::kSiteAddress;
+inline constexpr const char* kSiteUrl = product::kSiteUrl;
 
 }  // namespace mirebolt::ui

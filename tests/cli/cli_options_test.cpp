@@ -6,8 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "support/commands.h"
-#include "support/test_files.h"
+#include "cli/alices_home.h"
 
 namespace mirebolt {
 namespace {
@@ -19,25 +18,7 @@ using testing::ProgramResult;
 constexpr char kEncrypted[] =
     "File encrypted successfully.\nEncrypted data written to \"letter.txt.enc\"\n";
 
-class CliOptions : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::filesystem::create_directories(home_.path() / ".pki");
-        std::filesystem::copy(FixturePath("store-alice"), home_.path() / ".pki/nssdb",
-                              std::filesystem::copy_options::recursive);
-        testing::WriteBytes(work_ / "letter.txt", content_);
-    }
-
-    ProgramResult Run(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), MIREBOLT_CLI);
-        return testing::RunProgram(arguments, {"HOME=" + home_.path().string()},
-                                   work_.path().string());
-    }
-
-    testing::TempDir home_;
-    testing::TempDir work_;
-    Bytes content_ = testing::RandomBytes(5'000);
-};
+class CliOptions : public testing::AlicesHomeWithLetter {};
 
 TEST_F(CliOptions, GnuFormsOfOptionsMeanWhatTheLongFormsMean) {
     const ProgramResult attached = Run({"encrypt", "-r" + FixturePath("alice.pem"), "letter.txt"});

@@ -12,9 +12,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "cli/alices_home.h"
 #include "platform/unique_fd.h"
-#include "support/commands.h"
-#include "support/test_files.h"
 
 extern char** environ;
 
@@ -106,14 +105,8 @@ class FedProgram {
     long peakKiB_ = 0;
 };
 
-class CliStreams : public ::testing::Test {
+class CliStreams : public testing::AlicesHome {
   protected:
-    void SetUp() override {
-        std::filesystem::create_directories(home_.path() / ".pki");
-        std::filesystem::copy(FixturePath("store-alice"), home_.path() / ".pki/nssdb",
-                              std::filesystem::copy_options::recursive);
-    }
-
     // Runs a shell pipeline in the work folder, the program's home being Alice's.
     testing::CommandResult Shell(const std::string& script) {
         return testing::RunCommand({"/bin/sh", "-c",
@@ -131,8 +124,6 @@ class CliStreams : public ::testing::Test {
     }
 
     const std::string cli_ = MIREBOLT_CLI;
-    testing::TempDir home_;
-    testing::TempDir work_;
 };
 
 TEST_F(CliStreams, PipesRoundTripByteForByteAndEmptyInputIsRefused) {
@@ -177,13 +168,22 @@ TEST_F(CliStreams, OpensslReadsOurBerAndPemAndWeReadItsBer) {
     EXPECT_EQ(theirs.exitCode, 0) << theirs.output;
 }
 
-// The program run with its peak memory measured, standard input empty.
-long PeakKiBOf(const std::vector<std::string>& arguments, const std::string& work,
-               const std::string& home, int& exitCode) {
+// What one run of the program took.
+struct Measured {
+    int exitCode;
+    long peakKiB;
+    double seconds;
+};
+
+// The program run with its peak memory and wall time measured, standard input empty.
+Measured Measure(const std::vector<std::string>& arguments, const std::string& work,
+                 const std::string& home) {
+    const auto started = std::chrono::steady_clock::now();
     FedProgram program(arguments, work, home);
     program.EndInput();
-    exitCode = program.Wait();
-    return program.peakKiB();
+    const int exitCode = program.Wait();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    return {exitCode, program.peakKiB(), took.count()};
 }
 
 TEST_F(CliStreams, AGibibyteIsEncryptedAndDecryptedInLittleMemoryAndOpensslAgrees) {
@@ -193,18 +193,18 @@ TEST_F(CliStreams, AGibibyteIsEncryptedAndDecryptedInLittleMemoryAndOpensslAgree
     const std::string key =
         " -recip " + FixturePath("alice.pem") + " -inkey " + FixturePath("alice.key");
     ASSERT_EQ(Shell("head -c " + size + "M /dev/urandom > big").exitCode, 0);
+    const auto measure = [&](std::vector<std::string> arguments, const char* what) {
+        arguments.insert(arguments.begin(), {cli_, "-q"});
+        const Measured run = Measure(arguments, work_.path().string(), home_.path().string());
+        EXPECT_EQ(run.exitCode, 0) << what;
+        if (kMeasuresPeakMemory) {
+            EXPECT_LT(run.peakKiB, 32 * 1024) << "peak memory of " << what << ", KiB";
+        }
+        return run;
+    };
 
-    auto started = std::chrono::steady_clock::now();
-    int exitCode = -1;
-    const long encryptKiB =
-        PeakKiBOf({cli_, "-q", "encrypt", "-r", FixturePath("alice.pem"), "big"},
-                  work_.path().string(), home_.path().string(), exitCode);
-    const double encryptSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    EXPECT_EQ(exitCode, 0);
-    if (kMeasuresPeakMemory) {
-        EXPECT_LT(encryptKiB, 32 * 1024) << "peak memory of encrypting, KiB";
-    }
+    const Measured encrypted =
+        measure({"encrypt", "-r", FixturePath("alice.pem"), "big"}, "encrypting");
     const testing::CommandResult opened =
         Shell("openssl cms -decrypt -binary -inform DER -in big.enc" + key + " | cmp - big");
     EXPECT_EQ(opened.exitCode, 0) << opened.output;
@@ -214,18 +214,11 @@ TEST_F(CliStreams, AGibibyteIsEncryptedAndDecryptedInLittleMemoryAndOpensslAgree
                     FixturePath("alice.pem"))
                   .exitCode,
               0);
-    started = std::chrono::steady_clock::now();
-    const long decryptKiB = PeakKiBOf({cli_, "-q", "decrypt", "big.enc", "-o", "big.out"},
-                                      work_.path().string(), home_.path().string(), exitCode);
-    const double decryptSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    EXPECT_EQ(exitCode, 0);
-    if (kMeasuresPeakMemory) {
-        EXPECT_LT(decryptKiB, 32 * 1024) << "peak memory of decrypting, KiB";
-    }
+    const Measured decrypted = measure({"decrypt", "big.enc", "-o", "big.out"}, "decrypting");
     EXPECT_EQ(Shell("cmp big big.out").exitCode, 0);
     std::printf("%s MiB: encrypt %.1f s, peak %ld KiB; decrypt %.1f s, peak %ld KiB\n",
-                size.c_str(), encryptSeconds, encryptKiB, decryptSeconds, decryptKiB);
+                size.c_str(), encrypted.seconds, encrypted.peakKiB, decrypted.seconds,
+                decrypted.peakKiB);
 }
 
 TEST_F(CliStreams, AnInterruptedOrTruncatedDecryptLeavesNothingUnderTheOutputsName) {

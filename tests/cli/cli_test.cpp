@@ -4,8 +4,7 @@
 
 #include <filesystem>
 
-#include "support/commands.h"
-#include "support/test_files.h"
+#include "cli/alices_home.h"
 
 namespace mirebolt {
 namespace {
@@ -16,25 +15,7 @@ using testing::ProgramResult;
 
 const char kDuplicate[] = "mirebolt-cli: warning: The certificate is already present on the list\n";
 
-class Cli : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::filesystem::create_directories(home_.path() / ".pki");
-        std::filesystem::copy(FixturePath("store-alice"), home_.path() / ".pki/nssdb",
-                              std::filesystem::copy_options::recursive);
-        testing::WriteBytes(work_ / "letter.txt", content_);
-    }
-
-    ProgramResult Run(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), MIREBOLT_CLI);
-        return testing::RunProgram(arguments, {"HOME=" + home_.path().string()},
-                                   work_.path().string());
-    }
-
-    testing::TempDir home_;
-    testing::TempDir work_;
-    Bytes content_ = testing::RandomBytes(12'345);
-};
+class Cli : public testing::AlicesHomeWithLetter {};
 
 TEST_F(Cli, RoundTripWithFilesAndTheHomeStore) {
     ProgramResult encrypted = Run(

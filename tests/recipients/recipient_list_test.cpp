@@ -75,11 +75,6 @@ TEST(RecipientList, ExpiryShowsTheUtcDayWhereverTheUserIs) {
     EXPECT_EQ(text, "12/31/30");
 }
 
-TEST(RecipientList, ColumnWidthsFollowTheViewsWidth) {
-    EXPECT_EQ(RecipientColumnWidths(400), (ColumnWidths{166, 150, 84}));
-    EXPECT_EQ(RecipientColumnWidths(461), (ColumnWidths{188, 172, 99}));
-}
-
 TEST(AddRecipients, AFileAddsWhatIsNewAndWarnsOncePerDuplicate) {
     RecipientList list;
     ASSERT_TRUE(list.AddRecipient(FixtureCertificate("bob.pem")));

@@ -5,6 +5,10 @@
 set -euo pipefail
 build=$1
 install=${2:-}
+# The application id as the build made it from the project's facts.
+facts=$build/generated/platform/product_facts.h
+id=$(sed -n 's/.*kApplicationId\[\] = "\(.*\)";$/\1/p' "$facts")
+[ -n "$id" ] || { echo "no application id in $facts"; exit 1; }
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
@@ -15,7 +19,7 @@ contents=$(dpkg-deb -c "$deb")
 for file in ./usr/bin/mirebolt ./usr/bin/mirebolt-cli ./usr/share/man/man1/mirebolt.1.gz \
     ./usr/share/man/man1/mirebolt-cli.1.gz ./usr/share/bash-completion/completions/mirebolt-cli \
     ./usr/share/doc/mirebolt/copyright ./usr/share/doc/mirebolt/changelog.gz \
-    ./usr/share/applications/example.quorvane.Mirebolt.desktop; do
+    ./usr/share/applications/$id.desktop; do
   grep -q " $file\$" <<< "$contents" || { echo "the package lacks $file"; status=1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)

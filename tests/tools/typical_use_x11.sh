@@ -4,9 +4,10 @@
 # from his file, Encrypt, Browse for the message, Decrypt over the letter, the About box, Esc.
 # Run it inside a session bus of its own (dbus-run-session): clicks arrive over the bus.
 # Afterwards it lists what changed in the home folder besides the message; silence is success.
-#   typical_use_x11.sh SOURCE_DIR BUILD_DIR [SCREENSHOT_DIR]
+# The application id names the bus the clicks go to; the window is found by the product's name.
+#   typical_use_x11.sh SOURCE_DIR BUILD_DIR APPLICATION_ID PRODUCT_NAME [SCREENSHOT_DIR]
 set -u
-source_dir=$1 build_dir=$2 shots=${3:-}
+source_dir=$1 build_dir=$2 id=$3 name=$4 shots=${5:-}
 app=$build_dir/app/mirebolt
 work=$(mktemp -d)
 home=$work/home
@@ -33,8 +34,8 @@ shot() {
   import -window root "$shots/$(printf '%02d' $step)-$1.png" 2> /dev/null
 }
 send() {
-  dbus-send --session --type=method_call --dest="example.quorvane.Mirebolt.p$program" /MainDialog \
-    example.quorvane.Mirebolt.MainDialog.Command "uint32:$1" "uint32:0"
+  dbus-send --session --type=method_call --dest="$id.p$program" /MainDialog \
+    "$id.MainDialog.Command" "uint32:$1" "uint32:0"
 }
 keys() { sleep 0.5; xdotool key --delay 80 "$@"; }
 type_text() { sleep 0.7; xdotool type --delay 10 "$1"; }
@@ -47,7 +48,7 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 program=${child:-$program}
-xdotool search --sync --onlyvisible --name 'Mirebolt by Quorvane' > /dev/null
+xdotool search --sync --onlyvisible --name "^$name " > /dev/null
 for _ in $(seq 50); do send 0 > /dev/null 2>&1 && break; sleep 0.1; done
 shot start
 

@@ -2,6 +2,7 @@
 // measured in the dialog font's units.
 #include <QTest>
 
+#include "ui/column_widths.h"
 #include "ui/dialog_units.h"
 #include "ui/window_fixture.h"
 
@@ -73,6 +74,11 @@ TEST(DialogUnits, FollowTheFontsAverageCharacter) {
     EXPECT_GT(units.charWidth(), 0);
     EXPECT_EQ(units.X(4), units.charWidth());
     EXPECT_EQ(units.Y(8), units.charHeight());
+}
+
+TEST(ColumnWidths, FollowTheViewsWidth) {
+    EXPECT_EQ(ui::RecipientColumnWidths(400), (ui::ColumnWidths{166, 150, 84}));
+    EXPECT_EQ(ui::RecipientColumnWidths(461), (ui::ColumnWidths{188, 172, 99}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "ui/column_widths.h"
 #include "ui/window_fixture.h"
 
 namespace mirebolt::testing {
@@ -13,7 +14,15 @@ namespace {
 
 using Kind = Shown::Kind;
 
-class MainDialog : public WindowTest {};
+class MainDialog : public WindowTest {
+  protected:
+    // Adds Alice, Bob and Carol from one file, through the "+" button and its menu.
+    void AddThreeFromAFile() {
+        menu_.choices = {ui::id::kAddFromFile};
+        files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
+        QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    }
+};
 
 TEST_F(MainDialog, StartsWithAFocusedEmptyPathBoxAndNoDefaultButton) {
     QApplication::setActiveWindow(dialog_.get());
@@ -80,9 +89,7 @@ TEST_F(MainDialog, TheTypicalUseFromBrowseToEsc) {
 }
 
 TEST_F(MainDialog, RemovingNeedsASelectedRowNotJustTheFocus) {
-    menu_.choices = {ui::id::kAddFromFile};
-    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
-    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    AddThreeFromAFile();
     auto* view = Control<QTreeView>("recipientView");
     view->selectionModel()->setCurrentIndex(view->model()->index(0, 0),
                                             QItemSelectionModel::NoUpdate);
@@ -93,9 +100,7 @@ TEST_F(MainDialog, RemovingNeedsASelectedRowNotJustTheFocus) {
 }
 
 TEST_F(MainDialog, ARemovalSelectsNoOtherRowSoASecondMinusOnlyWarns) {
-    menu_.choices = {ui::id::kAddFromFile};
-    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
-    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    AddThreeFromAFile();
     auto* view = Control<QTreeView>("recipientView");
     const QRect first = view->visualRect(view->model()->index(0, 0));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, first.center());
@@ -111,9 +116,7 @@ TEST_F(MainDialog, ARemovalSelectsNoOtherRowSoASecondMinusOnlyWarns) {
 }
 
 TEST_F(MainDialog, OnlyTheFirstColumnOfARowIsSelected) {
-    menu_.choices = {ui::id::kAddFromFile};
-    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
-    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    AddThreeFromAFile();
     auto* view = Control<QTreeView>("recipientView");
     const QRect expiry = view->visualRect(view->model()->index(1, 2));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, expiry.center());
@@ -126,9 +129,7 @@ TEST_F(MainDialog, OnlyTheFirstColumnOfARowIsSelected) {
 }
 
 TEST_F(MainDialog, TheListIgnoresDoubleClicksAndTheDeleteKey) {
-    menu_.choices = {ui::id::kAddFromFile};
-    files_.certificateFiles.push_back(QString::fromStdString(FixturePath("three.pem")));
-    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    AddThreeFromAFile();
     auto* view = Control<QTreeView>("recipientView");
     view->setFocus();
     view->setCurrentIndex(view->model()->index(1, 0));
@@ -141,7 +142,7 @@ TEST_F(MainDialog, TheListIgnoresDoubleClicksAndTheDeleteKey) {
 
 TEST_F(MainDialog, TheColumnsTakeTheirSharesOfTheViewsWidth) {
     auto* view = Control<QTreeView>("recipientView");
-    const recipients::ColumnWidths widths = recipients::RecipientColumnWidths(view->width());
+    const ui::ColumnWidths widths = ui::RecipientColumnWidths(view->width());
     EXPECT_EQ(view->columnWidth(0), widths.issuedTo);
     EXPECT_EQ(view->columnWidth(1), widths.issuedBy);
     EXPECT_EQ(view->columnWidth(2), widths.expires);

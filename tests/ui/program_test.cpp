@@ -1,6 +1,7 @@
 // The program itself, started as a desktop would start it.
 #include <gtest/gtest.h>
 
+#include "platform/product_facts.h"
 #include "support/commands.h"
 #include "support/test_files.h"
 #include "ui/centring.h"
@@ -47,10 +48,10 @@ namespace {
 
 TEST(Program, EachCopyTakesCommandsOnItsOwnAndEndsWithTheirCode) {
     TempDir home;
-    ProgramResult run =
-        RunProgram({"/usr/bin/dbus-run-session", "--", "bash",
-                    std::string(MIREBOLT_TEST_TOOLS) + "/two_copies.sh", MIREBOLT_APP},
-                   {"HOME=" + home.path().string()}, home.path().string());
+    ProgramResult run = RunProgram({"/usr/bin/dbus-run-session", "--", "bash",
+                                    std::string(MIREBOLT_TEST_TOOLS) + "/two_copies.sh",
+                                    MIREBOLT_APP, product::kApplicationId},
+                                   {"HOME=" + home.path().string()}, home.path().string());
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("first=1\n"), std::string::npos) << run.out << run.err;
     EXPECT_NE(run.out.find("second=2\n"), std::string::npos) << run.out << run.err;

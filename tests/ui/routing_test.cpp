@@ -1,5 +1,4 @@
 // Every row of the main dialog's routing table, and what it leaves alone.
-#include <QPointer>
 #include <QTest>
 
 #include "ui/about_box.h"
@@ -108,13 +107,11 @@ TEST_F(Routing, ThePathBoxListAndUnknownCommandsAreNotHandled) {
 TEST_F(Routing, TheAboutCommandOpensAFreshBoxEachTime) {
     for (auto [key, code] : {std::pair{Qt::Key_Escape, 2}, std::pair{Qt::Key_Return, 1}}) {
         bool seen = false;
-        QPointer<ui::AboutBox> box;
-        WhenModalOpens([&, key = key, code = code](QWidget* modal) {
-            box = qobject_cast<ui::AboutBox*>(modal);
-            seen = qobject_cast<ui::AboutBox*>(modal) != nullptr;
-            EXPECT_EQ(modal->windowTitle(), QStringLiteral("About"));
-            EXPECT_EQ(modal->pos(), dialog_->mapToGlobal(QPoint(0, 0)));
-            QTest::keyClick(modal, key);
+        OnNextModal<ui::AboutBox>([&, key = key, code = code](ui::AboutBox* box) {
+            seen = true;
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("About"));
+            EXPECT_EQ(box->pos(), dialog_->mapToGlobal(QPoint(0, 0)));
+            QTest::keyClick(box, key);
             EXPECT_EQ(box->result(), code);
         });
         EXPECT_TRUE(Command(id::kAbout, 3));

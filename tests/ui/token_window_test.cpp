@@ -2,6 +2,7 @@
 // window's own PIN prompt and certificate picker, answered as a person would.
 #include <QInputDialog>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -139,9 +140,7 @@ TEST_F(TokenWindow, AWrongPinAndACancelledPromptAreTheirOwnFailures) {
 TEST_F(TokenWindow, EncryptsToTheCardsCertificatePickedFromTheStore) {
     menu_.choices = {ui::id::kAddFromStore};
     QString ownKeyText;
-    QTimer::singleShot(0, [&ownKeyText] {
-        auto* picker = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(picker, nullptr);
+    OnNextModal<QDialog>([&ownKeyText](QDialog* picker) {
         auto* table = picker->findChild<QTreeWidget*>(QStringLiteral("storeCertificates"));
         ASSERT_NE(table, nullptr);
         const auto found = table->findItems(QStringLiteral("Carol Cooper"), Qt::MatchExactly, 0);

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeView>
 
 #include <deque>
@@ -19,6 +18,7 @@
 #include "support/test_files.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
+#include "ui/next_modal.h"
 
 namespace mirebolt::testing {
 
@@ -112,15 +112,6 @@ class WindowTest : public ::testing::Test {
         auto* widget = dialog_->findChild<Widget*>(QString::fromLatin1(name));
         EXPECT_NE(widget, nullptr) << name;
         return widget;
-    }
-
-    // Runs `action` when the next modal window opens, then closes that window.
-    static void WhenModalOpens(std::function<void(QWidget*)> action) {
-        QTimer::singleShot(0, [action] {
-            QWidget* modal = QApplication::activeModalWidget();
-            ASSERT_NE(modal, nullptr);
-            action(modal);
-        });
     }
 
     StoreFolder store_{"store-alice"};
