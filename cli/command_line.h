@@ -6,8 +6,9 @@
 
 namespace mirebolt::cli {
 
-// Where one recipient comes from: a certificate file (-r) or the personal store (-R).
-struct RecipientSource {
+// One recipient as the command line names it: a certificate file (-r) or a name in the personal
+// store (-R).
+struct RecipientOption {
     bool fromFile = false;
     std::string name;
 };
@@ -20,7 +21,7 @@ struct Options {
     bool quiet = false;
     std::optional<std::string> passwordFile;
     std::string command;
-    std::vector<RecipientSource> recipients;  // in the order given
+    std::vector<RecipientOption> recipients;  // in the order given
     bool tripleDes = false;
     bool pem = false;
     std::optional<std::string> output;  // the last -o counts

@@ -1,5 +1,3 @@
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -7,11 +5,9 @@
 #include <cstring>
 
 #include "cli/commands.h"
-#include "cli/interruption.h"
 #include "cli/password_file.h"
-#include "cli/stream_adapters.h"
+#include "cli/streamed_run.h"
 #include "cli/terminal_ports.h"
-#include "protection/command_texts.h"
 #include "protection/decrypt_command.h"
 #include "protection/size_limits.h"
 #include "protection/streamed_decrypt.h"
@@ -50,32 +46,19 @@ int DecryptStreamed(const Options& options, TerminalKeyPrompt& keyPrompt) {
                               options.quiet      ? InformationTo::Nowhere
                               : toStandardOutput ? InformationTo::StandardError
                                                  : InformationTo::StandardOutput);
-    std::optional<StreamedInput> opened = OpenStreamedInput(file);
-    if (!opened) {
-        feedback.ReportError(protection::texts::kReadFailed);
-        return kFailed;
-    }
-    // Standard output may be a reader that went away: that is a failed write, not a death.
-    ::signal(SIGPIPE, SIG_IGN);
-    const Interruption interruption;
-    DescriptorStream input(opened->fd);
-    ProgressStream message(input, opened->size);
-    DescriptorSink standardOutput(STDOUT_FILENO);
-    NoBusyIndicator busy;
-    NoSaveQuestion noQuestion;
-    const protection::StreamedDecryptRequest request{
-        message,
-        opened->identity,
-        options.storeDirectory,
-        toStandardOutput ? std::nullopt : options.output,
-        &standardOutput,
-        "standard output"};
-    const protection::CommandOutcome outcome = protection::DecryptStream(
-        request, protection::DecryptPorts{feedback, busy, noQuestion, &keyPrompt});
-    if (Interruption::Noted()) {
-        Interruption::EndBySignal();
-    }
-    return outcome == protection::CommandOutcome::Succeeded ? kSucceeded : kFailed;
+    return RunStreamed(file, feedback, [&](const StreamedIo& io) {
+        NoBusyIndicator busy;
+        NoSaveQuestion noQuestion;
+        const protection::StreamedDecryptRequest request{
+            io.input,
+            io.inputFile,
+            options.storeDirectory,
+            toStandardOutput ? std::nullopt : options.output,
+            &io.standardOutput,
+            "standard output"};
+        return protection::DecryptStream(
+            request, protection::DecryptPorts{feedback, busy, noQuestion, &keyPrompt});
+    });
 }
 
 // Whether the message is read in pieces: it comes from a pipe or standard input, goes to

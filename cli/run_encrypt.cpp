@@ -1,14 +1,10 @@
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli/commands.h"
-#include "cli/interruption.h"
 #include "cli/store_query_picker.h"
-#include "cli/stream_adapters.h"
+#include "cli/streamed_run.h"
 #include "cli/terminal_ports.h"
-#include "protection/command_texts.h"
 #include "protection/encrypt_command.h"
 #include "protection/size_limits.h"
 #include "protection/streamed_encrypt.h"
@@ -25,16 +21,6 @@ constexpr char kStandardStream[] = "-";
 int EncryptStreamed(const Options& options, const recipients::RecipientList& list,
                     TerminalFeedback& feedback) {
     const std::string& file = options.operands.front();
-    std::optional<StreamedInput> opened = OpenStreamedInput(file);
-    if (!opened) {
-        feedback.ReportError(protection::texts::kReadFailed);
-        return kFailed;
-    }
-    ::signal(SIGPIPE, SIG_IGN);
-    const Interruption interruption;
-    DescriptorStream input(opened->fd);
-    ProgressStream content(input, opened->size);
-    DescriptorSink standardOutput(STDOUT_FILENO);
     std::optional<std::string> outputName = options.output;
     if (!outputName && file != kStandardStream) {
         outputName = file + ".enc";
@@ -42,14 +28,12 @@ int EncryptStreamed(const Options& options, const recipients::RecipientList& lis
     if (outputName == kStandardStream) {
         outputName.reset();
     }
-    const protection::StreamedEncryptRequest request{
-        content,    opened->size,    opened->identity, list, options.tripleDes, options.pem,
-        outputName, &standardOutput, "standard output"};
-    const protection::CommandOutcome outcome = protection::EncryptStream(request, feedback);
-    if (Interruption::Noted()) {
-        Interruption::EndBySignal();
-    }
-    return outcome == protection::CommandOutcome::Succeeded ? kSucceeded : kFailed;
+    return RunStreamed(file, feedback, [&](const StreamedIo& io) {
+        const protection::StreamedEncryptRequest request{
+            io.input,   io.inputSize,       io.inputFile,     list, options.tripleDes, options.pem,
+            outputName, &io.standardOutput, "standard output"};
+        return protection::EncryptStream(request, feedback);
+    });
 }
 
 // Whether the content is read in pieces: it comes from a pipe or standard input, goes to
@@ -84,7 +68,7 @@ int RunEncrypt(const Options& options) {
                                                               : InformationTo::StandardOutput);
     NoBusyIndicator busy;
     recipients::RecipientList list;
-    for (const RecipientSource& source : options.recipients) {
+    for (const RecipientOption& source : options.recipients) {
         if (source.fromFile) {
             if (recipients::AddRecipientsFromFile(list, source.name, feedback, busy).failed) {
                 return kFailed;
