@@ -1,21 +1,13 @@
 #include "platform/ber_reader.h"
 
-#include <secerr.h>
-
 #include <algorithm>
 
+#include "platform/asn1_tags.h"
+#include "platform/ber_header.h"
 #include "platform/cms_algorithms.h"
 #include "platform/error_text.h"
 
 namespace mirebolt::platform {
-
-namespace {
-
-Failure Malformed() {
-    return NssFailure(SEC_ERROR_BAD_DER);
-}
-
-}  // namespace
 
 Result<std::size_t> BerReader::Peek(std::uint64_t offset, std::span<std::uint8_t> out) {
     const std::uint64_t size = source_.Size();
@@ -41,7 +33,7 @@ Result<std::size_t> BerReader::Peek(std::uint64_t offset, std::span<std::uint8_t
 }
 
 Result<BerElement> BerReader::ElementAt(std::uint64_t offset, std::uint64_t limit) {
-    std::array<std::uint8_t, 10> header{};
+    std::array<std::uint8_t, kLongestBerHeader> header{};
     const std::uint64_t available = limit > offset ? limit - offset : 0;
     const auto peekLength =
         static_cast<std::size_t>(std::min<std::uint64_t>(header.size(), available));
@@ -49,35 +41,16 @@ Result<BerElement> BerReader::ElementAt(std::uint64_t offset, std::uint64_t limi
     if (!got) {
         return got.failure();
     }
-    const std::size_t length = *got;
-    if (length < 2 || (header[0] & 0x1F) == 0x1F) {
+    const DecodedHeader decoded = DecodeBerHeader(std::span(header).first(*got));
+    if (decoded.outcome != DecodedHeader::Outcome::Complete) {
         return Malformed();
     }
     BerElement element;
-    element.tag = header[0];
+    element.tag = decoded.tag;
     element.offset = offset;
-    const std::uint8_t first = header[1];
-    if (first < 0x80) {
-        element.headerLength = 2;
-        element.contentLength = first;
-    } else if (first == 0x80) {
-        if (!element.constructed()) {
-            return Malformed();
-        }
-        element.headerLength = 2;
-        element.indefinite = true;
-    } else {
-        const std::size_t count = first & 0x7F;
-        if (count > 8 || length < 2 + count) {
-            return Malformed();
-        }
-        std::uint64_t value = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            value = (value << 8) | header[2 + i];
-        }
-        element.headerLength = static_cast<std::uint32_t>(2 + count);
-        element.contentLength = value;
-    }
+    element.headerLength = decoded.headerLength;
+    element.indefinite = decoded.indefinite;
+    element.contentLength = decoded.length;
     if (!element.indefinite && element.contentLength > available - element.headerLength) {
         return Malformed();
     }
@@ -159,9 +132,17 @@ Result<BerElement> BerReader::ExpectChild(BerChildren& children, std::uint8_t ta
     return **child;
 }
 
+Result<std::vector<std::uint8_t>> BerReader::ExpectSmallChild(BerChildren& children,
+                                                              std::uint8_t tag) {
+    Result<BerElement> child = ExpectChild(children, tag);
+    if (!child) {
+        return child.failure();
+    }
+    return SmallContent(*child);
+}
+
 Result<bool> BerReader::IsObjectIdentifier(const BerElement& element, std::string_view dotted) {
-    constexpr std::uint8_t kObjectIdentifierTag = 0x06;
-    if (element.tag != kObjectIdentifierTag) {
+    if (element.tag != tag::kObjectIdentifier) {
         return Malformed();
     }
     Result<std::vector<std::uint8_t>> content = SmallContent(element);

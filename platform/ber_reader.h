@@ -51,6 +51,8 @@ class BerReader {
 
     // The content of a small primitive element, such as an object identifier.
     Result<std::vector<std::uint8_t>> SmallContent(const BerElement& element);
+    // The content of the next child, which must be there, carry `tag` and be small.
+    Result<std::vector<std::uint8_t>> ExpectSmallChild(BerChildren& children, std::uint8_t tag);
     // Whether an OBJECT IDENTIFIER element names the identifier written in dotted form; an
     // element that is no object identifier is malformed.
     Result<bool> IsObjectIdentifier(const BerElement& element, std::string_view dotted);

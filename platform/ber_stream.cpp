@@ -6,6 +6,8 @@
 #include <array>
 #include <cstring>
 
+#include "platform/ber_header.h"
+#include "platform/der_writer.h"
 #include "platform/error_text.h"
 
 namespace mirebolt::platform {
@@ -13,10 +15,6 @@ namespace mirebolt::platform {
 namespace {
 
 constexpr int kMaxSkipDepth = 64;
-
-Failure Malformed() {
-    return NssFailure(SEC_ERROR_BAD_DER);
-}
 
 }  // namespace
 
@@ -111,19 +109,26 @@ Status BerStream::SkipBytes(std::uint64_t count) {
         return {};
     }
     while (count > 0) {
-        Result<std::size_t> got =
-            Fill(static_cast<std::size_t>(std::min<std::uint64_t>(count, kBufferBytes)));
-        if (!got) {
-            return got.failure();
+        Result<std::size_t> piece = NextPiece(count);
+        if (!piece) {
+            return piece.failure();
         }
-        if (*got == 0) {
-            return Truncated();
-        }
-        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, *got));
-        Consume(piece);
-        count -= piece;
+        Consume(*piece);
+        count -= *piece;
     }
     return {};
+}
+
+Result<std::size_t> BerStream::NextPiece(std::uint64_t left) {
+    Result<std::size_t> got =
+        Fill(static_cast<std::size_t>(std::min<std::uint64_t>(left, kBufferBytes)));
+    if (!got) {
+        return got.failure();
+    }
+    if (*got == 0) {
+        return Truncated();
+    }
+    return static_cast<std::size_t>(std::min<std::uint64_t>(left, *got));
 }
 
 BerFrame BerStream::TopFrame() const {
@@ -188,46 +193,24 @@ Result<BerHeader> BerStream::Next(BerFrame& frame) {
     if (!*more) {
         return Malformed();
     }
-    Result<std::size_t> got = Fill(10);
+    Result<std::size_t> got = Fill(kLongestBerHeader);
     if (!got) {
         return got.failure();
     }
-    const std::uint8_t* bytes = buffer_.data() + begin_;
-    const std::size_t available = *got;
-    if (available < 2) {
+    const DecodedHeader decoded =
+        DecodeBerHeader(std::span<const std::uint8_t>(buffer_.data() + begin_, *got));
+    if (decoded.outcome == DecodedHeader::Outcome::TooShort) {
         return Truncated();
     }
-    if ((bytes[0] & 0x1F) == 0x1F) {
-        return Malformed();  // high tag numbers are used by nothing we read
+    if (decoded.outcome == DecodedHeader::Outcome::Malformed) {
+        return Malformed();
     }
     BerHeader header;
-    header.tag = bytes[0];
+    header.tag = decoded.tag;
     header.offset = position_;
-    const std::uint8_t first = bytes[1];
-    if (first < 0x80) {
-        header.headerLength = 2;
-        header.length = first;
-    } else if (first == 0x80) {
-        if (!header.constructed()) {
-            return Malformed();
-        }
-        header.headerLength = 2;
-        header.indefinite = true;
-    } else {
-        const std::size_t count = first & 0x7F;
-        if (count > 8) {
-            return Malformed();
-        }
-        if (available < 2 + count) {
-            return Truncated();
-        }
-        std::uint64_t value = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            value = (value << 8) | bytes[2 + i];
-        }
-        header.headerLength = static_cast<std::uint32_t>(2 + count);
-        header.length = value;
-    }
+    header.headerLength = decoded.headerLength;
+    header.indefinite = decoded.indefinite;
+    header.length = decoded.length;
     const std::uint64_t contentStart = position_ + header.headerLength;
     if (contentStart > frame.limit) {
         return Malformed();
@@ -358,22 +341,10 @@ Result<std::vector<std::uint8_t>> BerStream::ReadSmall(const BerHeader& element,
 
 Result<std::vector<std::uint8_t>> BerStream::Capture(const BerHeader& element,
                                                      const BerFrame& parent, std::size_t largest) {
-    std::vector<std::uint8_t> bytes{element.tag};
-    if (element.indefinite) {
-        bytes.push_back(0x80);
-    } else if (element.length < 0x80) {
-        bytes.push_back(static_cast<std::uint8_t>(element.length));
-    } else {
-        std::array<std::uint8_t, 8> digits{};
-        int count = 0;
-        for (std::uint64_t value = element.length; value != 0; value >>= 8) {
-            digits[count++] = static_cast<std::uint8_t>(value & 0xFF);
-        }
-        bytes.push_back(static_cast<std::uint8_t>(0x80 | count));
-        while (count > 0) {
-            bytes.push_back(digits[--count]);
-        }
-    }
+    // The header again, its length in the shortest form.
+    std::vector<std::uint8_t> bytes = element.indefinite
+                                          ? std::vector<std::uint8_t>{element.tag, 0x80}
+                                          : der::Header(element.tag, element.length);
     if (!element.indefinite && element.length > largest) {
         return Malformed();
     }

@@ -104,6 +104,9 @@ class BerStream {
     Result<std::size_t> Fill(std::size_t count);
     void Consume(std::size_t count);
     Status SkipBytes(std::uint64_t count);
+    // Buffers the next piece of content, at most `left` bytes and at least one: its length. A
+    // stream that ends first is truncated.
+    Result<std::size_t> NextPiece(std::uint64_t left);
     Status SkipIndefinite(const BerHeader& element, const BerFrame& parent);
 
     ByteStream& stream_;
@@ -126,21 +129,16 @@ Status BerStream::StreamContent(const BerHeader& element, Take* take) {
     }
     std::uint64_t left = element.length;
     while (left > 0) {
-        Result<std::size_t> got =
-            Fill(static_cast<std::size_t>(std::min<std::uint64_t>(left, kBufferBytes)));
-        if (!got) {
-            return got.failure();
+        Result<std::size_t> piece = NextPiece(left);
+        if (!piece) {
+            return piece.failure();
         }
-        if (*got == 0) {
-            return Truncated();
-        }
-        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, *got));
-        if (Status taken = (*take)(std::span<const std::uint8_t>(buffer_.data() + begin_, piece));
+        if (Status taken = (*take)(std::span<const std::uint8_t>(buffer_.data() + begin_, *piece));
             !taken) {
             return taken;
         }
-        Consume(piece);
-        left -= piece;
+        Consume(*piece);
+        left -= *piece;
     }
     return {};
 }

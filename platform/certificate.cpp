@@ -56,12 +56,8 @@ bool SameCertificate(const Certificate& a, const Certificate& b) {
 namespace {
 
 std::string TakeNssString(char* text) {
-    if (text == nullptr) {
-        return {};
-    }
-    std::string result(text);
-    PORT_Free(text);
-    return result;
+    const UniquePortString owned(text);
+    return owned ? std::string(owned.get()) : std::string();
 }
 
 std::string DisplayName(CERTName* name) {

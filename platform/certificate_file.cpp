@@ -43,17 +43,17 @@ Result<Certificate> CertificateFromDer(std::span<const std::uint8_t> der) {
 // [0] IMPLICIT certificates OPTIONAL, ... } }: the certificates, in order.
 Result<std::vector<Certificate>> BundleCertificates(std::span<const std::uint8_t> der,
                                                     BerReader& reader, BerChildren contentInfo) {
-    Result<BerElement> wrapper = reader.ExpectChild(contentInfo, der::tag::kContextConstructed0);
+    Result<BerElement> wrapper = reader.ExpectChild(contentInfo, tag::kContextConstructed0);
     if (!wrapper) {
         return NotCertificates();
     }
     BerChildren inWrapper = reader.ChildrenOf(*wrapper, der.size());
-    Result<BerElement> signedData = reader.ExpectChild(inWrapper, der::tag::kSequence);
+    Result<BerElement> signedData = reader.ExpectChild(inWrapper, tag::kSequence);
     if (!signedData) {
         return NotCertificates();
     }
     BerChildren fields = reader.ChildrenOf(*signedData, der.size());
-    for (std::uint8_t expected : {der::tag::kInteger, der::tag::kSet, der::tag::kSequence}) {
+    for (std::uint8_t expected : {tag::kInteger, tag::kSet, tag::kSequence}) {
         if (!reader.ExpectChild(fields, expected)) {
             return NotCertificates();
         }
@@ -63,7 +63,7 @@ Result<std::vector<Certificate>> BundleCertificates(std::span<const std::uint8_t
     if (!field) {
         return NotCertificates();
     }
-    if (!field->has_value() || (*field)->tag != der::tag::kContextConstructed0) {
+    if (!field->has_value() || (*field)->tag != tag::kContextConstructed0) {
         return certificates;
     }
     BerChildren choices = reader.ChildrenOf(**field, der.size());
@@ -75,7 +75,7 @@ Result<std::vector<Certificate>> BundleCertificates(std::span<const std::uint8_t
         if (!choice->has_value()) {
             return certificates;
         }
-        if ((*choice)->tag != der::tag::kSequence) {
+        if ((*choice)->tag != tag::kSequence) {
             continue;  // attribute certificates and other kinds are not recipients
         }
         const std::size_t start = (*choice)->offset;
@@ -92,7 +92,7 @@ Result<std::vector<Certificate>> DecodeDer(std::span<const std::uint8_t> der) {
     MemorySource source(der);
     BerReader reader(source);
     Result<BerElement> outer = reader.ElementAt(0, der.size());
-    if (!outer || outer->tag != der::tag::kSequence) {
+    if (!outer || outer->tag != tag::kSequence) {
         return NotCertificates();
     }
     Result<std::uint64_t> end = reader.EndOf(*outer, der.size());
@@ -104,7 +104,7 @@ Result<std::vector<Certificate>> DecodeDer(std::span<const std::uint8_t> der) {
     if (!first || !first->has_value()) {
         return NotCertificates();
     }
-    if ((*first)->tag == der::tag::kObjectIdentifier) {
+    if ((*first)->tag == tag::kObjectIdentifier) {
         Result<bool> isBundle = reader.IsObjectIdentifier(**first, oid::kSignedData);
         if (!isBundle || !*isBundle) {
             return NotCertificates();

@@ -13,22 +13,30 @@ static_assert(std::is_same_v<CK_ULONG, unsigned long>);
 
 namespace {
 
+// AES has 16-byte blocks in every key size; CBC takes a whole block as its IV, GCM a 12-byte
+// nonce.
+constexpr ContentAlgorithmFacts Aes(ContentAlgorithm algorithm, std::string_view name,
+                                    std::string_view oid, ContentMode mode, std::size_t keyBytes) {
+    const bool cbc = mode == ContentMode::Cbc;
+    return ContentAlgorithmFacts{
+        algorithm,       name,     oid, mode,           cbc ? CKM_AES_CBC : CKM_AES_GCM,
+        CKM_AES_KEY_GEN, keyBytes, 16,  cbc ? 16u : 12u};
+}
+
 constexpr std::array kContentAlgorithms{
-    ContentAlgorithmFacts{ContentAlgorithm::Aes128Cbc, "AES-128-CBC", "2.16.840.1.101.3.4.1.2",
-                          ContentMode::Cbc, CKM_AES_CBC, CKM_AES_KEY_GEN, 16, 16, 16},
-    ContentAlgorithmFacts{ContentAlgorithm::Aes192Cbc, "AES-192-CBC", "2.16.840.1.101.3.4.1.22",
-                          ContentMode::Cbc, CKM_AES_CBC, CKM_AES_KEY_GEN, 24, 16, 16},
-    ContentAlgorithmFacts{ContentAlgorithm::Aes256Cbc, "AES-256-CBC", "2.16.840.1.101.3.4.1.42",
-                          ContentMode::Cbc, CKM_AES_CBC, CKM_AES_KEY_GEN, 32, 16, 16},
+    Aes(ContentAlgorithm::Aes128Cbc, "AES-128-CBC", "2.16.840.1.101.3.4.1.2", ContentMode::Cbc, 16),
+    Aes(ContentAlgorithm::Aes192Cbc, "AES-192-CBC", "2.16.840.1.101.3.4.1.22", ContentMode::Cbc,
+        24),
+    Aes(ContentAlgorithm::Aes256Cbc, "AES-256-CBC", "2.16.840.1.101.3.4.1.42", ContentMode::Cbc,
+        32),
     ContentAlgorithmFacts{ContentAlgorithm::DesEde3Cbc, "Triple DES (DES-EDE3-CBC)",
                           "1.2.840.113549.3.7", ContentMode::Cbc, CKM_DES3_CBC, CKM_DES3_KEY_GEN,
                           24, 8, 8},
-    ContentAlgorithmFacts{ContentAlgorithm::Aes128Gcm, "AES-128-GCM", "2.16.840.1.101.3.4.1.6",
-                          ContentMode::Gcm, CKM_AES_GCM, CKM_AES_KEY_GEN, 16, 16, 12},
-    ContentAlgorithmFacts{ContentAlgorithm::Aes192Gcm, "AES-192-GCM", "2.16.840.1.101.3.4.1.26",
-                          ContentMode::Gcm, CKM_AES_GCM, CKM_AES_KEY_GEN, 24, 16, 12},
-    ContentAlgorithmFacts{ContentAlgorithm::Aes256Gcm, "AES-256-GCM", "2.16.840.1.101.3.4.1.46",
-                          ContentMode::Gcm, CKM_AES_GCM, CKM_AES_KEY_GEN, 32, 16, 12},
+    Aes(ContentAlgorithm::Aes128Gcm, "AES-128-GCM", "2.16.840.1.101.3.4.1.6", ContentMode::Gcm, 16),
+    Aes(ContentAlgorithm::Aes192Gcm, "AES-192-GCM", "2.16.840.1.101.3.4.1.26", ContentMode::Gcm,
+        24),
+    Aes(ContentAlgorithm::Aes256Gcm, "AES-256-GCM", "2.16.840.1.101.3.4.1.46", ContentMode::Gcm,
+        32),
 };
 
 constexpr std::array kHashes{

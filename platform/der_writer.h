@@ -6,20 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/asn1_tags.h"
+
 namespace mirebolt::platform::der {
 
 using Bytes = std::vector<std::uint8_t>;
-
-namespace tag {
-inline constexpr std::uint8_t kInteger = 0x02;
-inline constexpr std::uint8_t kOctetString = 0x04;
-inline constexpr std::uint8_t kNull = 0x05;
-inline constexpr std::uint8_t kObjectIdentifier = 0x06;
-inline constexpr std::uint8_t kSequence = 0x30;
-inline constexpr std::uint8_t kSet = 0x31;
-inline constexpr std::uint8_t kContextConstructed0 = 0xA0;
-inline constexpr std::uint8_t kContextPrimitive0 = 0x80;
-}  // namespace tag
 
 // Identifier and length octets for content of the given length, in the shortest form.
 Bytes Header(std::uint8_t tagOctet, std::uint64_t contentLength);

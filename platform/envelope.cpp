@@ -28,7 +28,7 @@ constexpr std::uint8_t kIndefiniteLength = 0x80;
 constexpr std::array<std::uint8_t, 10> kBerTrailer{};
 
 der::Bytes Oid(std::string_view dotted) {
-    return der::Element(der::tag::kObjectIdentifier, *der::ObjectIdentifierContent(dotted));
+    return der::Element(tag::kObjectIdentifier, *der::ObjectIdentifierContent(dotted));
 }
 
 der::Bytes IndefiniteHeader(std::uint8_t tag) {
@@ -53,14 +53,14 @@ MessageFront Front(const ContentAlgorithmFacts& facts, std::span<const std::uint
         der::Append(set, info);
     }
     MessageFront front;
-    front.envelopedData = der::Element(der::tag::kInteger,
-                                       std::array{static_cast<std::uint8_t>(keyAgreement ? 2 : 0)});
-    der::Append(front.envelopedData, der::Element(der::tag::kSet, set));
+    front.envelopedData =
+        der::Element(tag::kInteger, std::array{static_cast<std::uint8_t>(keyAgreement ? 2 : 0)});
+    der::Append(front.envelopedData, der::Element(tag::kSet, set));
 
     der::Bytes algorithm = Oid(facts.oid);
-    der::Append(algorithm, der::Element(der::tag::kOctetString, iv));
+    der::Append(algorithm, der::Element(tag::kOctetString, iv));
     front.encryptedContentInfo = Oid(oid::kData);
-    der::Append(front.encryptedContentInfo, der::Element(der::tag::kSequence, algorithm));
+    der::Append(front.encryptedContentInfo, der::Element(tag::kSequence, algorithm));
     return front;
 }
 
@@ -78,23 +78,23 @@ MessageFront PlaceholderFront(const ContentAlgorithmFacts& facts,
 // so that the message is this prefix followed by the cipher text.
 der::Bytes DerPrefix(const MessageFront& front, std::uint64_t cipherTextBytes) {
     der::Bytes encryptedContentInfo = front.encryptedContentInfo;
-    der::Append(encryptedContentInfo, der::Header(der::tag::kContextPrimitive0, cipherTextBytes));
+    der::Append(encryptedContentInfo, der::Header(tag::kContextPrimitive0, cipherTextBytes));
     const std::uint64_t encryptedContentInfoBytes = encryptedContentInfo.size() + cipherTextBytes;
 
     der::Bytes envelopedData = front.envelopedData;
-    der::Append(envelopedData, der::Header(der::tag::kSequence, encryptedContentInfoBytes));
+    der::Append(envelopedData, der::Header(tag::kSequence, encryptedContentInfoBytes));
     der::Append(envelopedData, encryptedContentInfo);
     const std::uint64_t envelopedDataBytes = envelopedData.size() + cipherTextBytes;
 
-    der::Bytes envelopedDataHeader = der::Header(der::tag::kSequence, envelopedDataBytes);
+    der::Bytes envelopedDataHeader = der::Header(tag::kSequence, envelopedDataBytes);
     const std::uint64_t explicitBytes = envelopedDataHeader.size() + envelopedDataBytes;
     der::Bytes contentInfo = Oid(oid::kEnvelopedData);
-    der::Append(contentInfo, der::Header(der::tag::kContextConstructed0, explicitBytes));
+    der::Append(contentInfo, der::Header(tag::kContextConstructed0, explicitBytes));
     der::Append(contentInfo, envelopedDataHeader);
     der::Append(contentInfo, envelopedData);
     const std::uint64_t contentInfoBytes = contentInfo.size() + cipherTextBytes;
 
-    der::Bytes message = der::Header(der::tag::kSequence, contentInfoBytes);
+    der::Bytes message = der::Header(tag::kSequence, contentInfoBytes);
     der::Append(message, contentInfo);
     return message;
 }
@@ -102,14 +102,14 @@ der::Bytes DerPrefix(const MessageFront& front, std::uint64_t cipherTextBytes) {
 // The same in BER with indefinite lengths, the encrypted content to follow as a constructed
 // OCTET STRING of chunks and kBerTrailer after it.
 der::Bytes BerPrefix(const MessageFront& front) {
-    der::Bytes message = IndefiniteHeader(der::tag::kSequence);
+    der::Bytes message = IndefiniteHeader(tag::kSequence);
     der::Append(message, Oid(oid::kEnvelopedData));
-    der::Append(message, IndefiniteHeader(der::tag::kContextConstructed0));
-    der::Append(message, IndefiniteHeader(der::tag::kSequence));
+    der::Append(message, IndefiniteHeader(tag::kContextConstructed0));
+    der::Append(message, IndefiniteHeader(tag::kSequence));
     der::Append(message, front.envelopedData);
-    der::Append(message, IndefiniteHeader(der::tag::kSequence));
+    der::Append(message, IndefiniteHeader(tag::kSequence));
     der::Append(message, front.encryptedContentInfo);
-    der::Append(message, IndefiniteHeader(der::tag::kContextConstructed0));
+    der::Append(message, IndefiniteHeader(tag::kContextConstructed0));
     return message;
 }
 
@@ -146,6 +146,25 @@ Result<std::vector<RecipientPlan>> PlanRecipients(const ContentAlgorithmFacts& f
         plans.push_back(std::move(*plan));
     }
     return plans;
+}
+
+// What every writer starts from: the cipher's facts and a plan for each recipient.
+struct EnvelopePlan {
+    const ContentAlgorithmFacts* facts = nullptr;
+    std::vector<RecipientPlan> recipients;
+};
+
+Result<EnvelopePlan> PlanEnvelope(ContentAlgorithm cipher,
+                                  std::span<const Certificate* const> recipients) {
+    Result<const ContentAlgorithmFacts*> facts = StartEnvelope(cipher);
+    if (!facts) {
+        return facts.failure();
+    }
+    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**facts, recipients);
+    if (!plans) {
+        return plans.failure();
+    }
+    return EnvelopePlan{*facts, std::move(*plans)};
 }
 
 // A fresh content key and IV, the key given to every recipient, and the cipher ready to run.
@@ -337,7 +356,7 @@ Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts, PK11Cont
             return encrypted.failure();
         }
         if (chunked) {
-            const der::Bytes header = der::Header(der::tag::kOctetString, length);
+            const der::Bytes header = der::Header(tag::kOctetString, length);
             if (Status sent = out.Write(header); !sent) {
                 return sent.failure();
             }
@@ -388,45 +407,34 @@ Result<std::uint64_t> StreamEnvelope(const ContentAlgorithmFacts& facts,
 Result<std::uint64_t> EnvelopeSize(ContentAlgorithm cipher,
                                    std::span<const Certificate* const> recipients,
                                    std::uint64_t contentSize) {
-    Result<const ContentAlgorithmFacts*> facts = StartEnvelope(cipher);
-    if (!facts) {
-        return facts.failure();
+    Result<EnvelopePlan> plan = PlanEnvelope(cipher, recipients);
+    if (!plan) {
+        return plan.failure();
     }
-    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**facts, recipients);
-    if (!plans) {
-        return plans.failure();
-    }
-    const std::uint64_t cipherTextBytes = CipherTextBytes(**facts, contentSize);
-    return DerPrefix(PlaceholderFront(**facts, *plans), cipherTextBytes).size() + cipherTextBytes;
+    const std::uint64_t cipherTextBytes = CipherTextBytes(*plan->facts, contentSize);
+    return DerPrefix(PlaceholderFront(*plan->facts, plan->recipients), cipherTextBytes).size() +
+           cipherTextBytes;
 }
 
 Result<std::uint64_t> Envelope(ContentAlgorithm cipher,
                                std::span<const Certificate* const> recipients, ByteSource& content,
                                std::span<std::uint8_t> out) {
-    Result<const ContentAlgorithmFacts*> facts = StartEnvelope(cipher);
-    if (!facts) {
-        return facts.failure();
+    Result<EnvelopePlan> plan = PlanEnvelope(cipher, recipients);
+    if (!plan) {
+        return plan.failure();
     }
-    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**facts, recipients);
-    if (!plans) {
-        return plans.failure();
-    }
-    return WriteEnvelope(**facts, *plans, content, out);
+    return WriteEnvelope(*plan->facts, plan->recipients, content, out);
 }
 
 Result<std::uint64_t> EnvelopeStream(ContentAlgorithm cipher,
                                      std::span<const Certificate* const> recipients,
                                      ByteStream& content, std::optional<std::uint64_t> contentSize,
                                      ByteSink& out) {
-    Result<const ContentAlgorithmFacts*> facts = StartEnvelope(cipher);
-    if (!facts) {
-        return facts.failure();
+    Result<EnvelopePlan> plan = PlanEnvelope(cipher, recipients);
+    if (!plan) {
+        return plan.failure();
     }
-    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**facts, recipients);
-    if (!plans) {
-        return plans.failure();
-    }
-    return StreamEnvelope(**facts, *plans, content, contentSize, out);
+    return StreamEnvelope(*plan->facts, plan->recipients, content, contentSize, out);
 }
 
 }  // namespace mirebolt::platform

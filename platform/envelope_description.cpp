@@ -1,11 +1,6 @@
 #include "platform/envelope_description.h"
 
-#include <secerr.h>
-
-#include "platform/ber_stream.h"
-#include "platform/error_text.h"
 #include "platform/message_reader.h"
-#include "platform/nss_runtime.h"
 #include "platform/recipient_keys.h"
 
 namespace mirebolt::platform {
@@ -51,11 +46,7 @@ std::string IdentifierText(const RecipientEntry& entry) {
 }  // namespace
 
 Result<EnvelopeDescription> DescribeEnvelope(ByteSource& message, const PersonalStore& /*store*/) {
-    if (!NssRuntime::EnsureStarted()) {
-        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
-    }
-    SourceStream input(message);
-    Result<MessageOutline> outline = ReadMessage(input, &message, nullptr);
+    Result<MessageOutline> outline = ReadOutline(message);
     if (!outline) {
         return outline.failure();
     }

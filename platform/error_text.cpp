@@ -1,6 +1,7 @@
 #include "platform/error_text.h"
 
 #include <prerror.h>
+#include <secerr.h>
 #include <secport.h>
 
 #include <cstring>
@@ -45,6 +46,10 @@ Failure NssFailure(int nssError) {
 
 Failure NssFailure(int nssError, std::string text) {
     return Failure{static_cast<std::uint32_t>(nssError), std::move(text)};
+}
+
+Failure Malformed() {
+    return NssFailure(SEC_ERROR_BAD_DER);
 }
 
 Failure SystemFailure(int error) {

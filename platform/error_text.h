@@ -17,6 +17,8 @@ Failure NssFailure();
 Failure NssFailure(int nssError);
 // A failure with the given NSS error number and a text of our own.
 Failure NssFailure(int nssError, std::string text);
+// Bytes that are not the BER or DER they should be: NSS's SEC_ERROR_BAD_DER and its text.
+Failure Malformed();
 // A failure carrying an errno value and the system's text for it.
 Failure SystemFailure(int error);
 

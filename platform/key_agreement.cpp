@@ -3,25 +3,11 @@
 #include <keyhi.h>
 #include <secerr.h>
 
-#include <array>
-
+#include "platform/ecc_shared_info.h"
 #include "platform/error_text.h"
 #include "platform/nss_types.h"
 
 namespace mirebolt::platform {
-
-der::Bytes SharedInfo(const KeyWrapFacts& wrap) {
-    constexpr std::uint8_t kSuppPubInfoTag = 0xA2;
-    const std::uint32_t kekBits = static_cast<std::uint32_t>(wrap.kekBytes * 8);
-    const std::array<std::uint8_t, 4> bits{
-        static_cast<std::uint8_t>(kekBits >> 24), static_cast<std::uint8_t>(kekBits >> 16),
-        static_cast<std::uint8_t>(kekBits >> 8), static_cast<std::uint8_t>(kekBits)};
-    der::Bytes content = der::Element(
-        der::tag::kSequence,
-        der::Element(der::tag::kObjectIdentifier, *der::ObjectIdentifierContent(wrap.oid)));
-    der::Append(content, der::Element(kSuppPubInfoTag, der::Element(der::tag::kOctetString, bits)));
-    return der::Element(der::tag::kSequence, content);
-}
 
 Result<AgreedKey> AgreeAndWrap(const RecipientPlan& plan, PK11SymKey* contentKey) {
     const KeyAgreementChoice& choice = plan.agreement;

@@ -21,8 +21,4 @@ struct AgreedKey {
 // on disk, and is destroyed before this returns.
 Result<AgreedKey> AgreeAndWrap(const RecipientPlan& plan, PK11SymKey* contentKey);
 
-// ECC-CMS-SharedInfo for a key wrap without user keying material: the wrap algorithm with no
-// parameters, then the key-encryption key's length in bits.
-der::Bytes SharedInfo(const KeyWrapFacts& wrap);
-
 }  // namespace mirebolt::platform

@@ -15,10 +15,6 @@ namespace mirebolt::platform {
 
 namespace {
 
-Failure Malformed() {
-    return NssFailure(SEC_ERROR_BAD_DER);
-}
-
 std::string Lower(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),

@@ -4,34 +4,21 @@
 
 #include <array>
 
+#include "platform/asn1_tags.h"
 #include "platform/ber_reader.h"
 #include "platform/error_text.h"
+#include "platform/nss_runtime.h"
 #include "platform/open_failures.h"
 
 namespace mirebolt::platform {
 
 namespace {
 
-constexpr std::uint8_t kSequence = 0x30;
-constexpr std::uint8_t kSet = 0x31;
-constexpr std::uint8_t kInteger = 0x02;
-constexpr std::uint8_t kOctetString = 0x04;
-constexpr std::uint8_t kConstructedOctetString = 0x24;
-constexpr std::uint8_t kObjectIdentifierTag = 0x06;
-constexpr std::uint8_t kContext0 = 0xA0;
-constexpr std::uint8_t kContext1 = 0xA1;
-constexpr std::uint8_t kContext2 = 0xA2;
-constexpr std::uint8_t kPrimitive0 = 0x80;
-
 constexpr std::size_t kLargestEntry = 64 * 1024;
 constexpr std::size_t kLargestEntries = 4 << 20;
 constexpr std::size_t kHeadBytes = 64 * 1024;
 constexpr int kMaxChunkDepth = 16;
 constexpr std::size_t kStagedBytes = 256 * 1024;
-
-Failure Malformed() {
-    return NssFailure(SEC_ERROR_BAD_DER);
-}
 
 std::string TypeName(const std::vector<std::uint8_t>& oidContent) {
     const std::string_view name = MessageTypeName(oidContent);
@@ -45,15 +32,12 @@ Status ReadCipher(std::span<const std::uint8_t> ber, MessageOutline& outline,
     MemorySource source(ber);
     BerReader reader(source);
     Result<BerElement> sequence = reader.ElementAt(0, ber.size());
-    if (!sequence || sequence->tag != kSequence) {
+    if (!sequence || sequence->tag != tag::kSequence) {
         return Malformed();
     }
     BerChildren fields = reader.ChildrenOf(*sequence, ber.size());
-    Result<BerElement> oid = reader.ExpectChild(fields, kObjectIdentifierTag);
-    if (!oid) {
-        return oid.failure();
-    }
-    Result<std::vector<std::uint8_t>> oidBytes = reader.SmallContent(*oid);
+    Result<std::vector<std::uint8_t>> oidBytes =
+        reader.ExpectSmallChild(fields, tag::kObjectIdentifier);
     if (!oidBytes) {
         return oidBytes.failure();
     }
@@ -70,7 +54,7 @@ Status ReadCipher(std::span<const std::uint8_t> ber, MessageOutline& outline,
         return Malformed();
     }
     if (cipher->mode == ContentMode::Cbc) {
-        if ((*parameters)->tag != kOctetString) {
+        if ((*parameters)->tag != tag::kOctetString) {
             return Malformed();
         }
         Result<std::vector<std::uint8_t>> iv = reader.SmallContent(**parameters);
@@ -81,15 +65,11 @@ Status ReadCipher(std::span<const std::uint8_t> ber, MessageOutline& outline,
         return {};
     }
     // GCMParameters ::= SEQUENCE { aes-nonce OCTET STRING, aes-ICVlen INTEGER DEFAULT 12 }
-    if ((*parameters)->tag != kSequence) {
+    if ((*parameters)->tag != tag::kSequence) {
         return Malformed();
     }
     BerChildren gcm = reader.ChildrenOf(**parameters, ber.size());
-    Result<BerElement> nonce = reader.ExpectChild(gcm, kOctetString);
-    if (!nonce) {
-        return nonce.failure();
-    }
-    Result<std::vector<std::uint8_t>> nonceBytes = reader.SmallContent(*nonce);
+    Result<std::vector<std::uint8_t>> nonceBytes = reader.ExpectSmallChild(gcm, tag::kOctetString);
     if (!nonceBytes || nonceBytes->empty()) {
         return Malformed();
     }
@@ -101,7 +81,7 @@ Status ReadCipher(std::span<const std::uint8_t> ber, MessageOutline& outline,
     }
     if (length->has_value()) {
         Result<std::vector<std::uint8_t>> value = reader.SmallContent(**length);
-        if ((*length)->tag != kInteger || !value || value->size() != 1 || (*value)[0] < 12 ||
+        if ((*length)->tag != tag::kInteger || !value || value->size() != 1 || (*value)[0] < 12 ||
             (*value)[0] > 16) {
             return Malformed();
         }
@@ -132,7 +112,7 @@ class Reader {
         if (*empty) {
             return Malformed();
         }
-        Result<BerHeader> contentInfo = ber_.Expect(top, kSequence);
+        Result<BerHeader> contentInfo = ber_.Expect(top, tag::kSequence);
         if (!contentInfo) {
             return contentInfo.failure();
         }
@@ -150,11 +130,11 @@ class Reader {
         } else if (!OidMatches(*type, oid::kEnvelopedData)) {
             return NotEncryptedMessage(TypeName(*type));
         }
-        Result<BerFrame> wrapper = EnterNext(*info, kContext0);
+        Result<BerFrame> wrapper = EnterNext(*info, tag::kContextConstructed0);
         if (!wrapper) {
             return wrapper.failure();
         }
-        Result<BerFrame> enveloped = EnterNext(*wrapper, kSequence);
+        Result<BerFrame> enveloped = EnterNext(*wrapper, tag::kSequence);
         if (!enveloped) {
             return enveloped.failure();
         }
@@ -185,18 +165,11 @@ class Reader {
     // AuthEnvelopedData ::= SEQUENCE { version, originatorInfo [0] OPTIONAL, recipientInfos,
     //   authEncryptedContentInfo, authAttrs [1] OPTIONAL, mac, unauthAttrs [2] OPTIONAL }
     Status ReadEnvelopedData(BerFrame& fields) {
-        if (Status skipped = SkipNext(fields, kInteger); !skipped) {
+        if (Status skipped = SkipNext(fields, tag::kInteger); !skipped) {
             return skipped;
         }
-        Result<std::optional<BerHeader>> originator = ber_.NextIf(fields, kContext0);
-        if (!originator) {
-            return originator.failure();
-        }
-        if (originator->has_value()) {
-            Note(**originator);
-            if (Status skipped = ber_.Skip(**originator, fields); !skipped) {
-                return skipped;
-            }
+        if (Status originator = SkipIfThere(fields, tag::kContextConstructed0); !originator) {
+            return originator;
         }
         if (Status recipients = ReadRecipients(fields); !recipients) {
             return recipients;
@@ -205,14 +178,15 @@ class Reader {
             return content;
         }
         if (outline_.authenticated) {
-            Result<std::optional<BerHeader>> attributes = ber_.NextIf(fields, kContext1);
+            Result<std::optional<BerHeader>> attributes =
+                ber_.NextIf(fields, tag::kContextConstructed1);
             if (!attributes) {
                 return attributes.failure();
             }
             if (attributes->has_value()) {
                 return UnsupportedMessageFeature("carries authenticated attributes");
             }
-            Result<BerHeader> mac = ber_.Expect(fields, kOctetString);
+            Result<BerHeader> mac = ber_.Expect(fields, tag::kOctetString);
             if (!mac) {
                 return mac.failure();
             }
@@ -225,22 +199,16 @@ class Reader {
             }
             tag_ = std::move(*tag);
         }
-        const std::uint8_t trailing = outline_.authenticated ? kContext2 : kContext1;
-        Result<std::optional<BerHeader>> attributes = ber_.NextIf(fields, trailing);
-        if (!attributes) {
-            return attributes.failure();
-        }
-        if (attributes->has_value()) {
-            Note(**attributes);
-            if (Status skipped = ber_.Skip(**attributes, fields); !skipped) {
-                return skipped;
-            }
+        const std::uint8_t trailing =
+            outline_.authenticated ? tag::kContextConstructed2 : tag::kContextConstructed1;
+        if (Status attributes = SkipIfThere(fields, trailing); !attributes) {
+            return attributes;
         }
         return ber_.Close(fields);
     }
 
     Status ReadRecipients(BerFrame& fields) {
-        Result<BerFrame> infos = EnterNext(fields, kSet);
+        Result<BerFrame> infos = EnterNext(fields, tag::kSet);
         if (!infos) {
             return infos.failure();
         }
@@ -280,7 +248,7 @@ class Reader {
     // EncryptedContentInfo ::= SEQUENCE { contentType, contentEncryptionAlgorithm,
     //   encryptedContent [0] IMPLICIT OCTET STRING OPTIONAL }
     Status ReadEncryptedContentInfo(BerFrame& fields) {
-        Result<BerFrame> info = EnterNext(fields, kSequence);
+        Result<BerFrame> info = EnterNext(fields, tag::kSequence);
         if (!info) {
             return info.failure();
         }
@@ -288,7 +256,7 @@ class Reader {
         if (!type) {
             return type.failure();
         }
-        Result<BerHeader> algorithm = ber_.Expect(*info, kSequence);
+        Result<BerHeader> algorithm = ber_.Expect(*info, tag::kSequence);
         if (!algorithm) {
             return algorithm.failure();
         }
@@ -315,11 +283,11 @@ class Reader {
             return content.failure();
         }
         Note(*content);
-        if (content->tag != kPrimitive0 && content->tag != kContext0) {
+        if (content->tag != tag::kContextPrimitive0 && content->tag != tag::kContextConstructed0) {
             return Malformed();
         }
         const bool cbc = outline_.cipher->mode == ContentMode::Cbc;
-        if (cbc && content->tag == kPrimitive0 && content->length == 0) {
+        if (cbc && content->tag == tag::kContextPrimitive0 && content->length == 0) {
             return NoEncryptedContent();
         }
         if (opener_ != nullptr) {
@@ -359,7 +327,7 @@ class Reader {
         frames[depth++] = *first;
         while (depth > 0) {
             BerFrame& frame = frames[depth - 1];
-            if (Status skipped = ber_.SkipEmpty(frame, kOctetString); !skipped) {
+            if (Status skipped = ber_.SkipEmpty(frame, tag::kOctetString); !skipped) {
                 return skipped;
             }
             Result<bool> more = ber_.HasMore(frame);
@@ -374,7 +342,7 @@ class Reader {
             if (!chunk) {
                 return chunk.failure();
             }
-            if (chunk->tag == kOctetString) {
+            if (chunk->tag == tag::kOctetString) {
                 if (chunk->length == 0) {
                     continue;
                 }
@@ -383,7 +351,7 @@ class Reader {
                 }
                 continue;
             }
-            if (chunk->tag != kConstructedOctetString || depth == frames.size()) {
+            if (chunk->tag != tag::kConstructedOctetString || depth == frames.size()) {
                 return Malformed();
             }
             Note(*chunk);
@@ -433,7 +401,7 @@ class Reader {
     }
 
     Result<std::vector<std::uint8_t>> SmallOid(BerFrame& frame) {
-        Result<BerHeader> oid = ber_.Expect(frame, kObjectIdentifierTag);
+        Result<BerHeader> oid = ber_.Expect(frame, tag::kObjectIdentifier);
         if (!oid) {
             return oid.failure();
         }
@@ -455,6 +423,19 @@ class Reader {
             return header.failure();
         }
         return ber_.Skip(*header, parent);
+    }
+
+    // Passes over the next element when it is there with the tag.
+    Status SkipIfThere(BerFrame& parent, std::uint8_t tag) {
+        Result<std::optional<BerHeader>> header = ber_.NextIf(parent, tag);
+        if (!header) {
+            return header.failure();
+        }
+        if (!header->has_value()) {
+            return {};
+        }
+        Note(**header);
+        return ber_.Skip(**header, parent);
     }
 
     void Note(const BerHeader& header) {
@@ -514,6 +495,14 @@ Result<MessageOutline> ReadMessage(ByteStream& input, ByteSource* source, Conten
     Base64Stream decoded(replay);
     BerStream ber(decoded, nullptr, std::nullopt);
     return Reader(ber, opener).Read(armour->form);
+}
+
+Result<MessageOutline> ReadOutline(ByteSource& message) {
+    if (!NssRuntime::EnsureStarted()) {
+        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
+    }
+    SourceStream input(message);
+    return ReadMessage(input, &message, nullptr);
 }
 
 }  // namespace mirebolt::platform

@@ -42,4 +42,8 @@ class ContentOpener {
 // not read, and lengths beyond its end fail at once.
 Result<MessageOutline> ReadMessage(ByteStream& input, ByteSource* source, ContentOpener* opener);
 
+// The structure of a whole message held in a source, read with NSS started and its content
+// skipped: nothing is decrypted.
+Result<MessageOutline> ReadOutline(ByteSource& message);
+
 }  // namespace mirebolt::platform

@@ -6,6 +6,7 @@
 #include <keyhi.h>
 #include <pk11pub.h>
 #include <secitem.h>
+#include <secmod.h>
 #include <secport.h>
 
 #include <memory>
@@ -34,6 +35,12 @@ struct SecItemRelease {
     // Items may hold key material: zero them before they go.
     void operator()(SECItem* item) const { SECITEM_ZfreeItem(item, PR_TRUE); }
 };
+struct PortStringRelease {
+    void operator()(char* text) const { PORT_Free(text); }
+};
+struct ModuleRelease {
+    void operator()(SECMODModule* module) const { SECMOD_DestroyModule(module); }
+};
 struct ArenaRelease {
     // Arenas may have held plaintext: zero them before they go.
     void operator()(PLArenaPool* arena) const { PORT_FreeArena(arena, PR_TRUE); }
@@ -47,5 +54,25 @@ using UniqueSlot = std::unique_ptr<PK11SlotInfo, SlotRelease>;
 using UniqueCertList = std::unique_ptr<CERTCertList, CertListRelease>;
 using UniqueSecItem = std::unique_ptr<SECItem, SecItemRelease>;
 using UniqueArena = std::unique_ptr<PLArenaPool, ArenaRelease>;
+// A string NSS made for us.
+using UniquePortString = std::unique_ptr<char, PortStringRelease>;
+// A reference to a PKCS #11 module; giving it back does not unload the module.
+using UniqueModule = std::unique_ptr<SECMODModule, ModuleRelease>;
+
+// An item of our own whose data NSS fills in: the data goes back when the item goes.
+class FilledItem {
+  public:
+    FilledItem() = default;
+    FilledItem(const FilledItem&) = delete;
+    FilledItem& operator=(const FilledItem&) = delete;
+    ~FilledItem() { SECITEM_FreeItem(&item_, PR_FALSE); }
+
+    SECItem* get() { return &item_; }
+    const SECItem& operator*() const { return item_; }
+    const SECItem* operator->() const { return &item_; }
+
+  private:
+    SECItem item_{siBuffer, nullptr, 0};
+};
 
 }  // namespace mirebolt::platform

@@ -115,11 +115,7 @@ class KeyOpener final : public ContentOpener {
 }  // namespace
 
 Result<std::uint64_t> OpenedSizeBound(ByteSource& message) {
-    if (!NssRuntime::EnsureStarted()) {
-        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
-    }
-    SourceStream input(message);
-    Result<MessageOutline> outline = ReadMessage(input, &message, nullptr);
+    Result<MessageOutline> outline = ReadOutline(message);
     if (!outline) {
         return ArisingFrom(FailureOrigin::Message, outline.failure());
     }

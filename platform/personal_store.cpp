@@ -40,19 +40,6 @@ bool StoreFilesAreRegular(const std::string& directory) {
     return true;
 }
 
-// The folder goes into NSS's module parameters between single quotes, where a backslash
-// escapes the next character.
-std::string QuotedParameter(const std::string& value) {
-    std::string quoted = "'";
-    for (char c : value) {
-        if (c == '\'' || c == '\\') {
-            quoted += '\\';
-        }
-        quoted += c;
-    }
-    return quoted + "'";
-}
-
 // Adds the slot's certificates that are not a certificate authority's. A certificate that is both
 // in the database and on a token is listed once, with its key's token.
 void AddSlotCertificates(PK11SlotInfo* slot, const std::string& tokenName,
@@ -81,9 +68,28 @@ void AddSlotCertificates(PK11SlotInfo* slot, const std::string& tokenName,
 
 }  // namespace
 
-std::string StoreModuleSpec(const std::string& directory, bool readOnly) {
-    return "configdir=" + QuotedParameter("sql:" + directory) + " tokenDescription='" + kTokenName +
-           "'" + (readOnly ? " flags=readOnly" : "");
+void OpenedDatabaseRelease::operator()(PK11SlotInfo* slot) const {
+    SECMOD_CloseUserDB(slot);
+    PK11_FreeSlot(slot);
+}
+
+bool DatabaseIsThere(const std::string& directory) {
+    return FileIsThere(directory + "/cert9.db") || FileIsThere(directory + "/key4.db");
+}
+
+Result<OpenedDatabase> OpenDatabase(const std::string& directory, bool readOnly) {
+    const std::string parameters = "configdir=" + QuotedParameter("sql:" + directory) +
+                                   " tokenDescription='" + kTokenName + "'" +
+                                   (readOnly ? " flags=readOnly" : "");
+    OpenedDatabase database(SECMOD_OpenUserDB(parameters.c_str()));
+    if (!database) {
+        return NssFailure();
+    }
+    if (!PK11_IsPresent(database.get())) {
+        const int error = PORT_GetError();
+        return NssFailure(error != 0 ? error : SEC_ERROR_BAD_DATABASE);
+    }
+    return database;
 }
 
 std::string PersonalStore::DefaultDirectory() {
@@ -104,57 +110,38 @@ Result<PersonalStore> PersonalStore::Open(const std::string& directory) {
     }
     // NSS says "bad database" alike for a missing and a broken one; only a missing one is the
     // empty store of a user who never kept certificates.
-    if (!FileIsThere(directory + "/cert9.db") && !FileIsThere(directory + "/key4.db")) {
-        return PersonalStore(nullptr, RegisteredModules());
+    if (!DatabaseIsThere(directory)) {
+        return PersonalStore(OpenedDatabase(), RegisteredModules());
     }
     if (!StoreFilesAreRegular(directory)) {
         return NssFailure(SEC_ERROR_BAD_DATABASE);
     }
-    PK11SlotInfo* slot = SECMOD_OpenUserDB(StoreModuleSpec(directory, true).c_str());
-    if (slot == nullptr) {
-        return NssFailure();
+    Result<OpenedDatabase> database = OpenDatabase(directory, true);
+    if (!database) {
+        return database.failure();
     }
-    if (!PK11_IsPresent(slot)) {
-        const int error = PORT_GetError();
-        SECMOD_CloseUserDB(slot);
-        PK11_FreeSlot(slot);
-        return NssFailure(error != 0 ? error : SEC_ERROR_BAD_DATABASE);
-    }
-    return PersonalStore(slot, RegisteredModules::Load(directory));
+    return PersonalStore(std::move(*database), RegisteredModules::Load(directory));
 }
 
-PersonalStore::PersonalStore(PersonalStore&& other) noexcept
-    : slot_(std::exchange(other.slot_, nullptr)), modules_(std::move(other.modules_)) {}
+PersonalStore::PersonalStore(PersonalStore&& other) noexcept = default;
 
 PersonalStore& PersonalStore::operator=(PersonalStore&& other) noexcept {
     if (this != &other) {
-        Close();
-        slot_ = std::exchange(other.slot_, nullptr);
+        // The modules first, so that ours are unloaded before our database closes.
         modules_ = std::move(other.modules_);
+        database_ = std::move(other.database_);
     }
     return *this;
 }
 
-PersonalStore::~PersonalStore() {
-    Close();
-}
-
-void PersonalStore::Close() {
-    // The tokens' modules go before the database, as NSS wants them unloaded in that order.
-    modules_ = RegisteredModules();
-    if (slot_ != nullptr) {
-        PK11SlotInfo* slot = std::exchange(slot_, nullptr);
-        SECMOD_CloseUserDB(slot);
-        PK11_FreeSlot(slot);
-    }
-}
+PersonalStore::~PersonalStore() = default;
 
 std::vector<StoreCertificate> PersonalStore::PickerCertificates() const {
     std::vector<StoreCertificate> listed;
-    if (slot_ == nullptr) {
+    if (!database_) {
         return listed;
     }
-    AddSlotCertificates(slot_, "", listed);
+    AddSlotCertificates(database_.get(), "", listed);
     modules_.ForEachTokenSlot([&listed](PK11SlotInfo* slot) {
         AddSlotCertificates(slot, PK11_GetTokenName(slot), listed);
     });

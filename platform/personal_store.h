@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,18 @@ struct PK11SlotInfoStr;
 
 namespace mirebolt::platform {
 
-// The parameters that open the NSS database in `directory` as the personal store's token.
-std::string StoreModuleSpec(const std::string& directory, bool readOnly);
+// Closes an NSS database that was opened as a token of its own and gives its slot back.
+struct OpenedDatabaseRelease {
+    void operator()(PK11SlotInfoStr* slot) const;
+};
+using OpenedDatabase = std::unique_ptr<PK11SlotInfoStr, OpenedDatabaseRelease>;
+
+// Whether `directory` holds an NSS database at all: a folder without one is no broken database.
+bool DatabaseIsThere(const std::string& directory);
+
+// Opens the NSS database in `directory` as the personal store's token of its own; one that opens
+// but cannot be used fails.
+Result<OpenedDatabase> OpenDatabase(const std::string& directory, bool readOnly);
 
 // A certificate of the personal store as the picker shows it.
 struct StoreCertificate {
@@ -39,7 +50,7 @@ class PersonalStore {
     PersonalStore& operator=(const PersonalStore&) = delete;
     ~PersonalStore();
 
-    bool hasDatabase() const { return slot_ != nullptr; }
+    bool hasDatabase() const { return database_ != nullptr; }
 
     // Every certificate that is not a certificate authority's, the user's own first, then by
     // name. Asks for no password: whether a private key is there is known without one.
@@ -49,11 +60,12 @@ class PersonalStore {
     const std::vector<UnloadedModule>& unloadedModules() const { return modules_.unloaded(); }
 
   private:
-    PersonalStore(PK11SlotInfoStr* slot, RegisteredModules modules)
-        : slot_(slot), modules_(std::move(modules)) {}
-    void Close();
+    PersonalStore(OpenedDatabase database, RegisteredModules modules)
+        : database_(std::move(database)), modules_(std::move(modules)) {}
 
-    PK11SlotInfoStr* slot_ = nullptr;
+    // The tokens' modules go before the database, as NSS wants them unloaded in that order:
+    // members go in the reverse of the order they stand in.
+    OpenedDatabase database_;
     RegisteredModules modules_;
 };
 

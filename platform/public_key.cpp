@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/asn1_tags.h"
 #include "platform/certificate.h"
 #include "platform/cms_algorithms.h"
 #include "platform/public_key_nss.h"
@@ -37,8 +38,7 @@ namespace {
 
 // The curve's name from an id-ecPublicKey's parameters, which name it by object identifier.
 std::string CurveName(std::span<const std::uint8_t> parameters) {
-    constexpr std::uint8_t kObjectIdentifierTag = 0x06;
-    if (parameters.size() < 2 || parameters[0] != kObjectIdentifierTag ||
+    if (parameters.size() < 2 || parameters[0] != tag::kObjectIdentifier ||
         parameters[1] != parameters.size() - 2) {
         return "with explicit curve parameters";
     }

@@ -1,7 +1,6 @@
 #include "platform/recipient_entries.h"
 
-#include <secerr.h>
-
+#include "platform/asn1_tags.h"
 #include "platform/ber_reader.h"
 #include "platform/byte_source.h"
 #include "platform/error_text.h"
@@ -10,24 +9,8 @@ namespace mirebolt::platform {
 
 namespace {
 
-constexpr std::uint8_t kSequence = 0x30;
-constexpr std::uint8_t kInteger = 0x02;
-constexpr std::uint8_t kOctetString = 0x04;
-constexpr std::uint8_t kBitString = 0x03;
-constexpr std::uint8_t kNull = 0x05;
-constexpr std::uint8_t kObjectIdentifierTag = 0x06;
-constexpr std::uint8_t kContext0 = 0xA0;
-constexpr std::uint8_t kContext1 = 0xA1;
-constexpr std::uint8_t kContext2 = 0xA2;
-constexpr std::uint8_t kContext3 = 0xA3;
-constexpr std::uint8_t kPrimitive0 = 0x80;
-
 // Peers wrap Triple DES content keys so; NSS has no mechanism for it.
 constexpr std::string_view kTripleDesWrap = "1.2.840.113549.1.9.16.3.6";
-
-Failure Malformed() {
-    return NssFailure(SEC_ERROR_BAD_DER);
-}
 
 // Parses the pieces of one RecipientInfo held in memory.
 class EntryParser {
@@ -59,19 +42,16 @@ class EntryParser {
     };
 
     Result<Algorithm> AlgorithmIn(const BerElement& sequence) {
-        if (sequence.tag != kSequence) {
+        if (sequence.tag != tag::kSequence) {
             return Malformed();
         }
         BerChildren children = reader_.ChildrenOf(sequence, ber_.size());
-        Result<BerElement> oid = reader_.ExpectChild(children, kObjectIdentifierTag);
-        if (!oid) {
-            return oid.failure();
-        }
-        Algorithm algorithm;
-        Result<std::vector<std::uint8_t>> content = Content(*oid);
+        Result<std::vector<std::uint8_t>> content =
+            reader_.ExpectSmallChild(children, tag::kObjectIdentifier);
         if (!content) {
             return content.failure();
         }
+        Algorithm algorithm;
         algorithm.oid = std::move(*content);
         Result<std::optional<BerElement>> parameters = reader_.NextChild(children);
         if (!parameters) {
@@ -84,11 +64,11 @@ class EntryParser {
     // IssuerAndSerialNumber ::= SEQUENCE { issuer Name, serialNumber INTEGER }
     Result<RecipientIdentifier> IssuerAndSerial(const BerElement& sequence) {
         BerChildren children = reader_.ChildrenOf(sequence, ber_.size());
-        Result<BerElement> issuer = reader_.ExpectChild(children, kSequence);
+        Result<BerElement> issuer = reader_.ExpectChild(children, tag::kSequence);
         if (!issuer) {
             return issuer.failure();
         }
-        Result<BerElement> serial = reader_.ExpectChild(children, kInteger);
+        Result<BerElement> serial = reader_.ExpectChild(children, tag::kInteger);
         if (!serial) {
             return serial.failure();
         }
@@ -121,7 +101,7 @@ class EntryParser {
 };
 
 bool IsAbsentOrNull(const std::optional<BerElement>& parameters) {
-    return !parameters || (parameters->tag == kNull && parameters->contentLength == 0);
+    return !parameters || (parameters->tag == tag::kNull && parameters->contentLength == 0);
 }
 
 // RSAES-OAEP-params: hash [0], mask generation [1], label source [2], each with defaults.
@@ -133,7 +113,7 @@ void ReadOaepParameters(EntryParser& parser, const std::optional<BerElement>& pa
         return;
     }
     BerReader& reader = parser.reader();
-    if (parameters->tag != kSequence) {
+    if (parameters->tag != tag::kSequence) {
         entry.unusable = "RSAES-OAEP with parameters that cannot be read";
         return;
     }
@@ -148,7 +128,7 @@ void ReadOaepParameters(EntryParser& parser, const std::optional<BerElement>& pa
             return;
         }
         BerChildren inside = reader.ChildrenOf(**field, parser.size());
-        Result<BerElement> algorithmElement = reader.ExpectChild(inside, kSequence);
+        Result<BerElement> algorithmElement = reader.ExpectChild(inside, tag::kSequence);
         Result<EntryParser::Algorithm> algorithm =
             algorithmElement ? parser.AlgorithmIn(*algorithmElement)
                              : Result<EntryParser::Algorithm>(algorithmElement.failure());
@@ -157,17 +137,17 @@ void ReadOaepParameters(EntryParser& parser, const std::optional<BerElement>& pa
             return;
         }
         switch ((*field)->tag) {
-            case kContext0:
+            case tag::kContextConstructed0:
                 entry.oaepHash = FindHash(algorithm->oid);
                 if (entry.oaepHash == nullptr) {
                     entry.unusable = "RSAES-OAEP with the hash " + DottedOid(algorithm->oid);
                     return;
                 }
                 break;
-            case kContext1: {
+            case tag::kContextConstructed1: {
                 const HashFacts* hash = nullptr;
                 if (OidMatches(algorithm->oid, oid::kMgf1) && algorithm->parameters &&
-                    algorithm->parameters->tag == kSequence) {
+                    algorithm->parameters->tag == tag::kSequence) {
                     Result<EntryParser::Algorithm> mgfHash =
                         parser.AlgorithmIn(*algorithm->parameters);
                     hash = mgfHash ? FindHash(mgfHash->oid) : nullptr;
@@ -181,12 +161,12 @@ void ReadOaepParameters(EntryParser& parser, const std::optional<BerElement>& pa
                 entry.mgfHash = hash;
                 break;
             }
-            case kContext2: {
+            case tag::kContextConstructed2: {
                 bool emptyLabel = false;
                 if (OidMatches(algorithm->oid, oid::kPSpecified)) {
                     if (!algorithm->parameters) {
                         emptyLabel = true;
-                    } else if (algorithm->parameters->tag == kOctetString) {
+                    } else if (algorithm->parameters->tag == tag::kOctetString) {
                         emptyLabel = algorithm->parameters->contentLength == 0;
                     }
                 }
@@ -209,22 +189,22 @@ Result<RecipientEntry> KeyTransport(EntryParser& parser, const BerElement& outer
     RecipientEntry entry;
     entry.kind = RecipientKind::KeyTransport;
     BerChildren fields = reader.ChildrenOf(outer, parser.size());
-    if (!reader.ExpectChild(fields, kInteger)) {
+    if (!reader.ExpectChild(fields, tag::kInteger)) {
         return Malformed();
     }
     Result<std::optional<BerElement>> rid = reader.NextChild(fields);
     if (!rid || !rid->has_value()) {
         return Malformed();
     }
-    Result<RecipientIdentifier> id = (*rid)->tag == kSequence ? parser.IssuerAndSerial(**rid)
-                                     : (*rid)->tag == kPrimitive0
+    Result<RecipientIdentifier> id = (*rid)->tag == tag::kSequence ? parser.IssuerAndSerial(**rid)
+                                     : (*rid)->tag == tag::kContextPrimitive0
                                          ? parser.KeyIdentifier(**rid)
                                          : Result<RecipientIdentifier>(Malformed());
     if (!id) {
         return id.failure();
     }
     entry.id = std::move(*id);
-    Result<BerElement> algorithmElement = reader.ExpectChild(fields, kSequence);
+    Result<BerElement> algorithmElement = reader.ExpectChild(fields, tag::kSequence);
     if (!algorithmElement) {
         return algorithmElement.failure();
     }
@@ -232,11 +212,7 @@ Result<RecipientEntry> KeyTransport(EntryParser& parser, const BerElement& outer
     if (!algorithm) {
         return algorithm.failure();
     }
-    Result<BerElement> encryptedKey = reader.ExpectChild(fields, kOctetString);
-    if (!encryptedKey) {
-        return encryptedKey.failure();
-    }
-    Result<std::vector<std::uint8_t>> keyBytes = parser.Content(*encryptedKey);
+    Result<std::vector<std::uint8_t>> keyBytes = reader.ExpectSmallChild(fields, tag::kOctetString);
     if (!keyBytes) {
         return keyBytes.failure();
     }
@@ -267,10 +243,10 @@ Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerE
     RecipientEntry common;
     common.kind = RecipientKind::KeyAgreement;
     BerChildren fields = reader.ChildrenOf(outer, parser.size());
-    if (!reader.ExpectChild(fields, kInteger)) {
+    if (!reader.ExpectChild(fields, tag::kInteger)) {
         return Malformed();
     }
-    Result<BerElement> originator = reader.ExpectChild(fields, kContext0);
+    Result<BerElement> originator = reader.ExpectChild(fields, tag::kContextConstructed0);
     if (!originator) {
         return originator.failure();
     }
@@ -279,12 +255,12 @@ Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerE
     if (!choice || !choice->has_value()) {
         return Malformed();
     }
-    if ((*choice)->tag == kContext1) {
+    if ((*choice)->tag == tag::kContextConstructed1) {
         BerChildren key = reader.ChildrenOf(**choice, parser.size());
-        if (!reader.ExpectChild(key, kSequence)) {
+        if (!reader.ExpectChild(key, tag::kSequence)) {
             return Malformed();
         }
-        Result<BerElement> point = reader.ExpectChild(key, kBitString);
+        Result<BerElement> point = reader.ExpectChild(key, tag::kBitString);
         if (!point) {
             return point.failure();
         }
@@ -300,11 +276,10 @@ Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerE
     if (!next || !next->has_value()) {
         return Malformed();
     }
-    if ((*next)->tag == kContext1) {
+    if ((*next)->tag == tag::kContextConstructed1) {
         BerChildren inUkm = reader.ChildrenOf(**next, parser.size());
-        Result<BerElement> ukm = reader.ExpectChild(inUkm, kOctetString);
         Result<std::vector<std::uint8_t>> ukmBytes =
-            ukm ? parser.Content(*ukm) : Result<std::vector<std::uint8_t>>(ukm.failure());
+            reader.ExpectSmallChild(inUkm, tag::kOctetString);
         if (!ukmBytes) {
             return ukmBytes.failure();
         }
@@ -320,7 +295,7 @@ Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerE
     }
     common.kdf = FindKdfScheme(scheme->oid);
     std::string wrapName = "an unknown key wrap";
-    if (scheme->parameters && scheme->parameters->tag == kSequence) {
+    if (scheme->parameters && scheme->parameters->tag == tag::kSequence) {
         Result<EntryParser::Algorithm> wrap = parser.AlgorithmIn(*scheme->parameters);
         if (!wrap) {
             return wrap.failure();
@@ -343,7 +318,7 @@ Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerE
         common.unusable = "key agreement with " + wrapName;
     }
 
-    Result<BerElement> keys = reader.ExpectChild(fields, kSequence);
+    Result<BerElement> keys = reader.ExpectChild(fields, tag::kSequence);
     if (!keys) {
         return keys.failure();
     }
@@ -357,7 +332,7 @@ Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerE
         if (!key->has_value()) {
             break;
         }
-        if ((*key)->tag != kSequence) {
+        if ((*key)->tag != tag::kSequence) {
             return Malformed();
         }
         BerChildren inKey = reader.ChildrenOf(**key, parser.size());
@@ -366,22 +341,20 @@ Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerE
             return Malformed();
         }
         Result<RecipientIdentifier> id = Malformed();
-        if ((*rid)->tag == kSequence) {
+        if ((*rid)->tag == tag::kSequence) {
             id = parser.IssuerAndSerial(**rid);
-        } else if ((*rid)->tag == kContext0) {
+        } else if ((*rid)->tag == tag::kContextConstructed0) {
             // RecipientKeyIdentifier ::= SEQUENCE { subjectKeyIdentifier, date, other }
             BerChildren inRid = reader.ChildrenOf(**rid, parser.size());
-            Result<BerElement> identifier = reader.ExpectChild(inRid, kOctetString);
+            Result<BerElement> identifier = reader.ExpectChild(inRid, tag::kOctetString);
             id = identifier ? parser.KeyIdentifier(*identifier)
                             : Result<RecipientIdentifier>(identifier.failure());
         }
         if (!id) {
             return id.failure();
         }
-        Result<BerElement> encrypted = reader.ExpectChild(inKey, kOctetString);
         Result<std::vector<std::uint8_t>> encryptedBytes =
-            encrypted ? parser.Content(*encrypted)
-                      : Result<std::vector<std::uint8_t>>(encrypted.failure());
+            reader.ExpectSmallChild(inKey, tag::kOctetString);
         if (!encryptedBytes) {
             return encryptedBytes.failure();
         }
@@ -411,7 +384,7 @@ Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::span<const std::uint
     }
     std::vector<RecipientEntry> entries;
     switch (outer->tag) {
-        case kSequence: {
+        case tag::kSequence: {
             Result<RecipientEntry> entry = KeyTransport(parser, *outer);
             if (!entry) {
                 return entry.failure();
@@ -419,13 +392,13 @@ Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::span<const std::uint
             entries.push_back(std::move(*entry));
             return entries;
         }
-        case kContext1:
+        case tag::kContextConstructed1:
             return KeyAgreement(parser, *outer);
-        case kContext2:
+        case tag::kContextConstructed2:
             entries.push_back(OtherKind(RecipientKind::KeyEncryptionKey,
                                         "a key-encryption key agreed in advance"));
             return entries;
-        case kContext3:
+        case tag::kContextConstructed3:
             entries.push_back(OtherKind(RecipientKind::Password, "a key derived from a password"));
             return entries;
         default:

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "platform/asn1_tags.h"
 #include "platform/cms_algorithms.h"
 #include "platform/error_text.h"
 #include "platform/key_agreement.h"
@@ -13,7 +14,6 @@ namespace mirebolt::platform {
 
 namespace {
 
-constexpr std::uint8_t kBitStringTag = 0x03;
 constexpr std::uint8_t kKeyAgreeRecipientInfoTag = 0xA1;  // [1] IMPLICIT
 constexpr std::uint8_t kOriginatorTag = 0xA0;             // [0] EXPLICIT
 constexpr std::uint8_t kOriginatorKeyTag = 0xA1;          // [1] IMPLICIT
@@ -22,7 +22,7 @@ constexpr std::uint8_t kMaskGenTag = 0xA1;
 constexpr std::uint8_t kLabelSourceTag = 0xA2;
 
 der::Bytes Oid(std::string_view dotted) {
-    return der::Element(der::tag::kObjectIdentifier, *der::ObjectIdentifierContent(dotted));
+    return der::Element(tag::kObjectIdentifier, *der::ObjectIdentifierContent(dotted));
 }
 
 der::Bytes Sequence(std::initializer_list<der::Bytes> parts) {
@@ -30,18 +30,18 @@ der::Bytes Sequence(std::initializer_list<der::Bytes> parts) {
     for (const der::Bytes& part : parts) {
         der::Append(content, part);
     }
-    return der::Element(der::tag::kSequence, content);
+    return der::Element(tag::kSequence, content);
 }
 
 der::Bytes Integer(std::uint8_t value) {
-    return der::Element(der::tag::kInteger, std::array<std::uint8_t, 1>{value});
+    return der::Element(tag::kInteger, std::array<std::uint8_t, 1>{value});
 }
 
 der::Bytes IssuerAndSerialNumber(const Certificate& certificate) {
     const CERTCertificate* cert = certificate.get();
     der::Bytes issuer(cert->derIssuer.data, cert->derIssuer.data + cert->derIssuer.len);
-    return Sequence({issuer, der::Element(der::tag::kInteger, std::span(cert->serialNumber.data,
-                                                                        cert->serialNumber.len))});
+    return Sequence({issuer, der::Element(tag::kInteger, std::span(cert->serialNumber.data,
+                                                                   cert->serialNumber.len))});
 }
 
 // RSAES-OAEP-params with the SHA-1 defaults left out, as DER requires; hashes are named without
@@ -57,21 +57,20 @@ der::Bytes OaepAlgorithm(const OaepChoice& oaep) {
                                  Sequence({Oid(oid::kMgf1), Sequence({Oid(oaep.mgfHash->oid)})})));
     }
     if (!oaep.label.empty()) {
-        der::Append(parameters,
-                    der::Element(kLabelSourceTag,
-                                 Sequence({Oid(oid::kPSpecified),
-                                           der::Element(der::tag::kOctetString, oaep.label)})));
+        der::Append(
+            parameters,
+            der::Element(kLabelSourceTag, Sequence({Oid(oid::kPSpecified),
+                                                    der::Element(tag::kOctetString, oaep.label)})));
     }
-    return Sequence({Oid(oid::kRsaesOaep), der::Element(der::tag::kSequence, parameters)});
+    return Sequence({Oid(oid::kRsaesOaep), der::Element(tag::kSequence, parameters)});
 }
 
 der::Bytes KeyTransport(const RecipientPlan& plan, std::span<const std::uint8_t> wrappedKey) {
-    der::Bytes algorithm =
-        plan.kind == RecipientKind::RsaOaep
-            ? OaepAlgorithm(plan.oaep)
-            : Sequence({Oid(oid::kRsaEncryption), der::Header(der::tag::kNull, 0)});
+    der::Bytes algorithm = plan.kind == RecipientKind::RsaOaep
+                               ? OaepAlgorithm(plan.oaep)
+                               : Sequence({Oid(oid::kRsaEncryption), der::Header(tag::kNull, 0)});
     return Sequence({Integer(0), IssuerAndSerialNumber(*plan.certificate), algorithm,
-                     der::Element(der::tag::kOctetString, wrappedKey)});
+                     der::Element(tag::kOctetString, wrappedKey)});
 }
 
 // KeyAgreeRecipientInfo, version 3: the ephemeral key as the originator (its curve is the
@@ -81,14 +80,13 @@ der::Bytes KeyAgreement(const RecipientPlan& plan, std::span<const std::uint8_t>
     der::Bytes bits{0};  // no unused bits
     der::Append(bits, point);
     der::Bytes originatorKey = Sequence({Oid(oid::kEcPublicKey)});
-    der::Append(originatorKey, der::Element(kBitStringTag, bits));
+    der::Append(originatorKey, der::Element(tag::kBitString, bits));
     der::Bytes originator =
         der::Element(kOriginatorTag, der::Element(kOriginatorKeyTag, originatorKey));
     der::Bytes algorithm =
         Sequence({Oid(plan.agreement.scheme->oid), Sequence({Oid(plan.agreement.wrap->oid)})});
-    der::Bytes encryptedKeys =
-        Sequence({Sequence({IssuerAndSerialNumber(*plan.certificate),
-                            der::Element(der::tag::kOctetString, wrappedKey)})});
+    der::Bytes encryptedKeys = Sequence({Sequence(
+        {IssuerAndSerialNumber(*plan.certificate), der::Element(tag::kOctetString, wrappedKey)})});
     der::Bytes content = Integer(3);
     der::Append(content, originator);
     der::Append(content, algorithm);

@@ -10,6 +10,7 @@
 #include <array>
 
 #include "platform/der_writer.h"
+#include "platform/ecc_shared_info.h"
 #include "platform/error_text.h"
 #include "platform/key_access_nss.h"
 #include "platform/open_failures.h"
@@ -19,11 +20,9 @@ namespace mirebolt::platform {
 namespace {
 
 std::vector<std::uint8_t> KeyIdentifierOf(CERTCertificate* cert) {
-    SECItem extension{siBuffer, nullptr, 0};
-    if (CERT_FindSubjectKeyIDExtension(cert, &extension) == SECSuccess) {
-        std::vector<std::uint8_t> id(extension.data, extension.data + extension.len);
-        SECITEM_FreeItem(&extension, PR_FALSE);
-        return id;
+    FilledItem extension;
+    if (CERT_FindSubjectKeyIDExtension(cert, extension.get()) == SECSuccess) {
+        return std::vector<std::uint8_t>(extension->data, extension->data + extension->len);
     }
     // Without the extension, peers name the key by the SHA-1 of the public key's bits.
     const SECItem& bits = cert->subjectPublicKeyInfo.subjectPublicKey;
@@ -96,25 +95,6 @@ Result<UniqueSymKey> UnwrapTransported(const RecipientEntry& entry, SECKEYPrivat
         cipher);
 }
 
-// ECC-CMS-SharedInfo ::= SEQUENCE { keyInfo (the wrap, no parameters), entityUInfo [0]
-// OPTIONAL, suppPubInfo [2] (the key-encryption key's length in bits) }
-der::Bytes SharedInfo(const RecipientEntry& entry) {
-    der::Bytes keyInfo =
-        der::Element(der::tag::kObjectIdentifier, *der::ObjectIdentifierContent(entry.wrap->oid));
-    der::Bytes content = der::Element(der::tag::kSequence, keyInfo);
-    if (entry.userKeyingMaterial) {
-        der::Append(content,
-                    der::Element(der::tag::kContextConstructed0,
-                                 der::Element(der::tag::kOctetString, *entry.userKeyingMaterial)));
-    }
-    const auto bits = static_cast<std::uint32_t>(entry.wrap->kekBytes * 8);
-    const std::array<std::uint8_t, 4> length{
-        static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
-        static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits)};
-    der::Append(content, der::Element(0xA2, der::Element(der::tag::kOctetString, length)));
-    return der::Element(der::tag::kSequence, content);
-}
-
 Result<UniqueSymKey> UnwrapAgreed(const RecipientEntry& entry, const Certificate& certificate,
                                   SECKEYPrivateKey* key, const ContentAlgorithmFacts& cipher,
                                   KeyAccessSession& session) {
@@ -131,7 +111,7 @@ Result<UniqueSymKey> UnwrapAgreed(const RecipientEntry& entry, const Certificate
     originator.u.ec.encoding = ECPoint_Uncompressed;
     originator.u.ec.publicValue = {siBuffer, const_cast<unsigned char*>(entry.originatorKey.data()),
                                    static_cast<unsigned>(entry.originatorKey.size())};
-    der::Bytes sharedInfo = SharedInfo(entry);
+    der::Bytes sharedInfo = SharedInfo(*entry.wrap, entry.userKeyingMaterial);
     SECItem sharedInfoItem{siBuffer, sharedInfo.data(), static_cast<unsigned>(sharedInfo.size())};
     UniqueSymKey kek(PK11_PubDeriveWithKDF(
         key, &originator, PR_FALSE, nullptr, nullptr,
@@ -248,11 +228,9 @@ std::string RecipientText(const RecipientIdentifier& id,
     }
     SECItem issuer{siBuffer, const_cast<unsigned char*>(id.issuer.data()),
                    static_cast<unsigned>(id.issuer.size())};
-    char* issuerText = CERT_DerNameToAscii(&issuer);
-    std::string text = "issuer \"" + std::string(issuerText != nullptr ? issuerText : "?") +
-                       "\", serial number " + HexText(id.serial);
-    PORT_Free(issuerText);
-    return text;
+    const UniquePortString issuerText(CERT_DerNameToAscii(&issuer));
+    return "issuer \"" + std::string(issuerText ? issuerText.get() : "?") + "\", serial number " +
+           HexText(id.serial);
 }
 
 Result<UniqueSymKey> RecoverContentKey(const std::vector<RecipientEntry>& entries,

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/asn1_tags.h"
 #include "platform/ber_reader.h"
 #include "platform/byte_source.h"
 #include "platform/error_text.h"
@@ -14,10 +15,6 @@
 namespace mirebolt::platform {
 
 namespace {
-
-constexpr std::uint8_t kSequenceTag = 0x30;
-constexpr std::uint8_t kObjectIdentifierTag = 0x06;
-constexpr std::uint8_t kOctetStringTag = 0x04;
 
 Failure CannotReceive(const Certificate& certificate) {
     return NssFailure(SEC_ERROR_UNSUPPORTED_KEYALG,
@@ -32,11 +29,8 @@ Failure CannotReceive(const Certificate& certificate) {
 Result<const HashFacts*> ReadHash(BerReader& reader, const BerElement& algorithm,
                                   std::uint64_t limit) {
     BerChildren parts = reader.ChildrenOf(algorithm, limit);
-    Result<BerElement> oid = reader.ExpectChild(parts, kObjectIdentifierTag);
-    if (!oid) {
-        return oid.failure();
-    }
-    Result<std::vector<std::uint8_t>> content = reader.SmallContent(*oid);
+    Result<std::vector<std::uint8_t>> content =
+        reader.ExpectSmallChild(parts, tag::kObjectIdentifier);
     if (!content) {
         return content.failure();
     }
@@ -46,7 +40,7 @@ Result<const HashFacts*> ReadHash(BerReader& reader, const BerElement& algorithm
 // The one AlgorithmIdentifier inside an EXPLICIT tag of RSAES-OAEP-params.
 Result<BerElement> Tagged(BerReader& reader, const BerElement& tagged, std::uint64_t limit) {
     BerChildren inner = reader.ChildrenOf(tagged, limit);
-    return reader.ExpectChild(inner, kSequenceTag);
+    return reader.ExpectChild(inner, tag::kSequence);
 }
 
 // RSAES-OAEP-params: hash [0], mask generation [1] (MGF1 with a hash) and label source [2],
@@ -56,7 +50,7 @@ std::optional<OaepChoice> ReadOaepParameters(std::span<const std::uint8_t> param
     BerReader reader(source);
     const std::uint64_t limit = parameters.size();
     Result<BerElement> sequence = reader.ElementAt(0, limit);
-    if (!sequence || sequence->tag != kSequenceTag) {
+    if (!sequence || sequence->tag != tag::kSequence) {
         return std::nullopt;
     }
     Result<std::uint64_t> end = reader.EndOf(*sequence, limit);
@@ -79,7 +73,7 @@ std::optional<OaepChoice> ReadOaepParameters(std::span<const std::uint8_t> param
         }
         BerChildren parts = reader.ChildrenOf(*algorithm, limit);
         switch ((*field)->tag) {
-            case 0xA0: {
+            case tag::kContextConstructed0: {
                 Result<const HashFacts*> hash = ReadHash(reader, *algorithm, limit);
                 if (!hash || *hash == nullptr) {
                     return std::nullopt;
@@ -87,11 +81,11 @@ std::optional<OaepChoice> ReadOaepParameters(std::span<const std::uint8_t> param
                 choice.hash = *hash;
                 break;
             }
-            case 0xA1: {
-                Result<BerElement> oid = reader.ExpectChild(parts, kObjectIdentifierTag);
+            case tag::kContextConstructed1: {
+                Result<BerElement> oid = reader.ExpectChild(parts, tag::kObjectIdentifier);
                 Result<bool> mgf1 =
                     oid ? reader.IsObjectIdentifier(*oid, oid::kMgf1) : Result<bool>(oid.failure());
-                Result<BerElement> hashAlgorithm = reader.ExpectChild(parts, kSequenceTag);
+                Result<BerElement> hashAlgorithm = reader.ExpectChild(parts, tag::kSequence);
                 if (!mgf1 || !*mgf1 || !hashAlgorithm) {
                     return std::nullopt;
                 }
@@ -102,11 +96,11 @@ std::optional<OaepChoice> ReadOaepParameters(std::span<const std::uint8_t> param
                 choice.mgfHash = *hash;
                 break;
             }
-            case 0xA2: {
-                Result<BerElement> oid = reader.ExpectChild(parts, kObjectIdentifierTag);
+            case tag::kContextConstructed2: {
+                Result<BerElement> oid = reader.ExpectChild(parts, tag::kObjectIdentifier);
                 Result<bool> specified = oid ? reader.IsObjectIdentifier(*oid, oid::kPSpecified)
                                              : Result<bool>(oid.failure());
-                Result<BerElement> label = reader.ExpectChild(parts, kOctetStringTag);
+                Result<BerElement> label = reader.ExpectChild(parts, tag::kOctetString);
                 if (!specified || !*specified || !label) {
                     return std::nullopt;
                 }
@@ -125,7 +119,7 @@ std::optional<OaepChoice> ReadOaepParameters(std::span<const std::uint8_t> param
 
 bool IsAbsentOrNull(std::span<const std::uint8_t> parameters) {
     return parameters.empty() ||
-           (parameters.size() == 2 && parameters[0] == 0x05 && parameters[1] == 0x00);
+           (parameters.size() == 2 && parameters[0] == tag::kNull && parameters[1] == 0x00);
 }
 
 std::optional<OaepChoice> OaepChoiceFor(const CERTCertificate& certificate) {
@@ -153,7 +147,7 @@ const KdfSchemeFacts* SchemeForCurve(const CurveFacts& curve) {
 
 std::optional<KeyAgreementChoice> AgreementFor(const SECKEYPublicKey& key) {
     const SECItem& parameters = key.u.ec.DEREncodedParams;
-    if (parameters.len < 2 || parameters.data[0] != kObjectIdentifierTag ||
+    if (parameters.len < 2 || parameters.data[0] != tag::kObjectIdentifier ||
         parameters.data[1] != parameters.len - 2) {
         return std::nullopt;
     }

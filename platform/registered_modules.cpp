@@ -12,24 +12,56 @@ extern "C" {
 #include <utilpars.h>
 }
 
+#include "platform/nss_types.h"
+
 namespace mirebolt::platform {
 
 namespace {
 
+// A module loaded from its library, unloaded and given back when it goes.
+struct LoadedModuleRelease {
+    void operator()(SECMODModule* module) const {
+        SECMOD_UnloadUserModule(module);
+        SECMOD_DestroyModule(module);
+    }
+};
+using LoadedModule = std::unique_ptr<SECMODModule, LoadedModuleRelease>;
+
 // One loaded copy of each library for the whole process, unloaded when its last store closes.
 struct SharedModule {
-    SECMODModule* module = nullptr;
+    LoadedModule module;
     int users = 0;
 };
 std::map<std::string, SharedModule>& LoadedLibraries() {
-    static std::map<std::string, SharedModule> loaded;
-    return loaded;
+    // Never destroyed: at exit NSS is shut down already, and a module it still held then (a
+    // store left open) is not ours to unload.
+    static auto* loaded = new std::map<std::string, SharedModule>();
+    return *loaded;
 }
 
-struct PortStringRelease {
-    void operator()(char* text) const { PORT_Free(text); }
+// The entries NSS lists for a database, given back through the call that listed them.
+class ModuleDbEntries {
+  public:
+    explicit ModuleDbEntries(std::string parameters)
+        : parameters_(std::move(parameters)),
+          found_(NSSUTIL_DoModuleDBFunction(SECMOD_MODULE_DB_FUNCTION_FIND, parameters_.data(),
+                                            nullptr)) {}
+    ModuleDbEntries(const ModuleDbEntries&) = delete;
+    ModuleDbEntries& operator=(const ModuleDbEntries&) = delete;
+    ~ModuleDbEntries() {
+        if (found_ != nullptr) {
+            NSSUTIL_DoModuleDBFunction(SECMOD_MODULE_DB_FUNCTION_RELEASE, parameters_.data(),
+                                       found_);
+        }
+    }
+
+    // The list, ending in a null entry; null when there is none.
+    char** get() const { return found_; }
+
+  private:
+    std::string parameters_;
+    char** found_;
 };
-using UniquePortString = std::unique_ptr<char, PortStringRelease>;
 
 std::string ParameterOf(const char* name, const std::string& moduleEntry) {
     UniquePortString value(NSSUTIL_ArgGetParamValue(name, moduleEntry.c_str()));
@@ -38,25 +70,15 @@ std::string ParameterOf(const char* name, const std::string& moduleEntry) {
 
 // The entries of the database's pkcs11.txt, each one module's line of parameters as NSS keeps it.
 std::vector<std::string> RegisteredEntries(const std::string& directory) {
-    // The folder goes between single quotes, where a backslash escapes the next character.
-    std::string parameters = "configdir='sql:";
-    for (char c : directory) {
-        if (c == '\'' || c == '\\') {
-            parameters += '\\';
-        }
-        parameters += c;
-    }
-    parameters += "' flags=readOnly";
+    const ModuleDbEntries found("configdir=" + QuotedParameter("sql:" + directory) +
+                                " flags=readOnly");
     std::vector<std::string> entries;
-    char** found =
-        NSSUTIL_DoModuleDBFunction(SECMOD_MODULE_DB_FUNCTION_FIND, parameters.data(), nullptr);
-    if (found == nullptr) {
+    if (found.get() == nullptr) {
         return entries;
     }
-    for (char** entry = found; *entry != nullptr; ++entry) {
+    for (char** entry = found.get(); *entry != nullptr; ++entry) {
         entries.emplace_back(*entry);
     }
-    NSSUTIL_DoModuleDBFunction(SECMOD_MODULE_DB_FUNCTION_RELEASE, parameters.data(), found);
     return entries;
 }
 
@@ -66,16 +88,16 @@ bool Acquire(const std::string& library, std::string entry) {
         ++shared->second.users;
         return true;
     }
-    SECMODModule* module = SECMOD_LoadUserModule(entry.data(), nullptr, PR_FALSE);
-    if (module == nullptr) {
+    UniqueModule module(SECMOD_LoadUserModule(entry.data(), nullptr, PR_FALSE));
+    if (!module) {
         return false;
     }
     if (!module->loaded) {
-        // A library that is missing or is no PKCS #11 module: NSS keeps nothing of it in use.
-        SECMOD_DestroyModule(module);
+        // A library that is missing or is no PKCS #11 module: NSS keeps nothing of it in use, so
+        // giving back our reference is all there is to do.
         return false;
     }
-    loaded[library] = SharedModule{module, 1};
+    loaded[library] = SharedModule{LoadedModule(module.release()), 1};
     return true;
 }
 
@@ -85,13 +107,21 @@ void ReleaseLibrary(const std::string& library) {
     if (shared == loaded.end() || --shared->second.users > 0) {
         return;
     }
-    SECMODModule* module = shared->second.module;
     loaded.erase(shared);
-    SECMOD_UnloadUserModule(module);
-    SECMOD_DestroyModule(module);
 }
 
 }  // namespace
+
+std::string QuotedParameter(const std::string& value) {
+    std::string quoted = "'";
+    for (char c : value) {
+        if (c == '\'' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + "'";
+}
 
 RegisteredModules RegisteredModules::Load(const std::string& directory) {
     RegisteredModules modules;
@@ -136,7 +166,7 @@ void RegisteredModules::Release() {
 void RegisteredModules::ForEachTokenSlot(const std::function<void(PK11SlotInfoStr*)>& visit) const {
     const auto& loaded = LoadedLibraries();
     for (const std::string& library : libraries_) {
-        const SECMODModule* module = loaded.at(library).module;
+        const SECMODModule* module = loaded.at(library).module.get();
         for (int i = 0; i < module->slotCount; ++i) {
             if (PK11_IsPresent(module->slots[i])) {
                 visit(module->slots[i]);

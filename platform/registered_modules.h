@@ -8,6 +8,10 @@ struct PK11SlotInfoStr;
 
 namespace mirebolt::platform {
 
+// A value for NSS's module parameters, between single quotes, where a backslash escapes the
+// next character.
+std::string QuotedParameter(const std::string& value);
+
 // A PKCS #11 module that an NSS database registers but that could not be loaded.
 struct UnloadedModule {
     std::string name;

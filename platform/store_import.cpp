@@ -3,9 +3,7 @@
 #include <p12.h>
 #include <pk11pub.h>
 #include <secerr.h>
-#include <secmod.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <memory>
@@ -14,6 +12,7 @@
 
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
+#include "platform/nss_types.h"
 #include "platform/personal_store.h"
 
 namespace mirebolt::platform {
@@ -21,20 +20,6 @@ namespace mirebolt::platform {
 namespace {
 
 constexpr int kMaxAttempts = 3;
-
-bool FileIsThere(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
-}
-
-// A store opened for writing, closed again however the import ends.
-struct WritableStoreRelease {
-    void operator()(PK11SlotInfo* slot) const {
-        SECMOD_CloseUserDB(slot);
-        PK11_FreeSlot(slot);
-    }
-};
-using WritableStore = std::unique_ptr<PK11SlotInfo, WritableStoreRelease>;
 
 struct DecoderRelease {
     void operator()(SEC_PKCS12DecoderContext* decoder) const { SEC_PKCS12DecoderFinish(decoder); }
@@ -90,26 +75,25 @@ SECItem* NameImportedCertificate(SECItem* oldName, PRBool* cancel, void* context
         *cancel = PR_TRUE;
         return nullptr;
     }
-    char* name = CERT_MakeCANickname(certificate);
-    if (name == nullptr) {
+    const UniquePortString name(CERT_MakeCANickname(certificate));
+    if (!name) {
         *cancel = PR_TRUE;
         return nullptr;
     }
-    const std::size_t length = strlen(name);
+    const std::size_t length = strlen(name.get());
     SECItem* item = nullptr;
-    const bool unchanged =
-        oldName != nullptr && oldName->len == length && memcmp(oldName->data, name, length) == 0;
+    const bool unchanged = oldName != nullptr && oldName->len == length &&
+                           memcmp(oldName->data, name.get(), length) == 0;
     if (!unchanged) {
         item = SECITEM_AllocItem(nullptr, nullptr, static_cast<unsigned>(length));
         if (item != nullptr) {
-            memcpy(item->data, name, length);
+            memcpy(item->data, name.get(), length);
         }
     }
-    PORT_Free(name);
     return item;
 }
 
-Result<WritableStore> OpenForWriting(const std::string& directory, bool creating) {
+Result<OpenedDatabase> OpenForWriting(const std::string& directory, bool creating) {
     if (creating) {
         std::error_code error;
         std::filesystem::create_directories(directory, error);
@@ -119,15 +103,7 @@ Result<WritableStore> OpenForWriting(const std::string& directory, bool creating
         // A new key store is the user's alone.
         std::filesystem::permissions(directory, std::filesystem::perms::owner_all, error);
     }
-    WritableStore store(SECMOD_OpenUserDB(StoreModuleSpec(directory, false).c_str()));
-    if (!store) {
-        return NssFailure();
-    }
-    if (!PK11_IsPresent(store.get())) {
-        const int error = PORT_GetError();
-        return NssFailure(error != 0 ? error : SEC_ERROR_BAD_DATABASE);
-    }
-    return store;
+    return OpenDatabase(directory, false);
 }
 
 Status LogIn(PK11SlotInfo* store, ImportPrompts& prompts) {
@@ -212,9 +188,8 @@ Result<ImportOutcome> ImportPkcs12(const std::string& storeDirectory,
         return NssFailure(SEC_ERROR_NOT_INITIALIZED);
     }
     ImportOutcome outcome;
-    outcome.storeCreated =
-        !FileIsThere(storeDirectory + "/cert9.db") && !FileIsThere(storeDirectory + "/key4.db");
-    Result<WritableStore> store = OpenForWriting(storeDirectory, outcome.storeCreated);
+    outcome.storeCreated = !DatabaseIsThere(storeDirectory);
+    Result<OpenedDatabase> store = OpenForWriting(storeDirectory, outcome.storeCreated);
     if (!store) {
         return store.failure();
     }

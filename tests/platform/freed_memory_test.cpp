@@ -2,14 +2,17 @@
 // back to the allocator: such memory is handed out again unwiped and ends up in core dumps.
 // This program replaces free() and realloc() with versions that look through each block as it
 // is given back, then hand it to the C library's own allocator.
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
 
+#include "platform/unique_fd.h"
 #include "support/commands.h"
 #include "support/envelope_helpers.h"
 
@@ -99,10 +102,11 @@ class FreedMemory : public ::testing::TestWithParam<std::vector<std::string>> {
             std::snprintf(text + i * kLineLength + kMarkerLength, 9, "%07zu", i);
             text[(i + 1) * kLineLength - 1] = '\n';
         }
-        FILE* plain = std::fopen((dir_ / "plain").c_str(), "wb");
-        ASSERT_NE(plain, nullptr);
-        ASSERT_EQ(std::fwrite(text, 1, content_->span().size(), plain), content_->span().size());
-        std::fclose(plain);
+        const platform::UniqueFd plain(
+            ::open((dir_ / "plain").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        ASSERT_TRUE(plain);
+        ASSERT_EQ(::write(plain.get(), text, content_->span().size()),
+                  static_cast<ssize_t>(content_->span().size()));
         std::vector<std::string> command{"openssl", "cms",          "-encrypt", "-binary",
                                          "-in",     dir_ / "plain", "-out",     dir_ / "message"};
         command.insert(command.end(), GetParam().begin(), GetParam().end());

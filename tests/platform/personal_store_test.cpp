@@ -11,6 +11,7 @@
 #include <future>
 #include <thread>
 
+#include "platform/unique_fd.h"
 #include "support/test_files.h"
 
 namespace mirebolt::platform {
@@ -79,8 +80,9 @@ TEST(PersonalStore, AStoreFileThatIsNoRegularFileFailsAtOnce) {
         const bool finished =
             outcome.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
         if (!finished) {
-            // Frees a reader stuck on the pipe, so that the test can end.
-            ::close(::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+            // Frees a reader stuck on the pipe, so that the test can end: a writer that opens
+            // and closes is enough.
+            const UniqueFd writer(::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
         }
         opener.join();
         EXPECT_TRUE(finished) << name << " kept the store waiting";
