@@ -106,7 +106,7 @@ std::string PersonalStore::DefaultDirectory() {
 
 Result<PersonalStore> PersonalStore::Open(const std::string& directory) {
     if (!NssRuntime::EnsureStarted()) {
-        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
+        return ArisingFrom(FailureOrigin::Store, NssFailure(SEC_ERROR_NOT_INITIALIZED));
     }
     // NSS says "bad database" alike for a missing and a broken one; only a missing one is the
     // empty store of a user who never kept certificates.
@@ -114,11 +114,11 @@ Result<PersonalStore> PersonalStore::Open(const std::string& directory) {
         return PersonalStore(OpenedDatabase(), RegisteredModules());
     }
     if (!StoreFilesAreRegular(directory)) {
-        return NssFailure(SEC_ERROR_BAD_DATABASE);
+        return ArisingFrom(FailureOrigin::Store, NssFailure(SEC_ERROR_BAD_DATABASE));
     }
     Result<OpenedDatabase> database = OpenDatabase(directory, true);
     if (!database) {
-        return database.failure();
+        return ArisingFrom(FailureOrigin::Store, database.failure());
     }
     return PersonalStore(std::move(*database), RegisteredModules::Load(directory));
 }

@@ -42,6 +42,8 @@ class PersonalStore {
     // The desktop's shared NSS database: $HOME/.pki/nssdb.
     static std::string DefaultDirectory();
 
+    // Opens the store in `directory`; a folder without one is an empty store. Its failures are
+    // the store's.
     static Result<PersonalStore> Open(const std::string& directory);
 
     PersonalStore(PersonalStore&& other) noexcept;

@@ -110,7 +110,7 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
 
     Result<platform::PersonalStore> store = platform::PersonalStore::Open(request.storeDirectory);
     if (!store) {
-        ReportDecryptionFailure(feedback, ArisingFrom(FailureOrigin::Store, store.failure()));
+        ReportDecryptionFailure(feedback, store.failure());
         return CommandOutcome::Failed;
     }
     return DecryptAndWrite(*input, outputName, outputState, *store, ports)

@@ -72,7 +72,7 @@ CommandOutcome DecryptStream(const StreamedDecryptRequest& request, const Decryp
     }
     Result<platform::PersonalStore> store = platform::PersonalStore::Open(request.storeDirectory);
     if (!store) {
-        ReportDecryptionFailure(feedback, ArisingFrom(FailureOrigin::Store, store.failure()));
+        ReportDecryptionFailure(feedback, store.failure());
         return CommandOutcome::Failed;
     }
     platform::ByteSink& sink =

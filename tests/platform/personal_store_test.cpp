@@ -65,6 +65,7 @@ TEST(PersonalStore, AnUnusableDatabaseFailsToOpen) {
     ASSERT_FALSE(store);
     EXPECT_NE(store.failure().code, 0u);
     EXPECT_FALSE(store.failure().text.empty());
+    EXPECT_EQ(store.failure().origin, FailureOrigin::Store);
 }
 
 TEST(PersonalStore, AStoreFileThatIsNoRegularFileFailsAtOnce) {
@@ -91,7 +92,9 @@ TEST(PersonalStore, AStoreFileThatIsNoRegularFileFailsAtOnce) {
     testing::StoreFolder folder("store-alice");
     std::filesystem::remove(folder.directory() + "/key4.db");
     std::filesystem::create_directory(folder.directory() + "/key4.db");
-    EXPECT_FALSE(PersonalStore::Open(folder.directory()));
+    auto store = PersonalStore::Open(folder.directory());
+    ASSERT_FALSE(store);
+    EXPECT_EQ(store.failure().origin, FailureOrigin::Store);
 }
 
 TEST(PersonalStore, IsNeverWritten) {
