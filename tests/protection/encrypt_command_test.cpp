@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 
@@ -494,14 +495,12 @@ TEST_F(EncryptCommand, MemoryThatCannotBeHadIsReported) {
     const std::string input = dir_ / "large";
     testing::WriteBytes(input, {});
     ASSERT_EQ(::truncate(input.c_str(), 90 << 20), 0);
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    ASSERT_NE(status, nullptr);
+    std::ifstream status("/proc/self/status");
+    ASSERT_TRUE(status);
     unsigned long long virtualKiB = 0;
-    char line[256];
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-        std::sscanf(line, "VmSize: %llu kB", &virtualKiB);
+    for (std::string line; std::getline(status, line);) {
+        std::sscanf(line.c_str(), "VmSize: %llu kB", &virtualKiB);
     }
-    std::fclose(status);
     ASSERT_GT(virtualKiB, 0u);
     {
         // Address space for what the process has, but not for a 90 MiB buffer more.
