@@ -15,7 +15,7 @@
 #include "platform/certificate_file.h"
 #include "protection/decrypt_command.h"
 #include "protection/size_limits.h"
-#include "recipients/recipient_list.h"
+#include "support/certificate_rows.h"
 #include "support/envelope_helpers.h"
 #include "support/fake_ports.h"
 #include "support/immutable_folder.h"
@@ -47,7 +47,7 @@ using Names = std::set<std::string>;
 class EncryptCommand : public ::testing::Test {
   protected:
     void AddRecipient(const char* certificateFile) {
-        ASSERT_TRUE(recipients_.AddRecipient(testing::FixtureCertificate(certificateFile)));
+        recipients_.Add(testing::FixtureCertificate(certificateFile));
     }
 
     CommandOutcome Run(const std::string& path, std::deque<Answer> answers = {}) {
@@ -70,7 +70,7 @@ class EncryptCommand : public ::testing::Test {
     }
 
     testing::TempDir dir_;
-    recipients::RecipientList recipients_;
+    testing::CertificateRows recipients_;
     testing::FakeBusy busy_;
     testing::RecordingFeedback feedback_;
     bool legacy_ = false;
@@ -307,7 +307,7 @@ TEST_F(EncryptCommand, AnUnwritableFolderStopsBeforeAnyEncryption) {
 TEST_F(EncryptCommand, ARecipientThatCannotReceiveContentIsReportedAndLeavesNoFile) {
     for (const auto& [file, named] :
          {std::pair{"dora.pem", "\"Dora Dsa\""}, std::pair{"edna.pem", "\"Edna Edwards\""}}) {
-        recipients_.ReleaseRecipients();
+        recipients_.Clear();
         AddRecipient("alice.pem");
         AddRecipient("erin.pem");
         AddRecipient(file);
