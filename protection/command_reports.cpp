@@ -17,38 +17,45 @@ bool MayWriteDecrypted(const std::string& name, feedback::Feedback& feedback) {
                              feedback::QuestionIcon::Question) == feedback::Answer::Yes;
 }
 
-void ReportEncryptionFailure(feedback::Feedback& feedback, const Failure& failure) {
+namespace {
+
+// The texts one command shows for a failure, by the step it arose in.
+struct FailureTexts {
+    const char* work;   // shown with the platform's reason
+    const char* store;  // none: the command does not open the store
+    const char* output;
+};
+
+void Report(feedback::Feedback& feedback, const Failure& failure, const FailureTexts& shown) {
     switch (failure.origin) {
         case FailureOrigin::Input:
             feedback.ReportError(texts::kReadFailed);
             return;
-        case FailureOrigin::Output:
-            feedback.ReportError(texts::kEncryptedWriteFailed);
-            return;
         case FailureOrigin::Store:
+            if (shown.store != nullptr) {
+                feedback.ReportError(shown.store);
+                return;
+            }
+            break;
+        case FailureOrigin::Output:
+            feedback.ReportError(shown.output);
+            return;
         case FailureOrigin::Message:
         case FailureOrigin::Work:
-            feedback.ReportError(texts::kEncryptionFailed, failure);
-            return;
+            break;
     }
+    feedback.ReportError(shown.work, failure);
+}
+
+}  // namespace
+
+void ReportEncryptionFailure(feedback::Feedback& feedback, const Failure& failure) {
+    Report(feedback, failure, {texts::kEncryptionFailed, nullptr, texts::kEncryptedWriteFailed});
 }
 
 void ReportDecryptionFailure(feedback::Feedback& feedback, const Failure& failure) {
-    switch (failure.origin) {
-        case FailureOrigin::Input:
-            feedback.ReportError(texts::kReadFailed);
-            return;
-        case FailureOrigin::Store:
-            feedback.ReportError(texts::kStoreFailed);
-            return;
-        case FailureOrigin::Output:
-            feedback.ReportError(texts::kDecryptedWriteFailed);
-            return;
-        case FailureOrigin::Message:
-        case FailureOrigin::Work:
-            feedback.ReportError(texts::kDecryptionFailed, failure);
-            return;
-    }
+    Report(feedback, failure,
+           {texts::kDecryptionFailed, texts::kStoreFailed, texts::kDecryptedWriteFailed});
 }
 
 void ReportEncrypted(feedback::Feedback& feedback, const std::string& outputLabel) {

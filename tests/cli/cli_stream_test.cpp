@@ -144,6 +144,38 @@ TEST_F(CliStreams, PipesRoundTripByteForByteAndEmptyInputIsRefused) {
     EXPECT_EQ(testing::ReadBytes(work_ / "out"), Bytes());
 }
 
+TEST_F(CliStreams, EachStepThatFailsHasItsOwnText) {
+    testing::WriteBytes(work_ / "x", testing::RandomBytes(300'000));
+    const std::string encrypt = cli_ + " encrypt -r " + FixturePath("alice.pem") + " -o - ";
+    const std::string decrypt = cli_ + " decrypt -o - ";
+    ASSERT_EQ(Shell(encrypt + "x > x.enc").exitCode, 0);
+    const std::string kReadFailed = "Failed to open the select file for reading";
+    const struct {
+        const char* what;
+        std::string script;
+        std::string text;
+    } cases[] = {
+        {"reading a folder", encrypt + "- < . > out", kReadFailed},
+        {"reading a folder to decrypt", decrypt + "- < . > out", kReadFailed},
+        {"writing onto a full disk", encrypt + "x > /dev/full",
+         "Failed to write encrypted data to disk. Please ensure that the location of selected "
+         "file is writable"},
+        {"writing decrypted data onto a full disk", decrypt + "x.enc > /dev/full",
+         "Failed to write decrypted data to disk. Please ensure that the location of selected "
+         "file is writable"},
+        {"a message that is none", decrypt + "- < x > out", "Failed to decrypt the selected file"},
+        {"a broken store",
+         cli_ + " --store=" + FixturePath("store-broken") + " decrypt -o - - < x.enc > out",
+         "Failed to open the system certificate store"},
+    };
+    for (const auto& each : cases) {
+        const testing::CommandResult run = Shell(each.script);
+        EXPECT_EQ(run.exitCode, 1) << each.what;
+        EXPECT_EQ(run.output.rfind("mirebolt-cli: error: " + each.text, 0), 0u)
+            << each.what << ": " << run.output;
+    }
+}
+
 TEST_F(CliStreams, OpensslReadsOurBerAndPemAndWeReadItsBer) {
     testing::WriteBytes(work_ / "x", testing::RandomBytes(2 * 1024 * 1024 + 77));
     const std::string key =
