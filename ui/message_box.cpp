@@ -55,19 +55,15 @@ class AnywhereWrap : public QObject {
 
 }  // namespace
 
-qreal WrappedTextHeight(const QString& text, const QFont& font, int width) {
-    QTextLayout layout;
-    return LayOut(layout, text, font, width);
-}
-
 void MessageBox::showEvent(QShowEvent* event) {
     QMessageBox::showEvent(event);  // Qt sets the box's size here
     auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
     if (label == nullptr || wrapsAnywhere_) {
         return;
     }
+    QTextLayout layout;
     const int needed =
-        qCeil(WrappedTextHeight(label->text(), label->font(), label->contentsRect().width()));
+        qCeil(LayOut(layout, label->text(), label->font(), label->contentsRect().width()));
     const int missing = needed - label->contentsRect().height();
     if (missing <= 0) {
         return;  // the whole text shows already

@@ -4,10 +4,6 @@
 
 namespace mirebolt::ui {
 
-// The height `text` takes in `font` laid out to `width`, its lines broken at spaces where they
-// can be and anywhere where they must: as a message box paints a text that Qt's wrapping cuts.
-qreal WrappedTextHeight(const QString& text, const QFont& font, int width);
-
 // A message box that shows its whole text. Qt wraps a message at spaces only and keeps the box
 // within a share of the screen, so a long file name ran off the box's edge and hid the end of
 // the path; such a text wraps anywhere instead and the box grows to hold the extra lines.

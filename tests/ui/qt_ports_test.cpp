@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtMath>
@@ -24,7 +25,6 @@
 #include "support/test_files.h"
 #include "ui/certificate_picker_dialog.h"
 #include "ui/control_ids.h"
-#include "ui/message_box.h"
 #include "ui/next_modal.h"
 #include "ui/qt_ports.h"
 
@@ -93,9 +93,20 @@ TEST_F(QtPorts, ALongFileNameShowsWholeInItsBox) {
             EXPECT_EQ(box->text().toStdString(), text) << "the text itself is unchanged";
             auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
             ASSERT_NE(label, nullptr);
-            // The whole text, as the box paints it, must fit the label's visible area.
-            const qreal height =
-                ui::WrappedTextHeight(box->text(), label->font(), label->contentsRect().width());
+            // However the lines break, the whole text must fit the label's visible area.
+            QString lines = box->text();
+            lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+            QTextLayout layout(lines, label->font());
+            QTextOption option;
+            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            layout.setTextOption(option);
+            qreal height = 0;
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(label->contentsRect().width());
+                height += line.height();
+            }
+            layout.endLayout();
             EXPECT_GE(label->contentsRect().height(), qCeil(height)) << "the end is cut off";
             EXPECT_LE(box->x() + box->width(), box->screen()->availableGeometry().right() + 1);
             EXPECT_GE(label->geometry().bottom(), label->y() + qCeil(height) - 1);
