@@ -154,7 +154,7 @@ TEST_F(FailureOrigins, WhatTheMessageDoesWrongIsTheMessages) {
     const Bytes message = Messages().front();
     const Bytes truncated(message.begin(), message.end() - 1000);
     Bytes tampered = message;
-    tampered[tampered.size() - 3] ^= 0x01;  // breaks the padding of the last block
+    tampered[tampered.size() - 17] ^= 0x40;  // the padding length decrypts to above 16
     Bytes notAMessage = content_;
     const Certificate bob = testing::FixtureCertificate("bob.pem");
     Result<Bytes> forBob = testing::Seal(protection::ContentCipher::Aes256Cbc, {&bob}, content_);

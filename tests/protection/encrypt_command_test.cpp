@@ -21,8 +21,8 @@
 #include "support/immutable_folder.h"
 #include "support/neighbour.h"
 #include "support/resource_limits.h"
-#include "support/small_file_system.h"
 #include "support/scripted_prompt.h"
+#include "support/small_file_system.h"
 
 namespace mirebolt::protection {
 namespace {
