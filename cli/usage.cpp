@@ -114,23 +114,15 @@ constexpr char kImportUsage[] =
 }  // namespace
 
 const char* UsageOf(const std::string& command) {
-    if (command == "encrypt") {
-        return kEncryptUsage;
-    }
-    if (command == "decrypt") {
-        return kDecryptUsage;
-    }
-    if (command == "certs") {
-        return kCertsUsage;
-    }
-    if (command == "store") {
-        return kStoreUsage;
-    }
-    if (command == "import") {
-        return kImportUsage;
-    }
-    if (command == "info") {
-        return kInfoUsage;
+    constexpr struct {
+        const char* command;
+        const char* usage;
+    } kCommands[] = {{"encrypt", kEncryptUsage}, {"decrypt", kDecryptUsage}, {"certs", kCertsUsage},
+                     {"store", kStoreUsage},     {"import", kImportUsage},   {"info", kInfoUsage}};
+    for (const auto& each : kCommands) {
+        if (command == each.command) {
+            return each.usage;
+        }
     }
     return kUsage;
 }
