@@ -17,10 +17,6 @@ using testing::Bytes;
 using testing::Describe;
 using testing::FixtureCertificate;
 
-constexpr std::uint32_t Code(int nssError) {
-    return static_cast<std::uint32_t>(nssError);
-}
-
 bool AllZero(const Bytes& bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
 }
@@ -58,7 +54,7 @@ class OpenEnvelopeFailure : public ::testing::Test {
 TEST_F(OpenEnvelopeFailure, RandomBytesAreNotAMessage) {
     Bytes random = testing::RandomBytes(3000);
     random[0] = 0x04;  // never a SEQUENCE
-    EXPECT_EQ(ExpectFailure(random, alices_.store()).code, Code(SEC_ERROR_BAD_DER));
+    EXPECT_EQ(ExpectFailure(random, alices_.store()).code, testing::NssCode(SEC_ERROR_BAD_DER));
     platform::MemorySource source(random);
     EXPECT_FALSE(OpenedSizeBound(source));
 }
@@ -68,14 +64,17 @@ TEST_F(OpenEnvelopeFailure, ATruncatedMessageLetsNoPlaintextOut) {
     for (std::size_t keep :
          {message.size() - 1, message.size() - 16, message.size() / 2, std::size_t{40}}) {
         Bytes truncated(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(keep));
-        EXPECT_EQ(ExpectFailure(truncated, alices_.store()).code, Code(SEC_ERROR_BAD_DER)) << keep;
+        EXPECT_EQ(ExpectFailure(truncated, alices_.store()).code,
+                  testing::NssCode(SEC_ERROR_BAD_DER))
+            << keep;
     }
 }
 
 TEST_F(OpenEnvelopeFailure, DataAfterTheMessageIsRefused) {
     Bytes message = SealedFor("alice.pem");
     message.push_back(0);
-    EXPECT_EQ(ExpectFailure(message, alices_.store()).code, Code(SEC_ERROR_EXTRA_INPUT));
+    EXPECT_EQ(ExpectFailure(message, alices_.store()).code,
+              testing::NssCode(SEC_ERROR_EXTRA_INPUT));
 }
 
 TEST_F(OpenEnvelopeFailure, ASignedMessageIsNotDecrypted) {
@@ -87,13 +86,13 @@ TEST_F(OpenEnvelopeFailure, ASignedMessageIsNotDecrypted) {
                                     testing::FixturePath("alice.key")});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(ExpectFailure(testing::ReadBytes(dir / "signed"), alices_.store()).code,
-              Code(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE));
+              testing::NssCode(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE));
 }
 
 TEST_F(OpenEnvelopeFailure, AMessageForSomeoneElseIsNotOurs) {
     // Alice's store holds Bob's certificate, but not his key.
     const Failure failure = ExpectFailure(SealedFor("bob.pem"), alices_.store());
-    EXPECT_EQ(failure.code, Code(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
     EXPECT_EQ(failure.text,
               "Cannot decrypt: you are not a recipient, or matching certificate and private key "
               "not found. The message is for: Bob Baker.");
@@ -103,7 +102,7 @@ TEST_F(OpenEnvelopeFailure, WrongPasswordsStopAfterThreeTries) {
     testing::StoreCopy carols("store-carol");
     testing::ScriptedKeyPrompt prompt({"wrong", "worse", "no"});
     const Failure failure = ExpectFailure(SealedFor("carol.pem"), carols.store(), &prompt);
-    EXPECT_EQ(failure.code, Code(SEC_ERROR_BAD_PASSWORD));
+    EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_BAD_PASSWORD));
     EXPECT_EQ(prompt.asked, 3);
     EXPECT_TRUE(prompt.lastRetry);
 }
@@ -112,14 +111,14 @@ TEST_F(OpenEnvelopeFailure, ACancelledPromptIsToldApart) {
     testing::StoreCopy carols("store-carol");
     testing::ScriptedKeyPrompt prompt({std::nullopt});
     EXPECT_EQ(ExpectFailure(SealedFor("carol.pem"), carols.store(), &prompt).code,
-              Code(SEC_ERROR_USER_CANCELLED));
+              testing::NssCode(SEC_ERROR_USER_CANCELLED));
     EXPECT_EQ(prompt.asked, 1);
 }
 
 TEST_F(OpenEnvelopeFailure, WithoutAPromptAProtectedKeyIsNotReached) {
     testing::StoreCopy carols("store-carol");
     EXPECT_EQ(ExpectFailure(SealedFor("carol.pem"), carols.store()).code,
-              Code(SEC_ERROR_NOT_A_RECIPIENT));
+              testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
 }
 
 TEST_F(OpenEnvelopeFailure, ADamagedCipherTextFailsWithoutContent) {
@@ -143,7 +142,7 @@ TEST(EnvelopeFailure, KeysThatCannotReceiveContentAreNamedWithTheirType) {
         Result<std::uint64_t> size =
             EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), recipients, 10);
         ASSERT_FALSE(size) << file;
-        EXPECT_EQ(size.failure().code, Code(SEC_ERROR_UNSUPPORTED_KEYALG));
+        EXPECT_EQ(size.failure().code, testing::NssCode(SEC_ERROR_UNSUPPORTED_KEYALG));
         EXPECT_NE(size.failure().text.find(named), std::string::npos) << size.failure().text;
 
         Bytes out(10'000, 0xEE);
@@ -159,7 +158,7 @@ TEST(EnvelopeFailure, UnknownCiphersAndEmptyListsAreRefused) {
     // GCM is read, never written.
     auto unknown = EnvelopeSize(ContentAlgorithm::Aes256Gcm, recipients, 10);
     ASSERT_FALSE(unknown);
-    EXPECT_EQ(unknown.failure().code, Code(SEC_ERROR_INVALID_ALGORITHM));
+    EXPECT_EQ(unknown.failure().code, testing::NssCode(SEC_ERROR_INVALID_ALGORITHM));
     EXPECT_FALSE(EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), {}, 10));
 }
 
@@ -173,7 +172,7 @@ TEST(EnvelopeFailure, AShortBufferIsRefusedBeforeAnythingIsWritten) {
     MemorySource source(content);
     auto written = Envelope(testing::Oid(ContentCipher::Aes256Cbc), recipients, source, out);
     ASSERT_FALSE(written);
-    EXPECT_EQ(written.failure().code, Code(SEC_ERROR_OUTPUT_LEN));
+    EXPECT_EQ(written.failure().code, testing::NssCode(SEC_ERROR_OUTPUT_LEN));
 }
 
 }  // namespace

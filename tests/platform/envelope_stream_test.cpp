@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <map>
-#include <sstream>
 
 #include "support/commands.h"
 #include "support/envelope_helpers.h"
+#include "support/reader_helpers.h"
 
 namespace mirebolt::platform {
 namespace {
@@ -38,30 +38,10 @@ class PipeStream final : public ByteStream {
     std::size_t position_ = 0;
 };
 
-class BufferSink final : public ByteSink {
-  public:
-    Status Write(std::span<const std::uint8_t> bytes) override {
-        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-        return {};
-    }
-    Bytes bytes_;
-};
-
+// The parser's facts but for the originator keys, which are fresh in every message.
 std::map<std::string, std::string> Inspect(const Bytes& message) {
-    testing::TempDir dir;
-    testing::WriteBytes(dir / "message.p7m", message);
-    auto run = testing::RunCommand({"/usr/bin/python3",
-                                    std::string(MIREBOLT_TEST_TOOLS) + "/inspect_envelope.py",
-                                    dir / "message.p7m"});
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    std::map<std::string, std::string> facts;
-    std::istringstream lines(run.output);
-    for (std::string line; std::getline(lines, line);) {
-        if (auto equals = line.find('='); equals != std::string::npos) {
-            facts[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-    }
-    facts.erase("originator_keys");  // fresh in every message
+    std::map<std::string, std::string> facts = testing::InspectEnvelope(message);
+    facts.erase("originator_keys");
     return facts;
 }
 
@@ -70,14 +50,14 @@ class EnvelopeStream : public ::testing::Test {
     Result<Bytes> Stream(ContentCipher cipher, const Bytes& content,
                          std::optional<std::uint64_t> declared, std::size_t largestRead = 1 << 16) {
         PipeStream stream(content, largestRead);
-        BufferSink sink;
+        testing::CollectingSink sink;
         Result<std::uint64_t> written =
             platform::EnvelopeStream(testing::Oid(cipher), recipients_, stream, declared, sink);
         if (!written) {
             return written.failure();
         }
-        EXPECT_EQ(*written, sink.bytes_.size()) << "the count must be what reached the sink";
-        return sink.bytes_;
+        EXPECT_EQ(*written, sink.got.size()) << "the count must be what reached the sink";
+        return sink.got;
     }
 
     Certificate alice_ = FixtureCertificate("alice.pem");
@@ -139,12 +119,12 @@ TEST_F(EnvelopeStream, AnUnusableRecipientWritesNothing) {
     recipients_.push_back(&dora);
     const Bytes content(10, 0x41);
     PipeStream stream(content, 10);
-    BufferSink sink;
+    testing::CollectingSink sink;
     auto written = platform::EnvelopeStream(testing::Oid(ContentCipher::Aes256Cbc), recipients_,
                                             stream, std::nullopt, sink);
     ASSERT_FALSE(written);
     EXPECT_EQ(written.failure().code, static_cast<std::uint32_t>(SEC_ERROR_UNSUPPORTED_KEYALG));
-    EXPECT_TRUE(sink.bytes_.empty());
+    EXPECT_TRUE(sink.got.empty());
 }
 
 }  // namespace

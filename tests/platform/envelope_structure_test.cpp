@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <sstream>
 
-#include "support/commands.h"
 #include "support/envelope_helpers.h"
 
 namespace mirebolt::platform {
@@ -13,22 +11,8 @@ using protection::ContentCipher;
 using testing::Bytes;
 using testing::FixtureCertificate;
 
-// What an independent parser (asn1crypto) reads from the message.
 std::map<std::string, std::string> Inspect(const Bytes& message) {
-    testing::TempDir dir;
-    testing::WriteBytes(dir / "message.p7m", message);
-    auto run = testing::RunCommand({"/usr/bin/python3",
-                                    std::string(MIREBOLT_TEST_TOOLS) + "/inspect_envelope.py",
-                                    dir / "message.p7m"});
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    std::map<std::string, std::string> facts;
-    std::istringstream lines(run.output);
-    for (std::string line; std::getline(lines, line);) {
-        if (auto equals = line.find('='); equals != std::string::npos) {
-            facts[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-    }
-    return facts;
+    return testing::InspectEnvelope(message);
 }
 
 TEST(EnvelopeStructure, IsDerEnvelopedDataVersionZeroWithRecipientsInListOrder) {

@@ -13,10 +13,6 @@ namespace {
 using testing::Bytes;
 using testing::OpensslMessage;
 
-constexpr std::uint32_t Code(int nssError) {
-    return static_cast<std::uint32_t>(nssError);
-}
-
 std::vector<std::string> Der(std::initializer_list<std::string> options) {
     std::vector<std::string> all{"-outform", "DER"};
     all.insert(all.end(), options);
@@ -55,7 +51,7 @@ TEST_F(ReaderFailure, EntriesThisProgramCannotUseAreNamed) {
     testing::StoreCopy alices("store-alice");
     const Failure password = ExpectFailure(
         OpensslMessage(content_, Der({"-aes-256-cbc", "-pwri_password", "pw"})), alices.store());
-    EXPECT_EQ(password.code, Code(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_EQ(password.code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
     EXPECT_TRUE(Contains(password.text,
                          "The message was encrypted with a password, which this program cannot "
                          "use."))
@@ -71,7 +67,7 @@ TEST_F(ReaderFailure, EntriesThisProgramCannotUseAreNamed) {
     testing::StoreCopy erins("store-erin");
     const Failure wrap =
         ExpectFailure(OpensslMessage(content_, Der({"-des3", "erin.pem"})), erins.store());
-    EXPECT_EQ(wrap.code, Code(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_EQ(wrap.code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
     EXPECT_TRUE(Contains(wrap.text, "Erin Elliptic")) << wrap.text;
     EXPECT_TRUE(Contains(wrap.text, "Triple DES key wrap")) << wrap.text;
 }
@@ -83,7 +79,7 @@ TEST_F(ReaderFailure, NotARecipientNamesFiveRecipientsAndCountsTheRest) {
     // Alice's store holds Bob's and Frank's certificates, by whose names they are listed.
     testing::StoreCopy alices("store-alice");
     const Failure failure = ExpectFailure(message, alices.store());
-    EXPECT_EQ(failure.code, Code(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
     EXPECT_EQ(failure.text.rfind("Cannot decrypt: you are not a recipient, or matching "
                                  "certificate and private key not found. The message is for: ",
                                  0),
@@ -107,7 +103,7 @@ TEST_F(ReaderFailure, AMessageWithoutEncryptedContentNeverOpens) {
         const Bytes emptied = testing::Rewritten(message, form);
         for (PersonalStore* store : {&alices.store(), &*empty}) {
             const Failure failure = ExpectFailure(emptied, *store);
-            EXPECT_EQ(failure.code, Code(SEC_ERROR_BAD_DATA)) << form;
+            EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_BAD_DATA)) << form;
             EXPECT_EQ(failure.text,
                       "The message holds no encrypted content, so there is nothing to decrypt.")
                 << form;
@@ -127,7 +123,7 @@ TEST_F(ReaderFailure, ATamperedGcmMessageIsRefused) {
         Bytes tampered = message;
         tampered[tampered.size() - fromEnd] ^= 0x01;
         const Failure failure = ExpectFailure(tampered, alices.store());
-        EXPECT_EQ(failure.code, Code(SEC_ERROR_BAD_SIGNATURE)) << fromEnd;
+        EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_BAD_SIGNATURE)) << fromEnd;
         EXPECT_EQ(failure.text,
                   "The message was changed after it was encrypted: its authentication tag does "
                   "not match.");
@@ -141,19 +137,19 @@ TEST_F(ReaderFailure, DamageAfterTruncationAndPaddingEachHaveTheirText) {
     Bytes longer = message;
     longer.push_back(0);
     const Failure after = ExpectFailure(longer, alices.store());
-    EXPECT_EQ(after.code, Code(SEC_ERROR_EXTRA_INPUT));
+    EXPECT_EQ(after.code, testing::NssCode(SEC_ERROR_EXTRA_INPUT));
     EXPECT_TRUE(Contains(after.text, "goes on after the end")) << after.text;
 
     const Bytes shorter(message.begin(), message.end() - 20);
     const Failure truncated = ExpectFailure(shorter, alices.store());
-    EXPECT_EQ(truncated.code, Code(SEC_ERROR_BAD_DER));
+    EXPECT_EQ(truncated.code, testing::NssCode(SEC_ERROR_BAD_DER));
     EXPECT_TRUE(Contains(truncated.text, "truncated")) << truncated.text;
 
     // The second-last block's last byte flips the last byte of plaintext: the padding.
     Bytes badPadding = message;
     badPadding[badPadding.size() - 17] ^= 0x40;
     const Failure padding = ExpectFailure(badPadding, alices.store());
-    EXPECT_EQ(padding.code, Code(SEC_ERROR_BAD_DATA));
+    EXPECT_EQ(padding.code, testing::NssCode(SEC_ERROR_BAD_DATA));
     EXPECT_TRUE(Contains(padding.text, "bad padding")) << padding.text;
 }
 
@@ -163,14 +159,14 @@ TEST_F(ReaderFailure, UnsupportedTypesAndCiphersAreNamed) {
 
     const Failure cipher =
         ExpectFailure(testing::Rewritten(message, "cipher", "1.2.840.113549.3.2"), alices.store());
-    EXPECT_EQ(cipher.code, Code(SEC_ERROR_INVALID_ALGORITHM));
+    EXPECT_EQ(cipher.code, testing::NssCode(SEC_ERROR_INVALID_ALGORITHM));
     EXPECT_EQ(cipher.text,
               "The content was encrypted with the algorithm 1.2.840.113549.3.2, which this "
               "program cannot decrypt.");
 
     const Failure inner = ExpectFailure(
         testing::Rewritten(message, "inner-type", "1.2.840.113549.1.7.2"), alices.store());
-    EXPECT_EQ(inner.code, Code(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE));
+    EXPECT_EQ(inner.code, testing::NssCode(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE));
     EXPECT_TRUE(Contains(inner.text, "of type signed data, not plain data")) << inner.text;
 
     testing::TempDir dir;
@@ -181,7 +177,7 @@ TEST_F(ReaderFailure, UnsupportedTypesAndCiphersAreNamed) {
                                     testing::FixturePath("alice.key")});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const Failure type = ExpectFailure(testing::ReadBytes(dir / "signed"), alices.store());
-    EXPECT_EQ(type.code, Code(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE));
+    EXPECT_EQ(type.code, testing::NssCode(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE));
     EXPECT_EQ(type.text, "The file is a message of type signed data, not an encrypted one.");
 }
 
@@ -199,7 +195,7 @@ TEST_F(ReaderFailure, AnEntryWhoseKeyDoesNotComeOutLetsTheNextOneTry) {
     const Bytes alone = testing::Rewritten(
         OpensslMessage(content_, Der({"-aes-256-cbc", "alice.pem"})), "spoil-first-key");
     const Failure failure = ExpectFailure(alone, alices.store());
-    EXPECT_EQ(failure.code, Code(SEC_ERROR_BAD_DATA));
+    EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_BAD_DATA));
     EXPECT_TRUE(Contains(failure.text, "content key meant for you")) << failure.text;
 }
 

@@ -19,10 +19,6 @@ using testing::Describe;
 using testing::ScriptedKeyPrompt;
 using testing::TokenStore;
 
-constexpr std::uint32_t Code(int nssError) {
-    return static_cast<std::uint32_t>(nssError);
-}
-
 struct Listed {
     std::string name;
     bool ownKey;
@@ -101,7 +97,8 @@ TEST_F(TokenInStore, AWrongPinFailsAsWrongOnceTheAnswersRunOut) {
     ScriptedKeyPrompt prompt({"1111", "2222", "3333"});
     auto opened = testing::Unseal(message_, *store, &prompt);
     ASSERT_FALSE(opened);
-    EXPECT_EQ(opened.failure().code, Code(SEC_ERROR_BAD_PASSWORD)) << Describe(opened.failure());
+    EXPECT_EQ(opened.failure().code, testing::NssCode(SEC_ERROR_BAD_PASSWORD))
+        << Describe(opened.failure());
     EXPECT_EQ(prompt.asked, KeyAccessSession::kMaxAnswers);
     EXPECT_TRUE(prompt.lastRetry);
 
@@ -116,7 +113,8 @@ TEST_F(TokenInStore, CancellingThePromptFailsAsCancelled) {
     ScriptedKeyPrompt prompt({std::nullopt});
     auto opened = testing::Unseal(message_, *store, &prompt);
     ASSERT_FALSE(opened);
-    EXPECT_EQ(opened.failure().code, Code(SEC_ERROR_USER_CANCELLED)) << Describe(opened.failure());
+    EXPECT_EQ(opened.failure().code, testing::NssCode(SEC_ERROR_USER_CANCELLED))
+        << Describe(opened.failure());
     EXPECT_EQ(prompt.asked, 1);
 }
 
@@ -148,7 +146,7 @@ TEST_F(TokenInStore, TheCardIsOnlyThereWhileAStoreThatRegistersItIsOpen) {
     EXPECT_EQ(List(alices.store()).size(), 3u) << "a store without the module lists no card";
     auto opened = testing::Unseal(message_, alices.store());
     ASSERT_FALSE(opened);
-    EXPECT_EQ(opened.failure().code, Code(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_EQ(opened.failure().code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
 }
 
 TEST_F(TokenInStore, ACardTakenOutIsAPlainFailureNotAWait) {
@@ -160,7 +158,8 @@ TEST_F(TokenInStore, ACardTakenOutIsAPlainFailureNotAWait) {
     ScriptedKeyPrompt prompt({TokenStore::kPin});
     auto opened = testing::Unseal(message_, *store, &prompt);
     ASSERT_FALSE(opened);
-    EXPECT_EQ(opened.failure().code, Code(SEC_ERROR_NOT_A_RECIPIENT)) << Describe(opened.failure());
+    EXPECT_EQ(opened.failure().code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT))
+        << Describe(opened.failure());
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "platform/envelope.h"
 #include "platform/open_envelope.h"
 #include "protection/content_cipher.h"
+#include "support/commands.h"
 #include "support/test_files.h"
 
 namespace mirebolt::testing {
@@ -49,6 +53,30 @@ inline Result<Bytes> Unseal(const Bytes& message, const platform::PersonalStore&
     EXPECT_LE(*length, *bound);
     content.resize(*length);
     return content;
+}
+
+// An NSS error number as a failure carries it.
+constexpr std::uint32_t NssCode(int nssError) {
+    return static_cast<std::uint32_t>(nssError);
+}
+
+// What an independent parser (asn1crypto, through tests/tools/inspect_envelope.py) reads from
+// the message, as name=value facts.
+inline std::map<std::string, std::string> InspectEnvelope(const Bytes& message) {
+    TempDir dir;
+    WriteBytes(dir / "message.p7m", message);
+    CommandResult run =
+        RunCommand({"/usr/bin/python3", std::string(MIREBOLT_TEST_TOOLS) + "/inspect_envelope.py",
+                    dir / "message.p7m"});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    std::map<std::string, std::string> facts;
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (auto equals = line.find('='); equals != std::string::npos) {
+            facts[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return facts;
 }
 
 inline std::string Describe(const Failure& failure) {
