@@ -5,14 +5,24 @@
 
 namespace mirebolt::protection {
 
-bool MayWriteEncrypted(const std::string& name, feedback::Feedback& feedback) {
-    return !FileExists(name) ||
+namespace {
+
+bool IsThere(const std::string& name, const NameState& state) {
+    return state.kind == NameState::Kind::RegularFile || FileExists(name);
+}
+
+}  // namespace
+
+bool MayWriteEncrypted(const std::string& name, const NameState& state,
+                       feedback::Feedback& feedback) {
+    return !IsThere(name, state) ||
            feedback.AskYesNo(texts::kReplaceEncrypted, texts::kReplaceEncryptedTitle,
                              feedback::QuestionIcon::Warning) == feedback::Answer::Yes;
 }
 
-bool MayWriteDecrypted(const std::string& name, feedback::Feedback& feedback) {
-    return !FileExists(name) ||
+bool MayWriteDecrypted(const std::string& name, const NameState& state,
+                       feedback::Feedback& feedback) {
+    return !IsThere(name, state) ||
            feedback.AskYesNo(texts::kReplaceDecrypted, texts::kReplaceDecryptedTitle,
                              feedback::QuestionIcon::Question) == feedback::Answer::Yes;
 }

@@ -4,15 +4,19 @@
 
 #include "feedback/feedback.h"
 #include "platform/result.h"
+#include "protection/name_state.h"
 
 namespace mirebolt::protection {
 
 // What the two commands ask and tell, in both their whole-file and streamed forms.
 
-// Whether the output may go under `name`: yes when nothing is there or the person agrees to
-// replace what is.
-bool MayWriteEncrypted(const std::string& name, feedback::Feedback& feedback);
-bool MayWriteDecrypted(const std::string& name, feedback::Feedback& feedback);
+// Whether the output may go under `name`, which held `state` when looked at: yes when nothing
+// is there or the person agrees to replace what is. A file the person cannot read is asked
+// about too, since the output would replace it.
+bool MayWriteEncrypted(const std::string& name, const NameState& state,
+                       feedback::Feedback& feedback);
+bool MayWriteDecrypted(const std::string& name, const NameState& state,
+                       feedback::Feedback& feedback);
 
 // The text for a failure, chosen by the step it arose in: reading the input, opening the store,
 // writing the output, or the work itself (with the platform's reason).

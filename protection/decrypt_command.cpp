@@ -97,7 +97,7 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
     }
     // The output replaces only what the name holds when the person is asked about it.
     const NameState outputState = NameState::Of(outputName);
-    if (!outputName.empty() && !MayWriteDecrypted(outputName, feedback)) {
+    if (!outputName.empty() && !MayWriteDecrypted(outputName, outputState, feedback)) {
         outputName.clear();
     }
     if (outputName.empty()) {

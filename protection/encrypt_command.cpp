@@ -29,7 +29,7 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
     const std::string outputName = request.outputName.value_or(request.path + ".enc");
     // The output replaces only what the name holds when the person is asked about it.
     const NameState outputState = NameState::Of(outputName);
-    if (!MayWriteEncrypted(outputName, feedback)) {
+    if (!MayWriteEncrypted(outputName, outputState, feedback)) {
         return CommandOutcome::Declined;
     }
     // Borrowed from the list, which keeps them for the whole command.

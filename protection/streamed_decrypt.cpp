@@ -61,7 +61,7 @@ CommandOutcome DecryptStream(const StreamedDecryptRequest& request, const Decryp
     if (request.outputName) {
         const std::string& name = *request.outputName;
         const NameState state = NameState::Of(name);
-        if (!MayWriteDecrypted(name, feedback)) {
+        if (!MayWriteDecrypted(name, state, feedback)) {
             return CommandOutcome::Declined;
         }
         if (!ProbeWritable(name)) {

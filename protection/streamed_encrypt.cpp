@@ -64,7 +64,7 @@ CommandOutcome EncryptStream(const StreamedEncryptRequest& request, feedback::Fe
     std::optional<NameState> outputState;
     if (request.outputName) {
         outputState = NameState::Of(*request.outputName);
-        if (!MayWriteEncrypted(*request.outputName, feedback)) {
+        if (!MayWriteEncrypted(*request.outputName, *outputState, feedback)) {
             return CommandOutcome::Declined;
         }
     }

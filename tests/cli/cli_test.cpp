@@ -2,6 +2,8 @@
 // its own whose personal store is Alice's.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "cli/alices_home.h"
@@ -99,6 +101,50 @@ TEST_F(Cli, OverwritingIsAskedAndWithoutATerminalTheAnswerIsNo) {
         Run({"--yes", "encrypt", "-r", FixturePath("alice.pem"), "letter.txt"});
     EXPECT_EQ(overwritten.exitCode, 0) << overwritten.err;
     EXPECT_GT(testing::ReadBytes(work_ / "letter.txt.enc").size(), 3u);
+}
+
+// Replacing a file is asked about even when the person cannot read it: the output takes the
+// name by a rename, which needs no right to the file that was there.
+TEST_F(Cli, AFileThePersonCannotReadIsAskedAboutToo) {
+    ASSERT_EQ(Run({"encrypt", "-r", FixturePath("alice.pem"), "letter.txt"}).exitCode, 0);
+    std::filesystem::copy_file(FixturePath("alice.pem"), work_ / "alice.pem");
+    // Root reads every file, so the program runs as nobody there.
+    std::vector<std::string> asPerson;
+    if (::geteuid() == 0) {
+        asPerson = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(home_.path())) {
+            std::filesystem::permissions(entry.path(), entry.is_directory()
+                                                           ? std::filesystem::perms(0755)
+                                                           : std::filesystem::perms(0644));
+        }
+        std::filesystem::permissions(home_.path(), std::filesystem::perms(0755));
+        std::filesystem::permissions(work_.path(), std::filesystem::perms(0777));
+        std::filesystem::permissions(work_ / "letter.txt.enc", std::filesystem::perms(0644));
+        std::filesystem::permissions(work_ / "alice.pem", std::filesystem::perms(0644));
+    }
+    for (const auto& [output, command] :
+         {std::pair{"letter.txt.enc",
+                    std::vector<std::string>{"encrypt", "-r", "alice.pem", "letter.txt"}},
+          std::pair{"letter.txt", std::vector<std::string>{"decrypt", "letter.txt.enc"}}}) {
+        const std::string name = work_ / output;
+        const Bytes kept = testing::ReadBytes(name);
+        // Another name for the file keeps its bytes reachable after a rename over this one.
+        const std::string keeper = work_ / "keeper";
+        std::filesystem::remove(keeper);
+        std::filesystem::create_hard_link(name, keeper);
+        std::filesystem::permissions(name, std::filesystem::perms::none);
+
+        std::vector<std::string> arguments = asPerson;
+        arguments.push_back(MIREBOLT_CLI);
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        const ProgramResult run =
+            testing::RunProgram(arguments, {"HOME=" + home_.path().string()}, work_.path());
+        EXPECT_EQ(run.exitCode, 1) << output << ": " << run.out << run.err;
+        EXPECT_NE(run.err.find("already exists"), std::string::npos) << output << ": " << run.err;
+        EXPECT_TRUE(std::filesystem::equivalent(name, keeper)) << output << " was replaced";
+        std::filesystem::permissions(name, std::filesystem::perms(0644));
+        EXPECT_EQ(testing::ReadBytes(name), kept) << output;
+    }
 }
 
 TEST_F(Cli, TripleDesOnRequestAndPasswordsFromAFile) {
