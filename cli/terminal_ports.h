@@ -55,6 +55,7 @@ class TerminalKeyPrompt : public platform::KeyAccessPrompt {
         : passwordFromFile_(std::move(passwordFromFile)) {}
 
     std::optional<platform::Secret> AskSecret(const std::string& tokenName, bool retry) override;
+    bool HasOneAnswer() const override { return passwordFromFile_.has_value(); }
 
   private:
     std::optional<platform::Secret> passwordFromFile_;

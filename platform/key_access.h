@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/secret.h"
 
@@ -16,6 +17,10 @@ class KeyAccessPrompt {
     // `tokenName` names the token whose keys are wanted; `retry` is true after a wrong answer.
     // Gives back nothing when the person cancels.
     virtual std::optional<Secret> AskSecret(const std::string& tokenName, bool retry) = 0;
+
+    // True for a prompt whose answer is fixed beforehand, such as a password file: asking it
+    // again would give the same wrong answer, and every try counts against a card's few.
+    virtual bool HasOneAnswer() const { return false; }
 };
 
 // One operation's exchange with a prompt. NSS asks again for as long as it gets answers, so the
@@ -33,13 +38,15 @@ class KeyAccessSession {
 
     bool cancelled() const { return cancelled_; }
     // Every allowed answer was given and the last one was refused too.
-    bool exhausted() const { return exhausted_; }
+    bool exhausted() const { return exhausted_ || refused_; }
 
   private:
     KeyAccessPrompt* prompt_;
     int answers_ = 0;
     bool cancelled_ = false;
     bool exhausted_ = false;
+    std::vector<std::string> answeredTokens_;
+    bool refused_ = false;  // the one answer of a prompt that has no other was wrong
 };
 
 }  // namespace mirebolt::platform

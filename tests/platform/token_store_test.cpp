@@ -107,6 +107,20 @@ TEST_F(TokenInStore, AWrongPinFailsAsWrongOnceTheAnswersRunOut) {
     EXPECT_TRUE(testing::Unseal(message_, *store, &right));
 }
 
+TEST_F(TokenInStore, AWrongPinFromAFileIsTriedOnce) {
+    auto store = PersonalStore::Open(token_.directory());
+    ASSERT_TRUE(store);
+    ScriptedKeyPrompt prompt({"1111"}, true);
+    auto opened = testing::Unseal(message_, *store, &prompt);
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.failure().code, testing::NssCode(SEC_ERROR_BAD_PASSWORD))
+        << Describe(opened.failure());
+    EXPECT_EQ(prompt.asked, 1) << "the same wrong PIN again would only use up the card's tries";
+
+    ScriptedKeyPrompt right({TokenStore::kPin}, true);
+    EXPECT_TRUE(testing::Unseal(message_, *store, &right));
+}
+
 TEST_F(TokenInStore, CancellingThePromptFailsAsCancelled) {
     auto store = PersonalStore::Open(token_.directory());
     ASSERT_TRUE(store);

@@ -11,11 +11,15 @@
 namespace mirebolt::testing {
 
 // Gives the scripted answers in order (nothing means: the person cancels). Being asked once
-// more than the script foresees fails the test.
+// more than the script foresees fails the test. `fixed` makes it a prompt with one answer, as a
+// password file is.
 class ScriptedKeyPrompt : public platform::KeyAccessPrompt {
   public:
-    explicit ScriptedKeyPrompt(std::deque<std::optional<std::string>> answers = {})
-        : answers_(std::move(answers)) {}
+    explicit ScriptedKeyPrompt(std::deque<std::optional<std::string>> answers = {},
+                               bool fixed = false)
+        : answers_(std::move(answers)), fixed_(fixed) {}
+
+    bool HasOneAnswer() const override { return fixed_; }
 
     std::optional<platform::Secret> AskSecret(const std::string& tokenName, bool retry) override {
         ++asked;
@@ -39,6 +43,7 @@ class ScriptedKeyPrompt : public platform::KeyAccessPrompt {
 
   private:
     std::deque<std::optional<std::string>> answers_;
+    bool fixed_;
 };
 
 }  // namespace mirebolt::testing
