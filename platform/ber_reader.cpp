@@ -133,12 +133,13 @@ Result<BerElement> BerReader::ExpectChild(BerChildren& children, std::uint8_t ta
 }
 
 Result<std::vector<std::uint8_t>> BerReader::ExpectSmallChild(BerChildren& children,
-                                                              std::uint8_t tag) {
+                                                              std::uint8_t tag,
+                                                              std::size_t largest) {
     Result<BerElement> child = ExpectChild(children, tag);
     if (!child) {
         return child.failure();
     }
-    return SmallContent(*child);
+    return SmallContent(*child, largest);
 }
 
 Result<bool> BerReader::IsObjectIdentifier(const BerElement& element, std::string_view dotted) {
@@ -152,9 +153,9 @@ Result<bool> BerReader::IsObjectIdentifier(const BerElement& element, std::strin
     return OidMatches(*content, dotted);
 }
 
-Result<std::vector<std::uint8_t>> BerReader::SmallContent(const BerElement& element) {
-    constexpr std::uint64_t kLargest = 1024;
-    if (element.indefinite || element.constructed() || element.contentLength > kLargest) {
+Result<std::vector<std::uint8_t>> BerReader::SmallContent(const BerElement& element,
+                                                          std::size_t largest) {
+    if (element.indefinite || element.constructed() || element.contentLength > largest) {
         return Malformed();
     }
     std::vector<std::uint8_t> content(static_cast<std::size_t>(element.contentLength));

@@ -49,10 +49,17 @@ class BerReader {
     // The next child, which must be there and carry `tag`; anything else is malformed.
     Result<BerElement> ExpectChild(BerChildren& children, std::uint8_t tag);
 
-    // The content of a small primitive element, such as an object identifier.
-    Result<std::vector<std::uint8_t>> SmallContent(const BerElement& element);
-    // The content of the next child, which must be there, carry `tag` and be small.
-    Result<std::vector<std::uint8_t>> ExpectSmallChild(BerChildren& children, std::uint8_t tag);
+    // What counts as small: object identifiers, IVs and key identifiers stay far below it.
+    static constexpr std::size_t kSmallContentBytes = 1024;
+
+    // The content of a primitive element of at most `largest` bytes, such as an object
+    // identifier.
+    Result<std::vector<std::uint8_t>> SmallContent(const BerElement& element,
+                                                   std::size_t largest = kSmallContentBytes);
+    // The content of the next child, which must be there, carry `tag` and be at most
+    // `largest` bytes.
+    Result<std::vector<std::uint8_t>> ExpectSmallChild(BerChildren& children, std::uint8_t tag,
+                                                       std::size_t largest = kSmallContentBytes);
     // Whether an OBJECT IDENTIFIER element names the identifier written in dotted form; an
     // element that is no object identifier is malformed.
     Result<bool> IsObjectIdentifier(const BerElement& element, std::string_view dotted);

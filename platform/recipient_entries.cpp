@@ -12,6 +12,10 @@ namespace {
 // Peers wrap Triple DES content keys so; NSS has no mechanism for it.
 constexpr std::string_view kTripleDesWrap = "1.2.840.113549.1.9.16.3.6";
 
+// An encrypted key is as long as the recipient's RSA modulus: this takes keys up to 65536 bits,
+// and the whole entry is held in memory and bounded anyway.
+constexpr std::size_t kLargestEncryptedKey = 8 * 1024;
+
 // Parses the pieces of one RecipientInfo held in memory.
 class EntryParser {
   public:
@@ -212,7 +216,8 @@ Result<RecipientEntry> KeyTransport(EntryParser& parser, const BerElement& outer
     if (!algorithm) {
         return algorithm.failure();
     }
-    Result<std::vector<std::uint8_t>> keyBytes = reader.ExpectSmallChild(fields, tag::kOctetString);
+    Result<std::vector<std::uint8_t>> keyBytes =
+        reader.ExpectSmallChild(fields, tag::kOctetString, kLargestEncryptedKey);
     if (!keyBytes) {
         return keyBytes.failure();
     }
@@ -354,7 +359,7 @@ Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerE
             return id.failure();
         }
         Result<std::vector<std::uint8_t>> encryptedBytes =
-            reader.ExpectSmallChild(inKey, tag::kOctetString);
+            reader.ExpectSmallChild(inKey, tag::kOctetString, kLargestEncryptedKey);
         if (!encryptedBytes) {
             return encryptedBytes.failure();
         }

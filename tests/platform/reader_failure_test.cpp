@@ -181,6 +181,21 @@ TEST_F(ReaderFailure, UnsupportedTypesAndCiphersAreNamed) {
     EXPECT_EQ(type.text, "The file is a message of type signed data, not an encrypted one.");
 }
 
+TEST_F(ReaderFailure, AnEntryForAVeryLargeKeyDoesNotLockTheOthersOut) {
+    // 2048 bytes of encrypted key, as a 16384-bit RSA recipient has, in Bob's entry beside
+    // Alice's (openssl sorts hers first).
+    const Bytes message =
+        testing::Rewritten(OpensslMessage(content_, Der({"-aes-256-cbc", "bob.pem", "alice.pem"})),
+                           "widen-last-key", "2048");
+    testing::StoreCopy alices("store-alice");
+    Result<Bytes> opened = testing::Unseal(message, alices.store());
+    ASSERT_TRUE(opened) << testing::Describe(opened.failure());
+    EXPECT_EQ(*opened, content_);
+    Result<Bytes> streamed = testing::UnsealStream(message, alices.store());
+    ASSERT_TRUE(streamed) << testing::Describe(streamed.failure());
+    EXPECT_EQ(*streamed, content_);
+}
+
 TEST_F(ReaderFailure, AnEntryWhoseKeyDoesNotComeOutLetsTheNextOneTry) {
     const Bytes message =
         OpensslMessage(content_, Der({"-aes-256-cbc", "-recip", "alice.pem", "-keyopt",

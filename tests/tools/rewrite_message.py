@@ -104,6 +104,11 @@ def main(operation, source, target, argument=None):
                 key[len(key) // 2] ^= 0x01
                 entry[1][3][1] = bytes(key)
                 break
+    elif operation == "widen-last-key":
+        # As an RSA key much larger than any of ours would give.
+        entries = next(field for field in enveloped if field[0] == 0x31)[1]
+        last = [entry for entry in entries if entry[0] == 0x30][-1]
+        last[1][3][1] = bytes([0x5A]) * int(argument)
     elif operation == "no-content":
         del content_info[2:]
     elif operation == "empty-content":
