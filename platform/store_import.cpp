@@ -96,12 +96,15 @@ SECItem* NameImportedCertificate(SECItem* oldName, PRBool* cancel, void* context
 Result<OpenedDatabase> OpenForWriting(const std::string& directory, bool creating) {
     if (creating) {
         std::error_code error;
-        std::filesystem::create_directories(directory, error);
+        const bool made = std::filesystem::create_directories(directory, error);
         if (error) {
             return SystemFailure(error.value());
         }
-        // A new key store is the user's alone.
-        std::filesystem::permissions(directory, std::filesystem::perms::owner_all, error);
+        // A folder made for a new key store is the user's alone; one that was there already
+        // (a home folder given as the store, say) keeps the rights its owner gave it.
+        if (made) {
+            std::filesystem::permissions(directory, std::filesystem::perms::owner_all, error);
+        }
     }
     return OpenDatabase(directory, false);
 }
