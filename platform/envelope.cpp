@@ -46,7 +46,7 @@ MessageFront Front(const ContentAlgorithmFacts& facts, std::span<const std::uint
                    const std::vector<RecipientPlan>& plans, const std::vector<der::Bytes>& infos) {
     // RFC 5652's rule: version 2 as soon as an entry is not a version 0 key transport.
     const bool keyAgreement = std::any_of(plans.begin(), plans.end(), [](const auto& plan) {
-        return plan.kind == RecipientKind::KeyAgreement;
+        return plan.delivery == KeyDelivery::KeyAgreement;
     });
     der::Bytes set;
     for (const der::Bytes& info : infos) {

@@ -66,7 +66,7 @@ der::Bytes OaepAlgorithm(const OaepChoice& oaep) {
 }
 
 der::Bytes KeyTransport(const RecipientPlan& plan, std::span<const std::uint8_t> wrappedKey) {
-    der::Bytes algorithm = plan.kind == RecipientKind::RsaOaep
+    der::Bytes algorithm = plan.delivery == KeyDelivery::RsaOaep
                                ? OaepAlgorithm(plan.oaep)
                                : Sequence({Oid(oid::kRsaEncryption), der::Header(tag::kNull, 0)});
     return Sequence({Integer(0), IssuerAndSerialNumber(*plan.certificate), algorithm,
@@ -101,7 +101,7 @@ Result<der::Bytes> KeyTransportFor(const RecipientPlan& plan, PK11SymKey* conten
         return NssFailure();
     }
     SECStatus status = SECFailure;
-    if (plan.kind == RecipientKind::RsaOaep) {
+    if (plan.delivery == KeyDelivery::RsaOaep) {
         CK_RSA_PKCS_OAEP_PARAMS oaep{};
         oaep.hashAlg = plan.oaep.hash->mechanism;
         oaep.mgf = plan.oaep.mgfHash->mgf1;
@@ -128,14 +128,14 @@ Result<der::Bytes> KeyTransportFor(const RecipientPlan& plan, PK11SymKey* conten
 
 der::Bytes PlaceholderRecipientInfo(const RecipientPlan& plan) {
     const der::Bytes wrappedKey(plan.wrappedKeyBytes);
-    if (plan.kind == RecipientKind::KeyAgreement) {
+    if (plan.delivery == KeyDelivery::KeyAgreement) {
         return KeyAgreement(plan, der::Bytes(plan.agreement.pointBytes), wrappedKey);
     }
     return KeyTransport(plan, wrappedKey);
 }
 
 Result<der::Bytes> RecipientInfo(const RecipientPlan& plan, PK11SymKey* contentKey) {
-    if (plan.kind != RecipientKind::KeyAgreement) {
+    if (plan.delivery != KeyDelivery::KeyAgreement) {
         return KeyTransportFor(plan, contentKey);
     }
     Result<AgreedKey> agreed = AgreeAndWrap(plan, contentKey);

@@ -184,7 +184,7 @@ Result<RecipientPlan> PlanRecipient(const Certificate& certificate,
             if (!oaep || oaep->hash == nullptr || oaep->mgfHash == nullptr) {
                 return CannotReceive(certificate);
             }
-            plan.kind = RecipientKind::RsaOaep;
+            plan.delivery = KeyDelivery::RsaOaep;
             plan.oaep = std::move(*oaep);
         }
         return plan;
@@ -199,7 +199,7 @@ Result<RecipientPlan> PlanRecipient(const Certificate& certificate,
         if (!agreement || agreement->scheme == nullptr || agreement->wrap == nullptr) {
             return CannotReceive(certificate);
         }
-        plan.kind = RecipientKind::KeyAgreement;
+        plan.delivery = KeyDelivery::KeyAgreement;
         plan.agreement = *agreement;
         // AES key wrap adds one 8-byte block to the content key.
         plan.wrappedKeyBytes = cipher.keyBytes + 8;

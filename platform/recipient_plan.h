@@ -14,7 +14,8 @@
 
 namespace mirebolt::platform {
 
-enum class RecipientKind {
+// How the content key reaches one recipient of a message we write.
+enum class KeyDelivery {
     RsaPkcs1,      // key transport, RSA PKCS #1 v1.5: every ordinary RSA certificate
     RsaOaep,       // key transport, RSAES-OAEP: certificates whose key is marked for it
     KeyAgreement,  // ephemeral-static ECDH, the key wrapped with AES
@@ -34,7 +35,7 @@ struct KeyAgreementChoice {
 
 struct RecipientPlan {
     const Certificate* certificate = nullptr;
-    RecipientKind kind = RecipientKind::RsaPkcs1;
+    KeyDelivery delivery = KeyDelivery::RsaPkcs1;
     UniquePublicKey key;
     std::size_t wrappedKeyBytes = 0;
     OaepChoice oaep;
