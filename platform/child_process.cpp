@@ -96,7 +96,11 @@ ChildOutcome RunChild(const ChildSetup& setup) {
     }
     outcome.started = true;
     int status = 0;
-    while (::wait4(child, &status, 0, &outcome.usage) < 0 && errno == EINTR) {
+    pid_t waited = 0;
+    while ((waited = ::wait4(child, &status, 0, &outcome.usage)) < 0 && errno == EINTR) {
+    }
+    if (waited != child) {
+        return outcome;  // how it ended is unknown: not a success
     }
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return outcome;
