@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "cli/alices_home.h"
+#include "support/immutable_folder.h"
 
 namespace mirebolt {
 namespace {
@@ -45,9 +46,15 @@ TEST_F(CliOptions, GnuFormsOfOptionsMeanWhatTheLongFormsMean) {
 
 TEST_F(CliOptions, EncryptWritesTheOutputItIsToldToWhereTheInputsFolderIsNotWritable) {
     const testing::TempDir elsewhere;
-    const ProgramResult run =
-        Run({"encrypt", "-r", FixturePath("alice.pem"), "-o", elsewhere / "x.p7m", "letter.txt"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    {
+        testing::ImmutableFolder locked(work_.path().string());
+        if (!locked.ok()) {
+            GTEST_SKIP() << "this file system or user cannot make a folder immutable";
+        }
+        const ProgramResult run = Run(
+            {"encrypt", "-r", FixturePath("alice.pem"), "-o", elsewhere / "x.p7m", "letter.txt"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+    }
     EXPECT_FALSE(std::filesystem::exists(work_ / "letter.txt.enc"));
     std::filesystem::remove(work_ / "letter.txt");
     EXPECT_EQ(Run({"decrypt", "-o", "letter.txt", elsewhere / "x.p7m"}).exitCode, 0);

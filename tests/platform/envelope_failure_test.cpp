@@ -149,6 +149,8 @@ TEST(EnvelopeFailure, KeysThatCannotReceiveContentAreNamedWithTheirType) {
         Bytes content(10, 0x41);
         MemorySource source(content);
         EXPECT_FALSE(Envelope(testing::Oid(ContentCipher::Aes256Cbc), recipients, source, out));
+        EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 0xEE; }))
+            << file << ": nothing is written for a list that cannot receive the content";
     }
 }
 
@@ -173,6 +175,7 @@ TEST(EnvelopeFailure, AShortBufferIsRefusedBeforeAnythingIsWritten) {
     auto written = Envelope(testing::Oid(ContentCipher::Aes256Cbc), recipients, source, out);
     ASSERT_FALSE(written);
     EXPECT_EQ(written.failure().code, testing::NssCode(SEC_ERROR_OUTPUT_LEN));
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 0xEE; }));
 }
 
 }  // namespace

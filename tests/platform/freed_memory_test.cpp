@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <string>
 
 #include "platform/unique_fd.h"
 #include "support/commands.h"
@@ -118,6 +119,24 @@ class FreedMemory : public ::testing::TestWithParam<std::vector<std::string>> {
     testing::TempDir dir_;
     std::optional<MappedBytes> content_;
 };
+
+// The scan sees what the program gives back, through operator delete as through free(): were it
+// to see nothing, the test below would pass whatever the reader left behind.
+TEST(FreedMemoryScan, FindsPlaintextInABlockGivenBack) {
+    markersFound = 0;
+    watching = true;
+    {
+        // Large enough for the allocator to map it on its own and unmap it when given back, so
+        // that no copy of the lines stays in the heap for the tests after this one to find.
+        std::string lines;
+        lines.reserve(4 << 20);
+        for (int i = 0; i < 100; ++i) {
+            lines.append(kMarker).append("0000000\n");  // no temporary copies
+        }
+    }
+    watching = false;
+    EXPECT_EQ(markersFound.load(), 100u);
+}
 
 TEST_P(FreedMemory, HoldsNoPlaintextAfterAMessageIsOpened) {
     const Bytes message = testing::ReadBytes(dir_ / "message");
