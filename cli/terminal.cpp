@@ -145,8 +145,8 @@ std::optional<Line> AskLine(const std::string& prompt, bool echo) {
 
 }  // namespace
 
-std::optional<std::string> Terminal::Ask(const std::string& prompt, bool echo) {
-    return AskLine<std::string>(prompt, echo);
+std::optional<std::string> Terminal::Ask(const std::string& prompt) {
+    return AskLine<std::string>(prompt, true);
 }
 
 std::optional<platform::Secret> Terminal::AskSecret(const std::string& prompt) {

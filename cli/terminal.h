@@ -11,8 +11,8 @@ namespace mirebolt::cli {
 // and output are redirected.
 class Terminal {
   public:
-    // Asks and reads one line; nothing when there is no terminal.
-    static std::optional<std::string> Ask(const std::string& prompt, bool echo);
+    // Asks and reads one line, echoed as typed; nothing when there is no terminal.
+    static std::optional<std::string> Ask(const std::string& prompt);
     // Asks for a password or PIN, read without echo into a secret and nowhere else.
     static std::optional<platform::Secret> AskSecret(const std::string& prompt);
 };

@@ -29,7 +29,7 @@ feedback::Answer TerminalFeedback::AskYesNo(const std::string& text, const std::
         return feedback::Answer::Yes;
     }
     const std::string prompt = title + ": " + text + " [y/N] ";
-    std::optional<std::string> answer = Terminal::Ask(prompt, true);
+    std::optional<std::string> answer = Terminal::Ask(prompt);
     if (!answer) {
         std::fprintf(
             stderr,

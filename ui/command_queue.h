@@ -16,8 +16,6 @@ class CommandQueue {
     // The window has ended: commands still waiting are dropped, later ones ignored.
     void Close();
 
-    bool running() const { return running_; }
-
   private:
     std::deque<std::function<void()>> waiting_;
     bool running_ = false;

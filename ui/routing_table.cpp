@@ -14,15 +14,4 @@ const RoutingTable::Row* RoutingTable::Match(const Message& message) const {
     return nullptr;
 }
 
-bool RoutingTable::Dispatch(const Message& message) const {
-    const Row* row = Match(message);
-    if (row == nullptr) {
-        return false;
-    }
-    if (row->action) {
-        row->action();
-    }
-    return true;
-}
-
 }  // namespace mirebolt::ui

@@ -29,9 +29,6 @@ class RoutingTable {
 
     explicit RoutingTable(std::vector<Row> rows) : rows_(std::move(rows)) {}
 
-    // True when a row handled the message.
-    bool Dispatch(const Message& message) const;
-
     // The row that handles the message, or nothing when none does.
     const Row* Match(const Message& message) const;
 

@@ -41,7 +41,7 @@ void PrintTo(const Listed& listed, std::ostream* out) {
 
 const std::vector<Listed> kAliceAndCarolsCard = {
     {"Alice Archer", true, ""},
-    {"Carol Cooper", true, "Carol Card"},
+    {"Carol Cooper", true, TokenStore::kTokenName},
     {"Bob Baker", false, ""},
     {"Frank Signer", false, ""},
 };
@@ -88,7 +88,7 @@ TEST_F(TokenInStore, OpensAMessageForTheCardAfterAskingForItsPin) {
     ASSERT_TRUE(opened) << Describe(opened.failure());
     EXPECT_EQ(*opened, content_);
     EXPECT_EQ(prompt.asked, 1);
-    EXPECT_EQ(prompt.lastToken, "Carol Card");
+    EXPECT_EQ(prompt.lastToken, TokenStore::kTokenName);
 }
 
 TEST_F(TokenInStore, AWrongPinFailsAsWrongOnceTheAnswersRunOut) {

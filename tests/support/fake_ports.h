@@ -74,8 +74,6 @@ class RecordingFeedback : public feedback::Feedback {
         return answer;
     }
 
-    void QueueAnswer(feedback::Answer answer) { answers_.push_back(answer); }
-
     std::vector<Shown> shown;
     // Acts while a question is open, as another program could while the person thinks.
     std::function<void()> atQuestion;
