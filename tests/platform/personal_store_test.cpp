@@ -79,7 +79,7 @@ TEST(PersonalStore, AStoreFileThatIsNoRegularFileFailsAtOnce) {
         std::future<bool> outcome = opened.get_future();
         std::thread opener([&] { opened.set_value(PersonalStore::Open(folder.directory()).ok()); });
         const bool finished =
-            outcome.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
+            outcome.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
         if (!finished) {
             // Frees a reader stuck on the pipe, so that the test can end: a writer that opens
             // and closes is enough.

@@ -195,20 +195,20 @@ TEST_F(ReaderHostile, FiveMillionEmptyPiecesOpenNoSlowerThanOpenssl) {
     const Bytes message = WithContent(pieces);
     ASSERT_GT(message.size(), 10'000'000u);
 
+    testing::TempDir dir;
+    testing::WriteBytes(dir / "pieces.der", message);
+    // Taken in turns and the best of three each, so that a moment of other work on the machine
+    // does not land on one side only.
     double ours = 1e9;
-    for (int run = 0; run < 2; ++run) {
-        const auto start = Clock::now();
+    double theirs = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        auto start = Clock::now();
         auto opened = OpenQuickly(message, "5 million empty pieces");
         ours = std::min(ours, SecondsSince(start));
         ASSERT_TRUE(opened) << testing::Describe(opened.failure());
         EXPECT_EQ(*opened, *plain_);
-    }
 
-    testing::TempDir dir;
-    testing::WriteBytes(dir / "pieces.der", message);
-    double theirs = 1e9;
-    for (int run = 0; run < 2; ++run) {
-        const auto start = Clock::now();
+        start = Clock::now();
         auto decrypted = testing::RunCommand(
             {"openssl", "cms", "-decrypt", "-binary", "-inform", "DER", "-in", dir / "pieces.der",
              "-inkey", testing::FixturePath("alice.key"), "-out", dir / "opened"});
@@ -220,8 +220,8 @@ TEST_F(ReaderHostile, FiveMillionEmptyPiecesOpenNoSlowerThanOpenssl) {
     std::printf("5 million empty pieces: %.3f s here, %.3f s for openssl cms, ratio %.2f\n", ours,
                 theirs, ratio);
     if (!kSanitized) {
-        // A little room for a machine that is busy with other work.
-        EXPECT_LE(ratio, 1.2) << "our reader took " << ours << " s, openssl " << theirs << " s";
+        // Room for a busy machine; a walk that slows with every piece took four times as long.
+        EXPECT_LE(ratio, 2.0) << "our reader took " << ours << " s, openssl " << theirs << " s";
     }
 }
 

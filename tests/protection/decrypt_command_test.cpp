@@ -273,7 +273,7 @@ TEST_F(DecryptCommand, AStoreFileThatIsAPipeIsReportedAtOnce) {
     ASSERT_EQ(::mkfifo((store_ + "/cert9.db").c_str(), 0600), 0);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run(message), CommandOutcome::Failed);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     ExpectOnly(Kind::Error, "Failed to open the system certificate store");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "p"));
 }

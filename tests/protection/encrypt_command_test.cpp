@@ -483,8 +483,8 @@ TEST_F(EncryptCommand, ADanglingLinkAsTheOutputIsRefusedBeforeAnyEncryption) {
     const auto elapsed = std::chrono::steady_clock::now() - start;
     ExpectOnly(Kind::Warning, kNotWritable);
     EXPECT_EQ(busy_.starts, 0) << "no encryption started";
-    EXPECT_LT(elapsed, std::chrono::milliseconds(100));
-    std::printf("refused after %.6f s\n", std::chrono::duration<double>(elapsed).count());
+    // Encrypting the 90 MiB would take seconds; a busy machine still refuses well within one.
+    EXPECT_LT(elapsed, std::chrono::seconds(1));
     EXPECT_TRUE(std::filesystem::is_symlink(input + ".enc"));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "planted"));
 }
