@@ -14,7 +14,8 @@ class ByteStream {
   public:
     virtual ~ByteStream() = default;
 
-    // Fills as much of `out` as the stream has, fewer bytes only at its end; 0 means the end.
+    // Gives what the stream has, up to `out`'s size: possibly fewer bytes than asked, as a pipe
+    // does, and 0 only at the end.
     virtual Result<std::size_t> Read(std::span<std::uint8_t> out) = 0;
 };
 

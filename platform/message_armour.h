@@ -22,19 +22,6 @@ struct ArmourKind {
 };
 Result<ArmourKind> RecogniseArmour(std::span<const std::uint8_t> head);
 
-// Gives `head` first, then the rest of `rest`: the bytes read to recognise a stream, put back.
-class ReplayStream final : public ByteStream {
-  public:
-    ReplayStream(std::vector<std::uint8_t> head, std::size_t skip, ByteStream& rest)
-        : head_(std::move(head)), used_(skip), rest_(rest) {}
-    Result<std::size_t> Read(std::span<std::uint8_t> out) override;
-
-  private:
-    std::vector<std::uint8_t> head_;
-    std::size_t used_;
-    ByteStream& rest_;
-};
-
 // Decodes base64 as it is read, white space skipped, up to the end of the body: a PEM block's
 // closing line, an S/MIME boundary, or the end of the input. Anything else is malformed.
 class Base64Stream final : public ByteStream {

@@ -9,6 +9,7 @@
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 #include "platform/open_failures.h"
+#include "platform/replay_stream.h"
 
 namespace mirebolt::platform {
 

@@ -33,10 +33,7 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
         return CommandOutcome::Declined;
     }
     // Borrowed from the list, which keeps them for the whole command.
-    std::vector<const platform::Certificate*> recipients;
-    for (int row = 0; row < request.recipients.RecipientCount(); ++row) {
-        recipients.push_back(request.recipients.RecipientCertificate(row));
-    }
+    const std::vector<const platform::Certificate*> recipients = CertificatesOf(request.recipients);
 
     std::optional<InputFile> input =
         OpenInputWithinLimit(request.path, EncryptSizeLimit, texts::kTooBigToEncrypt, feedback);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "platform/certificate.h"
 
 namespace mirebolt::protection {
@@ -12,5 +14,14 @@ class RecipientSource {
     // Null when the row holds none.
     virtual const platform::Certificate* RecipientCertificate(int row) const = 0;
 };
+
+// Every row's certificate, in order, borrowed from `source`.
+inline std::vector<const platform::Certificate*> CertificatesOf(const RecipientSource& source) {
+    std::vector<const platform::Certificate*> certificates;
+    for (int row = 0; row < source.RecipientCount(); ++row) {
+        certificates.push_back(source.RecipientCertificate(row));
+    }
+    return certificates;
+}
 
 }  // namespace mirebolt::protection

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/envelope.h"
+#include "platform/replay_stream.h"
 #include "protection/command_reports.h"
 #include "protection/command_texts.h"
 #include "protection/content_cipher.h"
@@ -12,49 +13,6 @@
 #include "protection/pem_sink.h"
 
 namespace mirebolt::protection {
-
-namespace {
-
-// Reads the first byte ahead, so that empty content is refused before anything is written, and
-// hands it back first.
-class LookAheadStream : public platform::ByteStream {
-  public:
-    explicit LookAheadStream(platform::ByteStream& inner) : inner_(inner) {}
-
-    // Whether there is any content; a failed read is a failure.
-    Result<bool> HasContent() {
-        Result<std::size_t> got = inner_.Read(std::span(&first_, 1));
-        if (!got) {
-            return got.failure();
-        }
-        held_ = *got == 1;
-        return held_;
-    }
-
-    Result<std::size_t> Read(std::span<std::uint8_t> out) override {
-        if (out.empty()) {
-            return std::size_t{0};
-        }
-        std::size_t given = 0;
-        if (held_) {
-            out[0] = first_;
-            held_ = false;
-            given = 1;
-        }
-        Result<std::size_t> got = inner_.Read(out.subspan(given));
-        if (!got) {
-            return got.failure();
-        }
-        return given + *got;
-    }
-
-  private:
-    platform::ByteStream& inner_;
-    std::uint8_t first_ = 0;
-    bool held_ = false;
-};
-
-}  // namespace
 
 CommandOutcome EncryptStream(const StreamedEncryptRequest& request, feedback::Feedback& feedback) {
     if (request.recipients.RecipientCount() == 0) {
@@ -68,20 +26,20 @@ CommandOutcome EncryptStream(const StreamedEncryptRequest& request, feedback::Fe
             return CommandOutcome::Declined;
         }
     }
-    std::vector<const platform::Certificate*> recipients;
-    for (int row = 0; row < request.recipients.RecipientCount(); ++row) {
-        recipients.push_back(request.recipients.RecipientCertificate(row));
-    }
-    LookAheadStream content(request.content);
-    Result<bool> hasContent = content.HasContent();
-    if (!hasContent) {
-        ReportEncryptionFailure(feedback, hasContent.failure());
+    const std::vector<const platform::Certificate*> recipients = CertificatesOf(request.recipients);
+    // The first byte is read ahead, so that empty content is refused before anything is
+    // written, and handed back first.
+    std::vector<std::uint8_t> first(1);
+    Result<std::size_t> got = request.content.Read(first);
+    if (!got) {
+        ReportEncryptionFailure(feedback, got.failure());
         return CommandOutcome::Failed;
     }
-    if (!*hasContent) {
+    if (*got == 0) {
         feedback.ShowWarning(texts::kEmptyInput);
         return CommandOutcome::Failed;
     }
+    platform::ReplayStream content(std::move(first), 0, request.content);
     std::optional<OutputFile> file;
     if (request.outputName) {
         if (!ProbeWritable(*request.outputName)) {
