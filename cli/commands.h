@@ -19,6 +19,7 @@ int RunDecrypt(const Options& options);
 int RunCerts(const Options& options);
 int RunStore(const Options& options);
 int RunImport(const Options& options);
+int RunInfo(const Options& options);
 
 // Writes the problem and the command's help to standard error; gives kBadUsage.
 int BadUsage(const std::string& problem, const std::string& command);

@@ -3,7 +3,6 @@
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
-#include "cli/info_command.h"
 #include "cli/usage.h"
 #include "platform/nss_runtime.h"
 #include "platform/personal_store.h"
@@ -32,12 +31,8 @@ int Run(int argc, char** argv) {
         int (*run)(const Options&);
     };
     static constexpr Command kCommands[] = {
-        {"encrypt", &RunEncrypt},
-        {"decrypt", &RunDecrypt},
-        {"certs", &RunCerts},
-        {"store", &RunStore},
-        {"import", &RunImport},
-        {"info", [](const Options& o) { return RunInfo(o.storeDirectory, o.operands); }},
+        {"encrypt", &RunEncrypt}, {"decrypt", &RunDecrypt}, {"certs", &RunCerts},
+        {"store", &RunStore},     {"import", &RunImport},   {"info", &RunInfo},
     };
     for (const Command& command : kCommands) {
         if (line.options.command == command.name) {

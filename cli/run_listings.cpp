@@ -5,6 +5,7 @@
 #include "cli/terminal_ports.h"
 #include "platform/certificate_file.h"
 #include "platform/personal_store.h"
+#include "protection/command_texts.h"
 
 namespace mirebolt::cli {
 
@@ -31,8 +32,7 @@ int RunStore(const Options& options) {
     }
     auto store = platform::PersonalStore::Open(options.storeDirectory);
     if (!store) {
-        TerminalFeedback(kProgram, false)
-            .ShowWarning("Failed to open the system certificate store");
+        TerminalFeedback(kProgram, false).ShowWarning(protection::texts::kStoreFailed);
         return kFailed;
     }
     TerminalFeedback feedback(kProgram, false);

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/info_command.h"
 
 namespace mirebolt::cli {
 
@@ -110,6 +109,12 @@ constexpr char kImportUsage[] =
     "Examples:\n"
     "  mirebolt-cli import alice.p12\n"
     "  mirebolt-cli --store=/media/card/nssdb import alice.pfx\n";
+
+constexpr char kInfoUsage[] =
+    "Usage: mirebolt-cli info FILE\n"
+    "Describes an encrypted file without decrypting it or asking for a password: its form,\n"
+    "type, content cipher, the size of its content, and every recipient entry with the\n"
+    "matching certificate of the personal store, if any.\n";
 
 }  // namespace
 

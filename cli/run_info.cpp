@@ -1,21 +1,18 @@
-#include "cli/info_command.h"
-
 #include <cstdio>
+
+#include "cli/commands.h"
 
 #include "platform/envelope_description.h"
 #include "platform/personal_store.h"
+#include "protection/command_texts.h"
 #include "protection/input_file.h"
 
 namespace mirebolt::cli {
 
 namespace {
 
-constexpr int kSucceeded = 0;
-constexpr int kFailed = 1;
-constexpr int kBadUsage = 2;
-
 int Fail(const std::string& text) {
-    std::fprintf(stderr, "mirebolt-cli: %s\n", text.c_str());
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
     return kFailed;
 }
 
@@ -43,18 +40,19 @@ void Print(const platform::EnvelopeDescription& description) {
 
 }  // namespace
 
-int RunInfo(const std::string& storeDirectory, const std::vector<std::string>& arguments) {
-    if (arguments.size() != 1) {
-        std::fprintf(stderr, "mirebolt-cli: info takes one FILE\n%s", kInfoUsage);
-        return kBadUsage;
+// Prints the description of the message in the one file named, without decrypting it.
+int RunInfo(const Options& options) {
+    if (options.operands.size() != 1) {
+        return BadUsage("info takes one FILE", options.command);
     }
-    Result<protection::InputFile> input = protection::InputFile::Open(arguments.front());
+    const std::string& file = options.operands.front();
+    Result<protection::InputFile> input = protection::InputFile::Open(file);
     if (!input) {
-        return Fail(arguments.front() + ": " + input.failure().text);
+        return Fail(file + ": " + input.failure().text);
     }
-    Result<platform::PersonalStore> store = platform::PersonalStore::Open(storeDirectory);
+    Result<platform::PersonalStore> store = platform::PersonalStore::Open(options.storeDirectory);
     if (!store) {
-        return Fail("Failed to open the system certificate store");
+        return Fail(protection::texts::kStoreFailed);
     }
     Result<platform::EnvelopeDescription> description = platform::DescribeEnvelope(*input, *store);
     if (!description) {
