@@ -8,6 +8,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/hex_text.h"
 #include "platform/nss_types.h"
 
 namespace mirebolt::platform {
@@ -69,19 +70,6 @@ std::string DisplayName(CERTName* name) {
         }
     }
     return TakeNssString(CERT_NameToAscii(name));
-}
-
-std::string HexWithColons(const unsigned char* bytes, size_t length) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (size_t i = 0; i < length; ++i) {
-        if (i != 0) {
-            text += ':';
-        }
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 0xF];
-    }
-    return text;
 }
 
 }  // namespace
@@ -161,7 +149,7 @@ std::string Sha256Fingerprint(const Certificate& certificate) {
         SECSuccess) {
         return {};
     }
-    return HexWithColons(digest, sizeof digest);
+    return HexText(digest);
 }
 
 std::string SerialNumberText(const Certificate& certificate) {
@@ -169,7 +157,7 @@ std::string SerialNumberText(const Certificate& certificate) {
         return {};
     }
     const SECItem& serial = certificate.get()->serialNumber;
-    return HexWithColons(serial.data, serial.len);
+    return HexText(std::span<const std::uint8_t>(serial.data, serial.len));
 }
 
 std::string EmailAddress(const Certificate& certificate) {

@@ -132,6 +132,10 @@ const ContentAlgorithmFacts& FactsOf(ContentAlgorithm algorithm) {
     return kContentAlgorithms[2];  // unreachable: every enumerator has a row
 }
 
+unsigned long PaddedMechanism(const ContentAlgorithmFacts& facts) {
+    return facts.mechanism == CKM_DES3_CBC ? CKM_DES3_CBC_PAD : CKM_AES_CBC_PAD;
+}
+
 const ContentAlgorithmFacts* FindContentAlgorithm(std::span<const std::uint8_t> oidContent) {
     return FindByOid(kContentAlgorithms, oidContent);
 }

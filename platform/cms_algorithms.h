@@ -67,6 +67,9 @@ struct ContentAlgorithmFacts {
 };
 
 const ContentAlgorithmFacts& FactsOf(ContentAlgorithm algorithm);
+// The CBC cipher of `facts` with NSS removing the padding: how a content key is unwrapped and
+// how CBC content is decrypted.
+unsigned long PaddedMechanism(const ContentAlgorithmFacts& facts);
 // The algorithm named by an object identifier's content octets, or null.
 const ContentAlgorithmFacts* FindContentAlgorithm(std::span<const std::uint8_t> oidContent);
 

@@ -242,8 +242,7 @@ Result<std::unique_ptr<ContentDecryptor>> ContentDecryptor::Start(
     if (parameter.size() != cipher.blockBytes) {
         return NssFailure(SEC_ERROR_BAD_DER);
     }
-    const CK_MECHANISM_TYPE padded =
-        cipher.mechanism == CKM_DES3_CBC ? CKM_DES3_CBC_PAD : CKM_AES_CBC_PAD;
+    const CK_MECHANISM_TYPE padded = PaddedMechanism(cipher);
     SECItem iv{siBuffer, const_cast<unsigned char*>(parameter.data()),
                static_cast<unsigned>(parameter.size())};
     UniqueCipherContext context(PK11_CreateContextBySymKey(padded, CKA_DECRYPT, key, &iv));

@@ -27,6 +27,18 @@ Bytes Element(std::uint8_t tagOctet, std::span<const std::uint8_t> content) {
     return element;
 }
 
+Bytes ObjectIdentifier(std::string_view dotted) {
+    return Element(tag::kObjectIdentifier, ObjectIdentifierContent(dotted).value());
+}
+
+Bytes Sequence(std::initializer_list<Bytes> parts) {
+    Bytes content;
+    for (const Bytes& part : parts) {
+        Append(content, part);
+    }
+    return Element(tag::kSequence, content);
+}
+
 void Append(Bytes& out, std::span<const std::uint8_t> part) {
     out.insert(out.end(), part.begin(), part.end());
 }

@@ -10,9 +10,7 @@ der::Bytes SharedInfo(const KeyWrapFacts& wrap,
     const std::array<std::uint8_t, 4> bits{
         static_cast<std::uint8_t>(kekBits >> 24), static_cast<std::uint8_t>(kekBits >> 16),
         static_cast<std::uint8_t>(kekBits >> 8), static_cast<std::uint8_t>(kekBits)};
-    der::Bytes content =
-        der::Element(tag::kSequence,
-                     der::Element(tag::kObjectIdentifier, *der::ObjectIdentifierContent(wrap.oid)));
+    der::Bytes content = der::Sequence({der::ObjectIdentifier(wrap.oid)});
     if (userKeyingMaterial) {
         der::Append(content, der::Element(tag::kContextConstructed0,
                                           der::Element(tag::kOctetString, *userKeyingMaterial)));

@@ -27,10 +27,6 @@ constexpr std::uint8_t kIndefiniteLength = 0x80;
 // EnvelopedData, the explicit [0] and ContentInfo.
 constexpr std::array<std::uint8_t, 10> kBerTrailer{};
 
-der::Bytes Oid(std::string_view dotted) {
-    return der::Element(tag::kObjectIdentifier, *der::ObjectIdentifierContent(dotted));
-}
-
 der::Bytes IndefiniteHeader(std::uint8_t tag) {
     return {tag, kIndefiniteLength};
 }
@@ -57,9 +53,9 @@ MessageFront Front(const ContentAlgorithmFacts& facts, std::span<const std::uint
         der::Element(tag::kInteger, std::array{static_cast<std::uint8_t>(keyAgreement ? 2 : 0)});
     der::Append(front.envelopedData, der::Element(tag::kSet, set));
 
-    der::Bytes algorithm = Oid(facts.oid);
+    der::Bytes algorithm = der::ObjectIdentifier(facts.oid);
     der::Append(algorithm, der::Element(tag::kOctetString, iv));
-    front.encryptedContentInfo = Oid(oid::kData);
+    front.encryptedContentInfo = der::ObjectIdentifier(oid::kData);
     der::Append(front.encryptedContentInfo, der::Element(tag::kSequence, algorithm));
     return front;
 }
@@ -88,7 +84,7 @@ der::Bytes DerPrefix(const MessageFront& front, std::uint64_t cipherTextBytes) {
 
     der::Bytes envelopedDataHeader = der::Header(tag::kSequence, envelopedDataBytes);
     const std::uint64_t explicitBytes = envelopedDataHeader.size() + envelopedDataBytes;
-    der::Bytes contentInfo = Oid(oid::kEnvelopedData);
+    der::Bytes contentInfo = der::ObjectIdentifier(oid::kEnvelopedData);
     der::Append(contentInfo, der::Header(tag::kContextConstructed0, explicitBytes));
     der::Append(contentInfo, envelopedDataHeader);
     der::Append(contentInfo, envelopedData);
@@ -103,7 +99,7 @@ der::Bytes DerPrefix(const MessageFront& front, std::uint64_t cipherTextBytes) {
 // OCTET STRING of chunks and kBerTrailer after it.
 der::Bytes BerPrefix(const MessageFront& front) {
     der::Bytes message = IndefiniteHeader(tag::kSequence);
-    der::Append(message, Oid(oid::kEnvelopedData));
+    der::Append(message, der::ObjectIdentifier(oid::kEnvelopedData));
     der::Append(message, IndefiniteHeader(tag::kContextConstructed0));
     der::Append(message, IndefiniteHeader(tag::kSequence));
     der::Append(message, front.envelopedData);

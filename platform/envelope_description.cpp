@@ -37,9 +37,6 @@ std::string IdentifierText(const RecipientEntry& entry) {
     if (entry.kind != RecipientKind::KeyTransport && entry.kind != RecipientKind::KeyAgreement) {
         return {};
     }
-    if (entry.id.byKeyIdentifier) {
-        return "key identifier " + HexText(entry.id.keyIdentifier);
-    }
     return RecipientText(entry.id, {});
 }
 

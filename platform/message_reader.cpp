@@ -344,9 +344,6 @@ class Reader {
                 return chunk.failure();
             }
             if (chunk->tag == tag::kOctetString) {
-                if (chunk->length == 0) {
-                    continue;
-                }
                 if (Status read = Primitive(*chunk, take); !read) {
                     return read;
                 }

@@ -49,7 +49,4 @@ Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::span<const std::uint
 // The sentence that says why no entry of this kind can be used.
 std::string UnusableKindText(const RecipientEntry& entry);
 
-// Colon-separated upper-case hex, as identifiers are shown.
-std::string HexText(std::span<const std::uint8_t> bytes);
-
 }  // namespace mirebolt::platform

@@ -17,21 +17,9 @@ namespace {
 constexpr std::uint8_t kKeyAgreeRecipientInfoTag = 0xA1;  // [1] IMPLICIT
 constexpr std::uint8_t kOriginatorTag = 0xA0;             // [0] EXPLICIT
 constexpr std::uint8_t kOriginatorKeyTag = 0xA1;          // [1] IMPLICIT
-constexpr std::uint8_t kHashTag = 0xA0;
-constexpr std::uint8_t kMaskGenTag = 0xA1;
-constexpr std::uint8_t kLabelSourceTag = 0xA2;
-
-der::Bytes Oid(std::string_view dotted) {
-    return der::Element(tag::kObjectIdentifier, *der::ObjectIdentifierContent(dotted));
-}
-
-der::Bytes Sequence(std::initializer_list<der::Bytes> parts) {
-    der::Bytes content;
-    for (const der::Bytes& part : parts) {
-        der::Append(content, part);
-    }
-    return der::Element(tag::kSequence, content);
-}
+constexpr std::uint8_t kHashTag = tag::kContextConstructed0;
+constexpr std::uint8_t kMaskGenTag = tag::kContextConstructed1;
+constexpr std::uint8_t kLabelSourceTag = tag::kContextConstructed2;
 
 der::Bytes Integer(std::uint8_t value) {
     return der::Element(tag::kInteger, std::array<std::uint8_t, 1>{value});
@@ -40,8 +28,8 @@ der::Bytes Integer(std::uint8_t value) {
 der::Bytes IssuerAndSerialNumber(const Certificate& certificate) {
     const CERTCertificate* cert = certificate.get();
     der::Bytes issuer(cert->derIssuer.data, cert->derIssuer.data + cert->derIssuer.len);
-    return Sequence({issuer, der::Element(tag::kInteger, std::span(cert->serialNumber.data,
-                                                                   cert->serialNumber.len))});
+    return der::Sequence({issuer, der::Element(tag::kInteger, std::span(cert->serialNumber.data,
+                                                                        cert->serialNumber.len))});
 }
 
 // RSAES-OAEP-params with the SHA-1 defaults left out, as DER requires; hashes are named without
@@ -49,28 +37,33 @@ der::Bytes IssuerAndSerialNumber(const Certificate& certificate) {
 der::Bytes OaepAlgorithm(const OaepChoice& oaep) {
     der::Bytes parameters;
     if (oaep.hash != &Sha1Facts()) {
-        der::Append(parameters, der::Element(kHashTag, Sequence({Oid(oaep.hash->oid)})));
+        der::Append(parameters,
+                    der::Element(kHashTag, der::Sequence({der::ObjectIdentifier(oaep.hash->oid)})));
     }
     if (oaep.mgfHash != &Sha1Facts()) {
         der::Append(parameters,
                     der::Element(kMaskGenTag,
-                                 Sequence({Oid(oid::kMgf1), Sequence({Oid(oaep.mgfHash->oid)})})));
+                                 der::Sequence(
+                                     {der::ObjectIdentifier(oid::kMgf1),
+                                      der::Sequence({der::ObjectIdentifier(oaep.mgfHash->oid)})})));
     }
     if (!oaep.label.empty()) {
-        der::Append(
-            parameters,
-            der::Element(kLabelSourceTag, Sequence({Oid(oid::kPSpecified),
-                                                    der::Element(tag::kOctetString, oaep.label)})));
+        der::Append(parameters,
+                    der::Element(kLabelSourceTag,
+                                 der::Sequence({der::ObjectIdentifier(oid::kPSpecified),
+                                                der::Element(tag::kOctetString, oaep.label)})));
     }
-    return Sequence({Oid(oid::kRsaesOaep), der::Element(tag::kSequence, parameters)});
+    return der::Sequence(
+        {der::ObjectIdentifier(oid::kRsaesOaep), der::Element(tag::kSequence, parameters)});
 }
 
 der::Bytes KeyTransport(const RecipientPlan& plan, std::span<const std::uint8_t> wrappedKey) {
     der::Bytes algorithm = plan.delivery == KeyDelivery::RsaOaep
                                ? OaepAlgorithm(plan.oaep)
-                               : Sequence({Oid(oid::kRsaEncryption), der::Header(tag::kNull, 0)});
-    return Sequence({Integer(0), IssuerAndSerialNumber(*plan.certificate), algorithm,
-                     der::Element(tag::kOctetString, wrappedKey)});
+                               : der::Sequence({der::ObjectIdentifier(oid::kRsaEncryption),
+                                                der::Header(tag::kNull, 0)});
+    return der::Sequence({Integer(0), IssuerAndSerialNumber(*plan.certificate), algorithm,
+                          der::Element(tag::kOctetString, wrappedKey)});
 }
 
 // KeyAgreeRecipientInfo, version 3: the ephemeral key as the originator (its curve is the
@@ -79,13 +72,14 @@ der::Bytes KeyAgreement(const RecipientPlan& plan, std::span<const std::uint8_t>
                         std::span<const std::uint8_t> wrappedKey) {
     der::Bytes bits{0};  // no unused bits
     der::Append(bits, point);
-    der::Bytes originatorKey = Sequence({Oid(oid::kEcPublicKey)});
+    der::Bytes originatorKey = der::Sequence({der::ObjectIdentifier(oid::kEcPublicKey)});
     der::Append(originatorKey, der::Element(tag::kBitString, bits));
     der::Bytes originator =
         der::Element(kOriginatorTag, der::Element(kOriginatorKeyTag, originatorKey));
     der::Bytes algorithm =
-        Sequence({Oid(plan.agreement.scheme->oid), Sequence({Oid(plan.agreement.wrap->oid)})});
-    der::Bytes encryptedKeys = Sequence({Sequence(
+        der::Sequence({der::ObjectIdentifier(plan.agreement.scheme->oid),
+                       der::Sequence({der::ObjectIdentifier(plan.agreement.wrap->oid)})});
+    der::Bytes encryptedKeys = der::Sequence({der::Sequence(
         {IssuerAndSerialNumber(*plan.certificate), der::Element(tag::kOctetString, wrappedKey)})});
     der::Bytes content = Integer(3);
     der::Append(content, originator);

@@ -12,6 +12,7 @@
 #include "platform/der_writer.h"
 #include "platform/ecc_shared_info.h"
 #include "platform/error_text.h"
+#include "platform/hex_text.h"
 #include "platform/key_access_nss.h"
 #include "platform/open_failures.h"
 
@@ -58,10 +59,6 @@ bool Names(const KnownCertificate& known, const RecipientIdentifier& id) {
                       cert->serialNumber.data + cert->serialNumber.len);
 }
 
-CK_MECHANISM_TYPE UnwrapTarget(const ContentAlgorithmFacts& cipher) {
-    return cipher.mechanism == CKM_DES3_CBC ? CKM_DES3_CBC_PAD : CKM_AES_CBC_PAD;
-}
-
 Result<UniqueSymKey> CheckedKey(PK11SymKey* key, const ContentAlgorithmFacts& cipher) {
     UniqueSymKey owned(key);
     if (!owned) {
@@ -82,8 +79,8 @@ Result<UniqueSymKey> UnwrapTransported(const RecipientEntry& entry, SECKEYPrivat
                     static_cast<unsigned>(entry.encryptedKey.size())};
     // A size of 0 takes the key's own length: any other silently cuts the key.
     if (!entry.oaep) {
-        return CheckedKey(PK11_PubUnwrapSymKey(key, &wrapped, UnwrapTarget(cipher), CKA_DECRYPT, 0),
-                          cipher);
+        return CheckedKey(
+            PK11_PubUnwrapSymKey(key, &wrapped, PaddedMechanism(cipher), CKA_DECRYPT, 0), cipher);
     }
     CK_RSA_PKCS_OAEP_PARAMS parameters{entry.oaepHash->mechanism, entry.mgfHash->mgf1,
                                        CKZ_DATA_SPECIFIED, nullptr, 0};
@@ -91,7 +88,7 @@ Result<UniqueSymKey> UnwrapTransported(const RecipientEntry& entry, SECKEYPrivat
                           sizeof parameters};
     return CheckedKey(
         PK11_PubUnwrapSymKeyWithMechanism(key, CKM_RSA_PKCS_OAEP, &parameterItem, &wrapped,
-                                          UnwrapTarget(cipher), CKA_DECRYPT, 0),
+                                          PaddedMechanism(cipher), CKA_DECRYPT, 0),
         cipher);
 }
 
@@ -124,7 +121,7 @@ Result<UniqueSymKey> UnwrapAgreed(const RecipientEntry& entry, const Certificate
     SECItem wrapped{siBuffer, const_cast<unsigned char*>(entry.encryptedKey.data()),
                     static_cast<unsigned>(entry.encryptedKey.size())};
     return CheckedKey(PK11_UnwrapSymKey(kek.get(), CKM_NSS_AES_KEY_WRAP, nullptr, &wrapped,
-                                        UnwrapTarget(cipher), CKA_DECRYPT, 0),
+                                        PaddedMechanism(cipher), CKA_DECRYPT, 0),
                       cipher);
 }
 
