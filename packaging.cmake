@@ -2,8 +2,8 @@
 # dependencies dpkg-shlibdeps finds from the programs' libraries.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME mirebolt)
-set(CPACK_PACKAGE_VENDOR Quorvane)
-set(CPACK_PACKAGE_CONTACT "Quorvane <mirebolt@quorvane.example>")
+set(CPACK_PACKAGE_VENDOR "${MIREBOLT_MAKER}")
+set(CPACK_PACKAGE_CONTACT "${MIREBOLT_MAKER} <mirebolt@${MIREBOLT_SITE_ADDRESS}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "certificate based file encryption tool")
 set(CPACK_PACKAGE_DESCRIPTION
     "Mirebolt protects single files for a chosen set of people by means of\n\
@@ -19,7 +19,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://quorvane.example)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "platform/certificate_file.h"
 #include "platform/child_process.h"
 #include "platform/envelope.h"
+#include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 #include "platform/open_envelope.h"
 #include "protection/content_cipher.h"
@@ -206,8 +208,14 @@ class FileStream final : public platform::ByteStream {
         std::size_t done = 0;
         while (done < out.size()) {
             const ssize_t got = ::read(fd_, out.data() + done, out.size() - done);
-            if (got <= 0) {
+            if (got < 0 && errno != EINTR) {
+                return platform::SystemFailure(errno);  // a failed read is no end of file
+            }
+            if (got == 0) {
                 break;
+            }
+            if (got < 0) {
+                continue;
             }
             done += static_cast<std::size_t>(got);
         }
@@ -224,8 +232,11 @@ class FileSink final : public platform::ByteSink {
     Status Write(std::span<const std::uint8_t> bytes) override {
         for (std::size_t done = 0; done < bytes.size();) {
             const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
             if (put <= 0) {
-                return Failure{5, "write failed"};
+                return platform::SystemFailure(put < 0 ? errno : EIO);
             }
             done += static_cast<std::size_t>(put);
         }

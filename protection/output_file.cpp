@@ -67,9 +67,9 @@ mode_t CurrentUmask() {
             return static_cast<mode_t>(mask);
         }
     }
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return mask;
+    // Setting the mask to read it back would race with those threads: without the system's
+    // word, the output is the owner's alone.
+    return 077;
 }
 
 // Gives the temporary file the name, which must still be free: a link or file that appeared
