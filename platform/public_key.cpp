@@ -22,6 +22,22 @@ std::span<const std::uint8_t> KeyAlgorithmParameters(const CERTCertificate& cert
     return {parameters.data, parameters.len};
 }
 
+std::optional<std::span<const std::uint8_t>> NamedCurveOid(
+    std::span<const std::uint8_t> parameters) {
+    if (parameters.size() < 2 || parameters[0] != tag::kObjectIdentifier ||
+        parameters[1] != parameters.size() - 2) {
+        return std::nullopt;
+    }
+    return parameters.subspan(2);
+}
+
+std::optional<std::span<const std::uint8_t>> NamedCurveOf(const CERTCertificate& certificate) {
+    if (!OidMatches(KeyAlgorithmOid(certificate), oid::kEcPublicKey)) {
+        return std::nullopt;
+    }
+    return NamedCurveOid(KeyAlgorithmParameters(certificate));
+}
+
 UniquePublicKey RsaPublicKey(const CERTCertificate& certificate) {
     const std::span<const std::uint8_t> oid = KeyAlgorithmOid(certificate);
     if (!OidMatches(oid, oid::kRsaEncryption) && !OidMatches(oid, oid::kRsaesOaep) &&
@@ -38,13 +54,12 @@ namespace {
 
 // The curve's name from an id-ecPublicKey's parameters, which name it by object identifier.
 std::string CurveName(std::span<const std::uint8_t> parameters) {
-    if (parameters.size() < 2 || parameters[0] != tag::kObjectIdentifier ||
-        parameters[1] != parameters.size() - 2) {
+    const std::optional<std::span<const std::uint8_t>> oid = NamedCurveOid(parameters);
+    if (!oid) {
         return "with explicit curve parameters";
     }
-    const std::span<const std::uint8_t> oid = parameters.subspan(2);
-    const CurveFacts* curve = FindCurve(oid);
-    return curve != nullptr ? std::string(curve->name) : "curve " + DottedOid(oid);
+    const CurveFacts* curve = FindCurve(*oid);
+    return curve != nullptr ? std::string(curve->name) : "curve " + DottedOid(*oid);
 }
 
 std::string WithBits(const char* kind, SECKEYPublicKey* key) {

@@ -15,6 +15,7 @@
 #include "platform/hex_text.h"
 #include "platform/key_access_nss.h"
 #include "platform/open_failures.h"
+#include "platform/public_key_nss.h"
 
 namespace mirebolt::platform {
 
@@ -127,27 +128,16 @@ Result<UniqueSymKey> UnwrapAgreed(const RecipientEntry& entry, const Certificate
 
 // The curve of an EC certificate's key, when this program can use it.
 bool UsableCurve(const Certificate& certificate) {
-    UniquePublicKey key(CERT_ExtractPublicKey(certificate.get()));
-    if (!key || SECKEY_GetPublicKeyType(key.get()) != ecKey) {
-        return false;
-    }
-    const SECItem& parameters = key->u.ec.DEREncodedParams;
-    if (parameters.len < 2 || parameters.data[0] != 0x06) {
-        return false;
-    }
-    return FindCurve(std::span(parameters.data + 2, parameters.len - 2)) != nullptr;
+    const std::optional<std::span<const std::uint8_t>> oid = NamedCurveOf(*certificate.get());
+    return oid && FindCurve(*oid) != nullptr;
 }
 
 std::string CurveName(const Certificate& certificate) {
-    UniquePublicKey key(CERT_ExtractPublicKey(certificate.get()));
-    if (!key || SECKEY_GetPublicKeyType(key.get()) != ecKey) {
+    if (!OidMatches(KeyAlgorithmOid(*certificate.get()), oid::kEcPublicKey)) {
         return "a key that is not elliptic-curve";
     }
-    const SECItem& parameters = key->u.ec.DEREncodedParams;
-    if (parameters.len < 2 || parameters.data[0] != 0x06) {
-        return "an unnamed curve";
-    }
-    return "the curve " + DottedOid(std::span(parameters.data + 2, parameters.len - 2));
+    const std::optional<std::span<const std::uint8_t>> oid = NamedCurveOf(*certificate.get());
+    return oid ? "the curve " + DottedOid(*oid) : "an unnamed curve";
 }
 
 Failure NotARecipient(const std::vector<RecipientEntry>& entries,

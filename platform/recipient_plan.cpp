@@ -147,11 +147,9 @@ const KdfSchemeFacts* SchemeForCurve(const CurveFacts& curve) {
 
 std::optional<KeyAgreementChoice> AgreementFor(const SECKEYPublicKey& key) {
     const SECItem& parameters = key.u.ec.DEREncodedParams;
-    if (parameters.len < 2 || parameters.data[0] != tag::kObjectIdentifier ||
-        parameters.data[1] != parameters.len - 2) {
-        return std::nullopt;
-    }
-    const CurveFacts* curve = FindCurve(std::span(parameters.data + 2, parameters.len - 2));
+    const std::optional<std::span<const std::uint8_t>> oid =
+        NamedCurveOid(std::span(parameters.data, parameters.len));
+    const CurveFacts* curve = oid ? FindCurve(*oid) : nullptr;
     if (curve == nullptr) {
         return std::nullopt;
     }
