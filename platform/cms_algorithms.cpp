@@ -72,11 +72,18 @@ constexpr std::array kKdfSchemes{
                    true},
 };
 
+// As RFC 5753 pairs them: SHA-256 for P-256, SHA-384 for P-384, SHA-512 for P-521.
 constexpr std::array kCurves{
-    CurveFacts{"P-256", "1.2.840.10045.3.1.7"},
-    CurveFacts{"P-384", "1.3.132.0.34"},
-    CurveFacts{"P-521", "1.3.132.0.35"},
+    CurveFacts{"P-256", "1.2.840.10045.3.1.7", 32, &kKdfSchemes[2]},
+    CurveFacts{"P-384", "1.3.132.0.34", 48, &kKdfSchemes[3]},
+    CurveFacts{"P-521", "1.3.132.0.35", 66, &kKdfSchemes[4]},
 };
+
+// The rows the writer takes by position, checked where they stand.
+static_assert(kHashes[2].name == "SHA-256" && kKeyWraps[2].name == "id-aes256-wrap");
+static_assert(kCurves[0].writtenScheme->name == "dhSinglePass-stdDH-sha256kdf-scheme" &&
+              kCurves[1].writtenScheme->name == "dhSinglePass-stdDH-sha384kdf-scheme" &&
+              kCurves[2].writtenScheme->name == "dhSinglePass-stdDH-sha512kdf-scheme");
 
 struct MessageType {
     std::string_view name;
@@ -99,16 +106,6 @@ auto FindByOid(const Table& table, std::span<const std::uint8_t> oidContent)
     -> decltype(&table[0]) {
     for (const auto& entry : table) {
         if (OidMatches(oidContent, entry.oid)) {
-            return &entry;
-        }
-    }
-    return nullptr;
-}
-
-template <class Table>
-auto FindByName(const Table& table, std::string_view name) -> decltype(&table[0]) {
-    for (const auto& entry : table) {
-        if (entry.name == name) {
             return &entry;
         }
     }
@@ -148,16 +145,12 @@ const HashFacts& Sha1Facts() {
     return kHashes[0];
 }
 
-const HashFacts* HashNamed(std::string_view name) {
-    return FindByName(kHashes, name);
+const HashFacts& Sha256Facts() {
+    return kHashes[2];
 }
 
-const KeyWrapFacts* KeyWrapNamed(std::string_view name) {
-    return FindByName(kKeyWraps, name);
-}
-
-const KdfSchemeFacts* KdfSchemeNamed(std::string_view name) {
-    return FindByName(kKdfSchemes, name);
+const KeyWrapFacts& Aes256WrapFacts() {
+    return kKeyWraps[2];
 }
 
 const KeyWrapFacts* FindKeyWrap(std::span<const std::uint8_t> oidContent) {

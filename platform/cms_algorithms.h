@@ -82,8 +82,7 @@ struct HashFacts {
 };
 const HashFacts* FindHash(std::span<const std::uint8_t> oidContent);
 const HashFacts& Sha1Facts();
-// The row of the given name ("SHA-256"), or null.
-const HashFacts* HashNamed(std::string_view name);
+const HashFacts& Sha256Facts();
 
 // AES key wraps (RFC 3394) of key agreement.
 struct KeyWrapFacts {
@@ -92,7 +91,8 @@ struct KeyWrapFacts {
     std::size_t kekBytes;
 };
 const KeyWrapFacts* FindKeyWrap(std::span<const std::uint8_t> oidContent);
-const KeyWrapFacts* KeyWrapNamed(std::string_view name);
+// The wrap our key-agreement entries use.
+const KeyWrapFacts& Aes256WrapFacts();
 
 // ECDH key-agreement schemes with the X9.63 key-derivation function (RFC 5753).
 struct KdfSchemeFacts {
@@ -102,12 +102,13 @@ struct KdfSchemeFacts {
     bool cofactor;
 };
 const KdfSchemeFacts* FindKdfScheme(std::span<const std::uint8_t> oidContent);
-const KdfSchemeFacts* KdfSchemeNamed(std::string_view name);
 
 // Named elliptic curves.
 struct CurveFacts {
     std::string_view name;  // "P-256"
     std::string_view oid;
+    std::size_t fieldBytes;               // of a coordinate: 32 for P-256
+    const KdfSchemeFacts* writtenScheme;  // what we write for it: the KDF's hash grows with it
 };
 const CurveFacts* FindCurve(std::span<const std::uint8_t> oidContent);
 

@@ -126,23 +126,9 @@ std::optional<OaepChoice> OaepChoiceFor(const CERTCertificate& certificate) {
     const std::span<const std::uint8_t> parameters = KeyAlgorithmParameters(certificate);
     if (IsAbsentOrNull(parameters)) {
         // A key that sets no parameters takes any: SHA-256 rather than the old SHA-1 default.
-        return OaepChoice{HashNamed("SHA-256"), HashNamed("SHA-256"), {}};
+        return OaepChoice{&Sha256Facts(), &Sha256Facts(), {}};
     }
     return ReadOaepParameters(parameters);
-}
-
-// The KDF's hash grows with the curve, as RFC 5753 pairs them.
-const KdfSchemeFacts* SchemeForCurve(const CurveFacts& curve) {
-    if (curve.name == "P-256") {
-        return KdfSchemeNamed("dhSinglePass-stdDH-sha256kdf-scheme");
-    }
-    if (curve.name == "P-384") {
-        return KdfSchemeNamed("dhSinglePass-stdDH-sha384kdf-scheme");
-    }
-    if (curve.name == "P-521") {
-        return KdfSchemeNamed("dhSinglePass-stdDH-sha512kdf-scheme");
-    }
-    return nullptr;
 }
 
 std::optional<KeyAgreementChoice> AgreementFor(const SECKEYPublicKey& key) {
@@ -153,9 +139,7 @@ std::optional<KeyAgreementChoice> AgreementFor(const SECKEYPublicKey& key) {
     if (curve == nullptr) {
         return std::nullopt;
     }
-    const unsigned fieldBytes = (SECKEY_PublicKeyStrengthInBits(&key) + 7) / 8;
-    return KeyAgreementChoice{SchemeForCurve(*curve), KeyWrapNamed("id-aes256-wrap"),
-                              1 + 2 * std::size_t{fieldBytes}};
+    return KeyAgreementChoice{curve->writtenScheme, &Aes256WrapFacts(), 1 + 2 * curve->fieldBytes};
 }
 
 }  // namespace
