@@ -4,6 +4,7 @@
 #include "platform/ber_reader.h"
 #include "platform/byte_source.h"
 #include "platform/error_text.h"
+#include "platform/oaep_parameters.h"
 
 namespace mirebolt::platform {
 
@@ -104,86 +105,25 @@ class EntryParser {
     BerReader reader_;
 };
 
-bool IsAbsentOrNull(const std::optional<BerElement>& parameters) {
-    return !parameters || (parameters->tag == tag::kNull && parameters->contentLength == 0);
-}
-
-// RSAES-OAEP-params: hash [0], mask generation [1], label source [2], each with defaults.
-void ReadOaepParameters(EntryParser& parser, const std::optional<BerElement>& parameters,
-                        RecipientEntry& entry) {
+// The entry's RSAES-OAEP parameters, or why they cannot be used: this program gives no label.
+void ReadOaepChoice(EntryParser& parser, const std::optional<BerElement>& parameters,
+                    RecipientEntry& entry) {
     entry.oaepHash = &Sha1Facts();
     entry.mgfHash = &Sha1Facts();
-    if (IsAbsentOrNull(parameters)) {
-        return;
-    }
-    BerReader& reader = parser.reader();
-    if (parameters->tag != tag::kSequence) {
+    Result<std::vector<std::uint8_t>> bytes =
+        parameters ? parser.Whole(*parameters) : std::vector<std::uint8_t>();
+    if (!bytes) {
         entry.unusable = "RSAES-OAEP with parameters that cannot be read";
         return;
     }
-    BerChildren fields = reader.ChildrenOf(*parameters, parser.size());
-    for (;;) {
-        Result<std::optional<BerElement>> field = reader.NextChild(fields);
-        if (!field) {
-            entry.unusable = "RSAES-OAEP with parameters that cannot be read";
-            return;
-        }
-        if (!field->has_value()) {
-            return;
-        }
-        BerChildren inside = reader.ChildrenOf(**field, parser.size());
-        Result<BerElement> algorithmElement = reader.ExpectChild(inside, tag::kSequence);
-        Result<EntryParser::Algorithm> algorithm =
-            algorithmElement ? parser.AlgorithmIn(*algorithmElement)
-                             : Result<EntryParser::Algorithm>(algorithmElement.failure());
-        if (!algorithm) {
-            entry.unusable = "RSAES-OAEP with parameters that cannot be read";
-            return;
-        }
-        switch ((*field)->tag) {
-            case tag::kContextConstructed0:
-                entry.oaepHash = FindHash(algorithm->oid);
-                if (entry.oaepHash == nullptr) {
-                    entry.unusable = "RSAES-OAEP with the hash " + DottedOid(algorithm->oid);
-                    return;
-                }
-                break;
-            case tag::kContextConstructed1: {
-                const HashFacts* hash = nullptr;
-                if (OidMatches(algorithm->oid, oid::kMgf1) && algorithm->parameters &&
-                    algorithm->parameters->tag == tag::kSequence) {
-                    Result<EntryParser::Algorithm> mgfHash =
-                        parser.AlgorithmIn(*algorithm->parameters);
-                    hash = mgfHash ? FindHash(mgfHash->oid) : nullptr;
-                }
-                if (hash == nullptr) {
-                    entry.unusable =
-                        "RSAES-OAEP with a mask generation other than MGF1 with a "
-                        "known hash";
-                    return;
-                }
-                entry.mgfHash = hash;
-                break;
-            }
-            case tag::kContextConstructed2: {
-                bool emptyLabel = false;
-                if (OidMatches(algorithm->oid, oid::kPSpecified)) {
-                    if (!algorithm->parameters) {
-                        emptyLabel = true;
-                    } else if (algorithm->parameters->tag == tag::kOctetString) {
-                        emptyLabel = algorithm->parameters->contentLength == 0;
-                    }
-                }
-                if (!emptyLabel) {
-                    entry.unusable = "RSAES-OAEP with a label";
-                    return;
-                }
-                break;
-            }
-            default:
-                entry.unusable = "RSAES-OAEP with parameters that cannot be read";
-                return;
-        }
+    Result<OaepChoice> choice = ReadOaepParameters(*bytes);
+    if (!choice) {
+        entry.unusable = choice.failure().text;
+    } else if (!choice->label.empty()) {
+        entry.unusable = "RSAES-OAEP with a label";
+    } else {
+        entry.oaepHash = choice->hash;
+        entry.mgfHash = choice->mgfHash;
     }
 }
 
@@ -227,7 +167,7 @@ Result<RecipientEntry> KeyTransport(EntryParser& parser, const BerElement& outer
         entry.algorithm = "RSA (PKCS #1 v1.5)";
     } else if (OidMatches(algorithm->oid, oid::kRsaesOaep)) {
         entry.oaep = true;
-        ReadOaepParameters(parser, algorithm->parameters, entry);
+        ReadOaepChoice(parser, algorithm->parameters, entry);
         if (entry.unusable.empty()) {
             entry.algorithm = "RSAES-OAEP with " + std::string(entry.oaepHash->name) +
                               " and MGF1 with " + std::string(entry.mgfHash->name);

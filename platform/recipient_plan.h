@@ -10,6 +10,7 @@
 #include "platform/certificate.h"
 #include "platform/cms_algorithms.h"
 #include "platform/nss_types.h"
+#include "platform/oaep_parameters.h"
 #include "platform/result.h"
 
 namespace mirebolt::platform {
@@ -19,12 +20,6 @@ enum class KeyDelivery {
     RsaPkcs1,      // key transport, RSA PKCS #1 v1.5: every ordinary RSA certificate
     RsaOaep,       // key transport, RSAES-OAEP: certificates whose key is marked for it
     KeyAgreement,  // ephemeral-static ECDH, the key wrapped with AES
-};
-
-struct OaepChoice {
-    const HashFacts* hash = nullptr;
-    const HashFacts* mgfHash = nullptr;
-    std::vector<std::uint8_t> label;
 };
 
 struct KeyAgreementChoice {
