@@ -196,4 +196,16 @@ KeyKind PublicKeyKind(const Certificate& certificate) {
     }
 }
 
+bool KeyUsageAllowsEncryption(const Certificate& certificate) {
+    const KeyKind kind = PublicKeyKind(certificate);
+    if (!certificate || kind == KeyKind::Dsa) {
+        return false;
+    }
+    if (!certificate.get()->keyUsagePresent) {
+        return true;
+    }
+    const unsigned needed = kind == KeyKind::Ec ? KU_KEY_AGREEMENT : KU_KEY_ENCIPHERMENT;
+    return (certificate.get()->rawKeyUsage & needed) != 0;
+}
+
 }  // namespace mirebolt::platform

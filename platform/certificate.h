@@ -72,6 +72,11 @@ std::string Nickname(const Certificate& certificate);
 
 KeyKind PublicKeyKind(const Certificate& certificate);
 
+// Whether the key may receive a content key as far as the certificate says: its key-usage
+// extension, when there is one, must allow key encipherment (RSA) or key agreement (EC); a DSA
+// key is for signatures whatever the extension says.
+bool KeyUsageAllowsEncryption(const Certificate& certificate);
+
 // The key's kind and size as a person names them: "RSA 3072", "EC P-256", "RSA-OAEP 2048",
 // "DSA 2048", "Ed25519".
 std::string KeyDescription(const Certificate& certificate);
