@@ -9,10 +9,12 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 #include "feedback/date_text.h"
 #include "recipients/recipient_list.h"
@@ -40,15 +42,22 @@ const char* const kDetailLabels[] = {
 
 QString CertificateDetails(const platform::Certificate& certificate) {
     const std::string usage = platform::KeyUsageText(certificate);
-    return QStringLiteral(
-               "Subject:\t%1\nIssuer:\t%2\nSerial number:\t%3\nValid from:\t%4 to %5 (UTC)\n"
-               "Key usage:\t%6\nSHA-256:\t%7")
-        .arg(Text(platform::SubjectText(certificate)), Text(platform::IssuerText(certificate)),
-             Text(platform::SerialNumberText(certificate)),
-             DateText(platform::NotBeforeDate(certificate)),
-             DateText(platform::NotAfterDate(certificate)),
-             usage.empty() ? QStringLiteral("any") : Text(usage),
-             Text(platform::Sha256Fingerprint(certificate)));
+    const QString values[] = {
+        Text(platform::SubjectText(certificate)),
+        Text(platform::IssuerText(certificate)),
+        Text(platform::SerialNumberText(certificate)),
+        QStringLiteral("%1 to %2 (UTC)")
+            .arg(DateText(platform::NotBeforeDate(certificate)),
+                 DateText(platform::NotAfterDate(certificate))),
+        usage.empty() ? QStringLiteral("any") : Text(usage),
+        Text(platform::Sha256Fingerprint(certificate)),
+    };
+    static_assert(std::size(values) == std::size(kDetailLabels));
+    QStringList lines;
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        lines << QString::fromLatin1(kDetailLabels[i]) + QLatin1Char('\t') + values[i];
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 namespace {

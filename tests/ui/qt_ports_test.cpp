@@ -325,11 +325,13 @@ TEST_F(QtPorts, ThePickersParticularsStandInOneColumnPastTheirLabels) {
     ui::CertificatePickerDialog picker(ownerWindow_);
     OnNextModal<QDialog>([](QDialog* dialog) {
         auto* table = dialog->findChild<QTreeWidget*>(QStringLiteral("storeCertificates"));
+        ASSERT_NE(table, nullptr);
         EXPECT_EQ(table->currentItem(), table->topLevelItem(0)) << "Alice's own, fit to use";
         EXPECT_TRUE(table->topLevelItem(0)->text(table->columnCount() - 1).isEmpty());
         auto* details = dialog->findChild<QPlainTextEdit*>(QStringLiteral("certificateDetails"));
         ASSERT_NE(details, nullptr);
         EXPECT_EQ(details->lineWrapMode(), QPlainTextEdit::NoWrap);
+        ASSERT_EQ(details->toPlainText().count(QLatin1Char('\t')), 6) << "six particulars";
         for (const QString& line : details->toPlainText().split(QLatin1Char('\n'))) {
             const QString label = line.section(QLatin1Char('\t'), 0, 0);
             EXPECT_LT(details->fontMetrics().horizontalAdvance(label), details->tabStopDistance())
