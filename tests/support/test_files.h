@@ -56,7 +56,8 @@ class StoreFolder {
 class StoreCopy {
   public:
     explicit StoreCopy(const std::string& fixtureName);
-    platform::PersonalStore& store() { return *store_; }
+    // A store that did not open fails the test here, not by undefined behaviour later.
+    platform::PersonalStore& store() { return store_.value(); }
     std::string directory() const { return folder_.directory(); }
 
   private:
