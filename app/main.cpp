@@ -8,6 +8,7 @@
 
 #include "platform/nss_runtime.h"
 #include "platform/personal_store.h"
+#include "platform/process_hardening.h"
 #include "platform/product_facts.h"
 #include "ui/certificate_picker_dialog.h"
 #include "ui/external_commands.h"
@@ -54,6 +55,7 @@ void ReleaseHeldMessages() {
 
 int main(int argc, char** argv) {
     using namespace mirebolt;
+    platform::KeepOutOfDumps();
     heldMessages = new std::vector<HeldMessage>;
     defaultHandler = qInstallMessageHandler(&OnQtMessage);
     ui::StoreNothingBetweenRuns();

@@ -25,7 +25,6 @@
 #include "platform/open_envelope.h"
 #include "protection/content_cipher.h"
 #include "protection/input_file.h"
-#include "protection/output_buffer.h"
 #include "protection/output_file.h"
 
 namespace {
@@ -144,23 +143,17 @@ double EncryptWithCore(const std::string& plain, const std::vector<std::string>&
     if (!input) {
         return -1;
     }
-    auto size = platform::EnvelopeSize(oid, recipients, input->Size());
-    if (!size) {
+    auto file = protection::OutputFile::Open(output, protection::OutputFile::Access::Shared,
+                                             protection::NameState::Of(output), input->identity());
+    if (!file) {
         return -1;
     }
-    auto buffer =
-        protection::OutputBuffer::Allocate(*size, protection::OutputBuffer::Holds::CipherText);
-    if (!buffer) {
-        return -1;
-    }
-    auto written = platform::Envelope(oid, recipients, *input, buffer->bytes());
-    if (!written) {
+    auto written = platform::EnvelopeStream(oid, recipients, *input, input->knownSize(), *file);
+    if (!written || !input->ConfirmUnchanged()) {
         return -1;
     }
     const double core = Seconds(start);
-    auto file = protection::OutputFile::Open(output, protection::OutputFile::Access::Shared,
-                                             protection::NameState::Of(output), std::nullopt);
-    if (!file || !file->Write(buffer->bytes().first(*written)) || !file->Commit()) {
+    if (!file->Commit()) {
         return -1;
     }
     return core;
@@ -177,24 +170,18 @@ double DecryptWithCore(const std::string& message, const std::string& storeFolde
     if (!input) {
         return -1;
     }
-    auto bound = platform::OpenedSizeBound(*input);
-    if (!bound) {
+    auto file = protection::OutputFile::Open(output, protection::OutputFile::Access::OwnerOnly,
+                                             protection::NameState::Of(output), input->identity());
+    if (!file) {
         return -1;
     }
-    auto buffer =
-        protection::OutputBuffer::Allocate(*bound, protection::OutputBuffer::Holds::PlainText);
-    if (!buffer) {
-        return -1;
-    }
-    auto length = platform::OpenEnvelope(*input, *store, nullptr, buffer->bytes());
+    auto length = platform::OpenEnvelope(*input, &*input, *store, nullptr, *file);
     if (!length) {
         std::fprintf(stderr, "decrypt: %s\n", length.failure().text.c_str());
         return -1;
     }
     const double core = Seconds(start);
-    auto file = protection::OutputFile::Open(output, protection::OutputFile::Access::OwnerOnly,
-                                             protection::NameState::Of(output), input->identity());
-    if (!file || !file->Write(buffer->bytes().first(*length)) || !file->Commit()) {
+    if (!input->ConfirmUnchanged() || !file->Commit()) {
         return -1;
     }
     return core;
@@ -261,7 +248,7 @@ double DecryptStreamWithCore(const std::string& message, const std::string& stor
     }
     FileStream stream(in);
     FileSink sink(out);
-    auto length = platform::OpenEnvelopeStream(stream, *store, nullptr, sink);
+    auto length = platform::OpenEnvelope(stream, nullptr, *store, nullptr, sink);
     ::close(in);
     ::close(out);
     if (!length) {

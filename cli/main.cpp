@@ -6,6 +6,7 @@
 #include "cli/usage.h"
 #include "platform/nss_runtime.h"
 #include "platform/personal_store.h"
+#include "platform/process_hardening.h"
 #include "platform/product_facts.h"
 
 namespace mirebolt::cli {
@@ -46,6 +47,7 @@ int Run(int argc, char** argv) {
 }  // namespace mirebolt::cli
 
 int main(int argc, char** argv) {
+    mirebolt::platform::KeepOutOfDumps();
     mirebolt::platform::NssSession nss;
     return mirebolt::cli::Run(argc, argv);
 }

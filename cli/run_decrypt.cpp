@@ -1,4 +1,4 @@
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -6,11 +6,9 @@
 
 #include "cli/commands.h"
 #include "cli/password_file.h"
-#include "cli/streamed_run.h"
+#include "cli/stream_adapters.h"
 #include "cli/terminal_ports.h"
 #include "protection/decrypt_command.h"
-#include "protection/size_limits.h"
-#include "protection/streamed_decrypt.h"
 
 namespace mirebolt::cli {
 
@@ -38,42 +36,6 @@ namespace {
 
 constexpr char kStandardStream[] = "-";
 
-// Standard input, a pipe, or a file above the window's limit: read front to back.
-int DecryptStreamed(const Options& options, TerminalKeyPrompt& keyPrompt) {
-    const std::string& file = options.operands.front();
-    const bool toStandardOutput = options.output == kStandardStream;
-    TerminalFeedback feedback(kProgram, options.answerYes,
-                              options.quiet      ? InformationTo::Nowhere
-                              : toStandardOutput ? InformationTo::StandardError
-                                                 : InformationTo::StandardOutput);
-    return RunStreamed(file, feedback, [&](const StreamedIo& io) {
-        NoBusyIndicator busy;
-        NoSaveQuestion noQuestion;
-        const protection::StreamedDecryptRequest request{
-            io.input,
-            io.inputFile,
-            options.storeDirectory,
-            toStandardOutput ? std::nullopt : options.output,
-            &io.standardOutput,
-            "standard output"};
-        return protection::DecryptStream(
-            request, protection::DecryptPorts{feedback, busy, noQuestion, &keyPrompt});
-    });
-}
-
-// Whether the message is read in pieces: it comes from a pipe or standard input, goes to
-// standard output, or is larger than the window's Decrypt takes.
-bool Streams(const Options& options) {
-    const std::string& file = options.operands.front();
-    if (file == kStandardStream || options.output == kStandardStream) {
-        return true;
-    }
-    struct stat info {};
-    return ::stat(file.c_str(), &info) == 0 &&
-           (!S_ISREG(info.st_mode) ||
-            static_cast<std::uint64_t>(info.st_size) > protection::DecryptSizeLimit);
-}
-
 }  // namespace
 
 int RunDecrypt(const Options& options) {
@@ -90,21 +52,21 @@ int RunDecrypt(const Options& options) {
         return kFailed;
     }
     TerminalKeyPrompt keyPrompt(std::move(*password));
-    if (Streams(options)) {
-        Options named = options;
-        if (!named.output) {
-            named.output = protection::NameWithoutEncSuffix(file);
-        }
-        return DecryptStreamed(named, keyPrompt);
-    }
-    TerminalFeedback feedback(
-        kProgram, options.answerYes,
-        options.quiet ? InformationTo::Nowhere : InformationTo::StandardOutput);
-    NoBusyIndicator busy;
+    const bool toStandardOutput = options.output == kStandardStream;
+    TerminalFeedback feedback(kProgram, options.answerYes,
+                              options.quiet      ? InformationTo::Nowhere
+                              : toStandardOutput ? InformationTo::StandardError
+                                                 : InformationTo::StandardOutput);
+    TerminalProgress progress;
     NoSaveQuestion noQuestion;
-    const protection::DecryptRequest request{file, options.storeDirectory, options.output};
+    DescriptorSink standardOutput(STDOUT_FILENO);
+    protection::CommandLineChoices choices;
+    choices.standardInput = file == kStandardStream;
+    choices.standardOutput = toStandardOutput ? &standardOutput : nullptr;
+    const protection::DecryptRequest request{
+        file, options.storeDirectory, toStandardOutput ? std::nullopt : options.output, &choices};
     const protection::CommandOutcome outcome = protection::Decrypt(
-        request, protection::DecryptPorts{feedback, busy, noQuestion, &keyPrompt});
+        request, protection::DecryptPorts{feedback, progress, noQuestion, &keyPrompt});
     return outcome == protection::CommandOutcome::Succeeded ? kSucceeded : kFailed;
 }
 

@@ -53,6 +53,11 @@ class EchoOff {
         sigemptyset(&restore.sa_mask);
         for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
             ::sigaction(kEndingSignals[i], &restore, &previousActions_[i]);
+            // A signal the program was started to ignore (nohup) ends it here no more than
+            // anywhere else.
+            if (previousActions_[i].sa_handler == SIG_IGN) {
+                ::sigaction(kEndingSignals[i], &previousActions_[i], nullptr);
+            }
         }
         termios quiet = savedSettings;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);

@@ -56,6 +56,11 @@ class TerminalKeyPrompt : public platform::KeyAccessPrompt {
 
     std::optional<platform::Secret> AskSecret(const std::string& tokenName, bool retry) override;
     bool HasOneAnswer() const override { return passwordFromFile_.has_value(); }
+    void Forget() override {
+        if (passwordFromFile_) {
+            passwordFromFile_->Clear();
+        }
+    }
 
   private:
     std::optional<platform::Secret> passwordFromFile_;

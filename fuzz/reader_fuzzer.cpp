@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes to the message reader: the description `info` prints, the size query,
-// then opening with a store that holds a key, so that recipient matching and key unwrapping are
-// reached as well as parsing.
+// Feeds arbitrary bytes to the message reader: the description `info` prints, then opening
+// with a store that holds a key, so that recipient matching and key unwrapping are reached as
+// well as parsing.
 #include <stdlib.h>
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ber_stream.h"
 #include "platform/envelope_description.h"
 #include "platform/open_envelope.h"
 #include "platform/personal_store.h"
@@ -57,6 +58,15 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     return 0;
 }
 
+// Counts the content it is given.
+struct ContentCounter final : ByteSink {
+    mirebolt::Status Write(std::span<const std::uint8_t> piece) override {
+        bytes += piece.size();
+        return {};
+    }
+    std::uint64_t bytes = 0;
+};
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     MemorySource message({data, size});
     Result<EnvelopeDescription> description = DescribeEnvelope(message, *Store());
@@ -65,23 +75,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      static_cast<unsigned long long>(description->encryptedBytes), size);
         std::abort();
     }
-    Result<std::uint64_t> bound = OpenedSizeBound(message);
-    if (!bound) {
-        return 0;
-    }
-    // The content lies within the message, encoded or not: a larger size would make Decrypt
-    // allocate for content that cannot be there.
-    if (*bound > size) {
-        std::fprintf(stderr, "size %llu for a message of %zu bytes\n",
-                     static_cast<unsigned long long>(*bound), size);
-        std::abort();
-    }
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(*bound));
-    Result<std::uint64_t> length = OpenEnvelope(message, *Store(), nullptr, out);
-    if (length && *length > *bound) {
-        std::fprintf(stderr, "content of %llu bytes beyond its bound %llu\n",
+    // The content lies within the message, encoded or not.
+    ContentCounter counted;
+    SourceStream stream(message);
+    Result<std::uint64_t> length = OpenEnvelope(stream, &message, *Store(), nullptr, counted);
+    if (length && (*length != counted.bytes || *length > size)) {
+        std::fprintf(stderr, "content of %llu bytes (%llu given) in a message of %zu bytes\n",
                      static_cast<unsigned long long>(*length),
-                     static_cast<unsigned long long>(*bound));
+                     static_cast<unsigned long long>(counted.bytes), size);
         std::abort();
     }
     return 0;

@@ -2,7 +2,6 @@
 
 #include <pk11pub.h>
 #include <secerr.h>
-#include <string.h>
 
 #include <algorithm>
 #include <array>
@@ -12,6 +11,7 @@
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 #include "platform/nss_types.h"
+#include "platform/private_buffer.h"
 #include "platform/recipient_info_writer.h"
 #include "platform/recipient_plan.h"
 
@@ -231,82 +231,6 @@ std::size_t Pad(const ContentAlgorithmFacts& facts, std::span<std::uint8_t> byte
     return used + padding;
 }
 
-// Reads the content into `cipherText` and encrypts it there, adding PKCS #7 padding.
-Status EncryptContent(const ContentAlgorithmFacts& facts, PK11Context* context, ByteSource& content,
-                      std::span<std::uint8_t> cipherText) {
-    const std::uint64_t size = content.Size();
-    const std::uint64_t wholeBlocks = size - size % facts.blockBytes;
-    for (std::uint64_t done = 0; done < wholeBlocks;) {
-        const auto piece =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, wholeBlocks - done));
-        std::span<std::uint8_t> target = cipherText.subspan(done, piece);
-        if (Status read = content.ReadAt(done, target); !read) {
-            return read;
-        }
-        if (Status encrypted = EncryptInPlace(context, target); !encrypted) {
-            return encrypted;
-        }
-        done += piece;
-    }
-
-    std::array<std::uint8_t, 16> last{};
-    const auto rest = static_cast<std::size_t>(size - wholeBlocks);
-    Status read = content.ReadAt(wholeBlocks, std::span(last).first(rest));
-    Pad(facts, last, rest);
-    Status encrypted =
-        read ? EncryptInPlace(context, std::span(last).first(facts.blockBytes)) : read;
-    if (encrypted) {
-        std::copy_n(last.begin(), facts.blockBytes,
-                    cipherText.begin() + static_cast<std::ptrdiff_t>(wholeBlocks));
-    }
-    explicit_bzero(last.data(), last.size());
-    if (!encrypted) {
-        return encrypted;
-    }
-    return content.ConfirmUnchanged();
-}
-
-Result<std::uint64_t> WriteEnvelope(const ContentAlgorithmFacts& facts,
-                                    const std::vector<RecipientPlan>& plans, ByteSource& content,
-                                    std::span<std::uint8_t> out) {
-    const std::uint64_t size = content.Size();
-    const std::uint64_t cipherTextBytes = CipherTextBytes(facts, size);
-    const std::uint64_t expected =
-        DerPrefix(PlaceholderFront(facts, plans), cipherTextBytes).size() + cipherTextBytes;
-    if (out.size() < expected) {
-        return NssFailure(SEC_ERROR_OUTPUT_LEN);
-    }
-    Result<Sealing> sealing = StartSealing(facts, plans);
-    if (!sealing) {
-        return sealing.failure();
-    }
-    const der::Bytes prefix = DerPrefix(sealing->front, cipherTextBytes);
-    if (prefix.size() + cipherTextBytes != expected) {
-        return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
-    }
-    std::copy(prefix.begin(), prefix.end(), out.begin());
-    Status encrypted = EncryptContent(facts, sealing->context.get(), content,
-                                      out.subspan(prefix.size(), cipherTextBytes));
-    if (!encrypted) {
-        explicit_bzero(out.data(), out.size());
-        return encrypted.failure();
-    }
-    return expected;
-}
-
-// A piece of plaintext on its way to the cipher, wiped when it goes.
-class PieceBuffer {
-  public:
-    explicit PieceBuffer(std::size_t size) : bytes_(size) {}
-    PieceBuffer(const PieceBuffer&) = delete;
-    PieceBuffer& operator=(const PieceBuffer&) = delete;
-    ~PieceBuffer() { explicit_bzero(bytes_.data(), bytes_.size()); }
-    std::span<std::uint8_t> bytes() { return bytes_; }
-
-  private:
-    std::vector<std::uint8_t> bytes_;
-};
-
 // Fills `out` from the stream; fewer bytes only at its end.
 Result<std::size_t> Fill(ByteStream& content, std::span<std::uint8_t> out) {
     std::size_t filled = 0;
@@ -323,9 +247,12 @@ Result<std::size_t> Fill(ByteStream& content, std::span<std::uint8_t> out) {
     return filled;
 }
 
+// A file that grew or shrank while it was read: the input's failure, like any change of it.
 Failure WrongContentLength(std::uint64_t declared) {
-    return NssFailure(SEC_ERROR_INPUT_LEN, "The content is not the " + std::to_string(declared) +
-                                               " bytes long it was declared to be.");
+    return ArisingFrom(
+        FailureOrigin::Input,
+        NssFailure(SEC_ERROR_INPUT_LEN, "The content is not the " + std::to_string(declared) +
+                                            " bytes long it was declared to be."));
 }
 
 // Encrypts the stream piece by piece into `out`; each piece is a chunk of its own (a primitive
@@ -333,11 +260,14 @@ Failure WrongContentLength(std::uint64_t declared) {
 Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts, PK11Context* context,
                                     ByteStream& content, std::optional<std::uint64_t> declared,
                                     bool chunked, ByteSink& out) {
-    PieceBuffer buffer(kPieceBytes + facts.blockBytes);
+    Result<PrivateBuffer> buffer = PrivateBuffer::Allocate(kPieceBytes + facts.blockBytes);
+    if (!buffer) {
+        return buffer.failure();
+    }
     std::uint64_t contentBytes = 0;
     std::uint64_t written = 0;
     for (bool last = false; !last;) {
-        Result<std::size_t> filled = Fill(content, buffer.bytes().first(kPieceBytes));
+        Result<std::size_t> filled = Fill(content, buffer->bytes().first(kPieceBytes));
         if (!filled) {
             return filled.failure();
         }
@@ -346,8 +276,8 @@ Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts, PK11Cont
             return WrongContentLength(*declared);
         }
         last = *filled < kPieceBytes;
-        const std::size_t length = last ? Pad(facts, buffer.bytes(), *filled) : *filled;
-        const std::span<std::uint8_t> piece = buffer.bytes().first(length);
+        const std::size_t length = last ? Pad(facts, buffer->bytes(), *filled) : *filled;
+        const std::span<std::uint8_t> piece = buffer->bytes().first(length);
         if (Status encrypted = EncryptInPlace(context, piece); !encrypted) {
             return encrypted.failure();
         }
@@ -410,16 +340,6 @@ Result<std::uint64_t> EnvelopeSize(ContentAlgorithm cipher,
     const std::uint64_t cipherTextBytes = CipherTextBytes(*plan->facts, contentSize);
     return DerPrefix(PlaceholderFront(*plan->facts, plan->recipients), cipherTextBytes).size() +
            cipherTextBytes;
-}
-
-Result<std::uint64_t> Envelope(ContentAlgorithm cipher,
-                               std::span<const Certificate* const> recipients, ByteSource& content,
-                               std::span<std::uint8_t> out) {
-    Result<EnvelopePlan> plan = PlanEnvelope(cipher, recipients);
-    if (!plan) {
-        return plan.failure();
-    }
-    return WriteEnvelope(*plan->facts, plan->recipients, content, out);
 }
 
 Result<std::uint64_t> EnvelopeStream(ContentAlgorithm cipher,

@@ -4,7 +4,6 @@
 #include <optional>
 #include <span>
 
-#include "platform/byte_source.h"
 #include "platform/byte_stream.h"
 #include "platform/certificate.h"
 #include "platform/cms_algorithms.h"
@@ -22,22 +21,15 @@ namespace mirebolt::platform {
 // Any other key fails, with a text naming the certificate and its key. The message is version 2
 // when it holds a key-agreement entry, else version 0.
 //
-// Every length is known from the content's size, so the size comes before any encryption and
-// the message is written in one pass straight into the caller's buffer.
+// Every length is known from the content's size, so the size comes before any encryption.
 Result<std::uint64_t> EnvelopeSize(ContentAlgorithm cipher,
                                    std::span<const Certificate* const> recipients,
                                    std::uint64_t contentSize);
 
-// Writes the message into `out`, which must hold EnvelopeSize bytes, and gives its length. The
-// content is read piece by piece straight into `out` and encrypted there; on failure `out` is
-// wiped, since it may hold plaintext.
-Result<std::uint64_t> Envelope(ContentAlgorithm cipher,
-                               std::span<const Certificate* const> recipients, ByteSource& content,
-                               std::span<std::uint8_t> out);
-
-// The same message made from a stream, in pieces of about 1 MiB, into a sink; gives the number of
-// bytes written. With `contentSize` it is exactly the DER message Envelope writes, and fails when
-// the stream is shorter or longer than that. Without it, the message is BER with indefinite
+// Writes the message, reading the content from a stream in pieces of about 1 MiB held in a
+// private buffer, into a sink; gives the number of bytes written. With `contentSize` it is the
+// DER message of EnvelopeSize bytes, and fails as the input's failure when the stream is shorter
+// or longer than that. Without it, the message is BER with indefinite
 // lengths and the encrypted content a constructed OCTET STRING of chunks. After a failure the
 // sink holds part of a message, which the caller discards.
 Result<std::uint64_t> EnvelopeStream(ContentAlgorithm cipher,

@@ -21,6 +21,10 @@ class KeyAccessPrompt {
     // True for a prompt whose answer is fixed beforehand, such as a password file: asking it
     // again would give the same wrong answer, and every try counts against a card's few.
     virtual bool HasOneAnswer() const { return false; }
+
+    // The keys have been looked for: an answer kept beforehand is wiped now rather than when
+    // the prompt goes, at the end of the run.
+    virtual void Forget() {}
 };
 
 // One operation's exchange with a prompt. NSS asks again for as long as it gets answers, so the

@@ -2,7 +2,6 @@
 
 #include <secerr.h>
 #include <string.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 
@@ -11,72 +10,34 @@
 #include "platform/message_reader.h"
 #include "platform/nss_runtime.h"
 #include "platform/open_failures.h"
+#include "platform/private_buffer.h"
 #include "platform/recipient_keys.h"
 
 namespace mirebolt::platform {
 
 namespace {
 
-void Wipe(std::span<std::uint8_t> bytes) {
-    if (!bytes.empty()) {
-        explicit_bzero(bytes.data(), bytes.size());
-    }
-}
-
-// Plaintext straight into the caller's buffer.
-class BufferTarget final : public PlainTextTarget {
-  public:
-    explicit BufferTarget(std::span<std::uint8_t> out) : out_(out) {}
-
-    Result<std::span<std::uint8_t>> Room(std::size_t count) override {
-        return out_.subspan(length_, std::min(count, out_.size() - length_));
-    }
-    Status Commit(std::size_t count) override {
-        if (count > out_.size() - length_) {
-            return ContentTooLarge();
-        }
-        length_ += count;
-        return {};
-    }
-    std::uint64_t length() const { return length_; }
-
-  private:
-    std::span<std::uint8_t> out_;
-    std::size_t length_ = 0;
-};
-
-// Plaintext through one page-granular buffer of ours, kept out of core dumps and wiped, to a
-// sink.
+// Plaintext through one private buffer of ours, wiped after each piece, to a sink.
 class SinkTarget final : public PlainTextTarget {
   public:
     explicit SinkTarget(ByteSink& sink) : sink_(sink) {}
-    ~SinkTarget() override {
-        if (buffer_ != nullptr) {
-            explicit_bzero(buffer_, kBytes);
-            ::munmap(buffer_, kBytes);
-        }
-    }
-    SinkTarget(const SinkTarget&) = delete;
-    SinkTarget& operator=(const SinkTarget&) = delete;
 
     Result<std::span<std::uint8_t>> Room(std::size_t count) override {
-        if (buffer_ == nullptr) {
-            void* memory =
-                ::mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (memory == MAP_FAILED) {
-                return SystemFailure(errno);
+        if (buffer_.bytes().empty()) {
+            Result<PrivateBuffer> allocated = PrivateBuffer::Allocate(kBytes);
+            if (!allocated) {
+                return allocated.failure();
             }
-            ::madvise(memory, kBytes, MADV_DONTDUMP);
-            buffer_ = static_cast<std::uint8_t*>(memory);
+            buffer_ = std::move(*allocated);
         }
-        return std::span<std::uint8_t>(buffer_, std::min(count, kBytes));
+        return buffer_.bytes().first(std::min(count, kBytes));
     }
     Status Commit(std::size_t count) override {
         if (count == 0) {
             return {};
         }
-        Status written = sink_.Write(std::span<const std::uint8_t>(buffer_, count));
-        explicit_bzero(buffer_, count);
+        Status written = sink_.Write(buffer_.bytes().first(count));
+        explicit_bzero(buffer_.bytes().data(), count);
         length_ += count;
         return written;
     }
@@ -86,7 +47,7 @@ class SinkTarget final : public PlainTextTarget {
     static constexpr std::size_t kBytes = ContentDecryptor::kLargestPiece;
 
     ByteSink& sink_;
-    std::uint8_t* buffer_ = nullptr;
+    PrivateBuffer buffer_;
     std::uint64_t length_ = 0;
 };
 
@@ -98,6 +59,9 @@ class KeyOpener final : public ContentOpener {
 
     Result<std::unique_ptr<ContentDecryptor>> Begin(const MessageOutline& outline) override {
         Result<UniqueSymKey> key = RecoverContentKey(outline.recipients, *outline.cipher, prompt_);
+        if (prompt_ != nullptr) {
+            prompt_->Forget();
+        }
         if (!key) {
             return key.failure();
         }
@@ -114,49 +78,17 @@ class KeyOpener final : public ContentOpener {
 
 }  // namespace
 
-Result<std::uint64_t> OpenedSizeBound(ByteSource& message) {
-    Result<MessageOutline> outline = ReadOutline(message);
-    if (!outline) {
-        return ArisingFrom(FailureOrigin::Message, outline.failure());
-    }
-    return outline->encryptedBytes;
-}
-
 // The keys are found through NSS, which sees the store's token for as long as the store is
 // open; taking the store makes the caller keep it open for the call.
-Result<std::uint64_t> OpenEnvelope(ByteSource& message, const PersonalStore& /*store*/,
-                                   KeyAccessPrompt* prompt, std::span<std::uint8_t> out) {
-    if (!NssRuntime::EnsureStarted()) {
-        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
-    }
-    BufferTarget target(out);
-    Result<std::uint64_t> length = [&]() -> Result<std::uint64_t> {
-        KeyOpener opener(prompt, target);
-        SourceStream input(message);
-        Result<MessageOutline> outline = ReadMessage(input, &message, &opener);
-        if (!outline) {
-            return outline.failure();
-        }
-        if (Status unchanged = message.ConfirmUnchanged(); !unchanged) {
-            return unchanged.failure();
-        }
-        return target.length();
-    }();
-    if (!length) {
-        Wipe(out);
-        return ArisingFrom(FailureOrigin::Message, length.failure());
-    }
-    return length;
-}
-
-Result<std::uint64_t> OpenEnvelopeStream(ByteStream& message, const PersonalStore& /*store*/,
-                                         KeyAccessPrompt* prompt, ByteSink& content) {
+Result<std::uint64_t> OpenEnvelope(ByteStream& message, ByteSource* randomAccess,
+                                   const PersonalStore& /*store*/, KeyAccessPrompt* prompt,
+                                   ByteSink& content) {
     if (!NssRuntime::EnsureStarted()) {
         return NssFailure(SEC_ERROR_NOT_INITIALIZED);
     }
     SinkTarget target(content);
     KeyOpener opener(prompt, target);
-    Result<MessageOutline> outline = ReadMessage(message, nullptr, &opener);
+    Result<MessageOutline> outline = ReadMessage(message, randomAccess, &opener);
     if (!outline) {
         return ArisingFrom(FailureOrigin::Message, outline.failure());
     }

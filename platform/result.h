@@ -10,11 +10,13 @@ namespace mirebolt {
 // The step a failure arose in, so that a command can tell the person what went wrong without
 // asking its parts afterwards.
 enum class FailureOrigin : std::uint8_t {
-    Work,     // the operation itself: a cipher, a key, the platform
-    Input,    // reading the file or stream the command was given
-    Store,    // opening the certificate and key store
-    Message,  // the message read: damaged, of another kind, not for any key held
-    Output,   // writing the output
+    Work,         // the operation itself: a cipher, a key, the platform
+    Input,        // reading the file or stream the command was given
+    Store,        // opening the certificate and key store
+    Message,      // the message read: damaged, of another kind, not for any key held
+    Output,       // writing the output
+    Memory,       // the memory the work goes through could not be had
+    Interrupted,  // a signal stopped the command, which then ends the program: nothing to say
 };
 
 // Why an operation failed: the platform's error code (an NSS error number as a 32-bit

@@ -1,6 +1,7 @@
 #include "platform/secret.h"
 
 #include <string.h>
+#include <sys/mman.h>
 
 #include <new>
 #include <utility>
@@ -48,10 +49,16 @@ void Secret::Clear() {
     size_ = 0;
 }
 
-// Moves the text into a new buffer, wiping the old one before it is given back.
+// Moves the text into a new buffer, wiping the old one before it is given back. The buffers
+// are pages of their own, kept out of core dumps like every buffer that holds plaintext.
 void Secret::Reserve(std::size_t capacity) {
-    char* grown = static_cast<char*>(::operator new(capacity));
-    memset(grown, 0, capacity);
+    void* memory =
+        ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+        throw std::bad_alloc();  // as the allocator would: the program cannot go on without it
+    }
+    ::madvise(memory, capacity, MADV_DONTDUMP);
+    char* grown = static_cast<char*>(memory);
     if (data_ != nullptr) {
         memcpy(grown, data_, size_);
     }
@@ -65,7 +72,7 @@ void Secret::Reserve(std::size_t capacity) {
 void Secret::Release() {
     if (data_ != nullptr) {
         explicit_bzero(data_, capacity_);
-        ::operator delete(data_);
+        ::munmap(data_, capacity_);
     }
     data_ = nullptr;
     size_ = 0;

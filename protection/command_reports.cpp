@@ -34,6 +34,7 @@ struct FailureTexts {
     const char* work;   // shown with the platform's reason
     const char* store;  // none: the command does not open the store
     const char* output;
+    const char* memory;
 };
 
 void Report(feedback::Feedback& feedback, const Failure& failure, const FailureTexts& shown) {
@@ -50,6 +51,11 @@ void Report(feedback::Feedback& feedback, const Failure& failure, const FailureT
         case FailureOrigin::Output:
             feedback.ReportError(shown.output);
             return;
+        case FailureOrigin::Memory:
+            feedback.ReportError(shown.memory);
+            return;
+        case FailureOrigin::Interrupted:
+            return;  // the program ends by the signal as soon as the command has cleaned up
         case FailureOrigin::Message:
         case FailureOrigin::Work:
             break;
@@ -60,12 +66,15 @@ void Report(feedback::Feedback& feedback, const Failure& failure, const FailureT
 }  // namespace
 
 void ReportEncryptionFailure(feedback::Feedback& feedback, const Failure& failure) {
-    Report(feedback, failure, {texts::kEncryptionFailed, nullptr, texts::kEncryptedWriteFailed});
+    Report(feedback, failure,
+           {texts::kEncryptionFailed, nullptr, texts::kEncryptedWriteFailed,
+            texts::kNoMemoryToEncrypt});
 }
 
 void ReportDecryptionFailure(feedback::Feedback& feedback, const Failure& failure) {
     Report(feedback, failure,
-           {texts::kDecryptionFailed, texts::kStoreFailed, texts::kDecryptedWriteFailed});
+           {texts::kDecryptionFailed, texts::kStoreFailed, texts::kDecryptedWriteFailed,
+            texts::kNoMemoryToDecrypt});
 }
 
 void ReportEncrypted(feedback::Feedback& feedback, const std::string& outputLabel) {

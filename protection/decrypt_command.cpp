@@ -1,14 +1,13 @@
 #include "protection/decrypt_command.h"
 
+#include "platform/interruption.h"
 #include "platform/open_envelope.h"
 #include "platform/personal_store.h"
-#include "protection/checked_input.h"
+#include "protection/command_input.h"
 #include "protection/command_reports.h"
 #include "protection/command_texts.h"
 #include "protection/file_operations.h"
-#include "protection/input_file.h"
 #include "protection/name_state.h"
-#include "protection/output_buffer.h"
 #include "protection/output_file.h"
 #include "protection/size_limits.h"
 
@@ -20,43 +19,71 @@ char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Decrypts with the store's keys and writes the content out; true once it is under its name.
-bool DecryptAndWrite(InputFile& input, const std::string& outputName, NameState outputState,
-                     const platform::PersonalStore& store, const DecryptPorts& ports) {
-    Result<std::uint64_t> bound = platform::OpenedSizeBound(input);
-    if (!bound) {
-        ReportDecryptionFailure(ports.feedback, bound.failure());
-        return false;
+// The output file, started only when the first content arrives: a run that ends before (at the
+// password prompt, or on a message that is not ours) has not even started an output.
+class DeferredOutput : public platform::ByteSink {
+  public:
+    DeferredOutput(const std::string& name, NameState state, FileIdentity input)
+        : name_(name), state_(state), input_(input) {}
+
+    Status Write(std::span<const std::uint8_t> bytes) override {
+        if (Status started = Start(); !started) {
+            return started;
+        }
+        return file_->Write(bytes);
     }
-    Result<OutputBuffer> buffer = OutputBuffer::Allocate(*bound, OutputBuffer::Holds::PlainText);
-    if (!buffer) {
-        ports.feedback.ReportError(texts::kNoMemoryToDecrypt);
-        return false;
+
+    Status Commit() {
+        if (Status started = Start(); !started) {
+            return started;
+        }
+        return file_->Commit();
     }
-    Result<std::uint64_t> length =
-        platform::OpenEnvelope(input, store, ports.keyPrompt, buffer->bytes());
-    if (!length) {
-        ReportDecryptionFailure(ports.feedback, length.failure());
-        return false;
+
+  private:
+    Status Start() {
+        if (file_) {
+            return {};
+        }
+        // Written beside the name and put in its place only when complete: a failure leaves
+        // the name as it was, an existing file included.
+        Result<OutputFile> opened =
+            OutputFile::Open(name_, OutputFile::Access::OwnerOnly, state_, input_);
+        if (!opened) {
+            return opened.failure();
+        }
+        file_.emplace(std::move(*opened));
+        return {};
     }
-    // Written beside the name and put in its place only when complete: a failure leaves the
-    // name as it was, an existing file included.
-    Result<OutputFile> output =
-        OutputFile::Open(outputName, OutputFile::Access::OwnerOnly, outputState, input.identity());
-    if (!output) {
-        ReportDecryptionFailure(ports.feedback, output.failure());
-        return false;
+
+    const std::string& name_;
+    NameState state_;
+    FileIdentity input_;
+    std::optional<OutputFile> file_;
+};
+
+// Decrypts with the store's keys into the output, committed once the whole message was read,
+// checked and found unchanged.
+Status OpenInto(InputFile& input, const std::string& outputName, NameState outputState,
+                const platform::PersonalStore& store, const DecryptRequest& request,
+                const DecryptPorts& ports) {
+    std::optional<DeferredOutput> file;
+    if (!outputName.empty()) {
+        file.emplace(outputName, outputState, input.identity());
     }
-    Status written = output->Write(buffer->bytes().first(static_cast<std::size_t>(*length)));
-    if (written) {
-        written = output->Commit();
+    platform::ByteSink& sink =
+        file ? static_cast<platform::ByteSink&>(*file) : *request.commandLine->standardOutput;
+    // A file is read once, skipping what is not needed; a pipe front to back.
+    platform::ByteSource* randomAccess = input.knownSize() ? &input : nullptr;
+    Result<std::uint64_t> opened =
+        platform::OpenEnvelope(input, randomAccess, store, ports.keyPrompt, sink);
+    if (!opened) {
+        return opened.failure();
     }
-    if (!written) {
-        ReportDecryptionFailure(ports.feedback, written.failure());
-        return false;
+    if (Status unchanged = input.ConfirmUnchanged(); !unchanged) {
+        return unchanged;
     }
-    ReportDecrypted(ports.feedback, outputName);
-    return true;
+    return file ? file->Commit() : Status();
 }
 
 }  // namespace
@@ -76,36 +103,52 @@ std::optional<std::string> NameWithoutEncSuffix(const std::string& path) {
 
 CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports) {
     feedback::Feedback& feedback = ports.feedback;
-    if (request.path.empty()) {
+    const CommandLineChoices* commandLine = request.commandLine;
+    const bool fromStandardInput = commandLine != nullptr && commandLine->standardInput;
+    const bool toStandardOutput = commandLine != nullptr && commandLine->standardOutput != nullptr;
+    if (!fromStandardInput && request.path.empty()) {
         feedback.ShowWarning(texts::kNoFileToDecrypt);
         return CommandOutcome::Failed;
     }
-    std::optional<InputFile> input =
-        OpenInputWithinLimit(request.path, DecryptSizeLimit, texts::kTooBigToDecrypt, feedback);
+    Result<InputFile> input = OpenCommandInput(request.path, commandLine);
     if (!input) {
+        ReportDecryptionFailure(feedback, input.failure());
+        return CommandOutcome::Failed;
+    }
+    // A size that cannot be told (a pipe, a device) is not 0; in the window it is too big.
+    if (input->knownSize() == 0) {
+        feedback.ShowWarning(texts::kEmptyInput);
+        return CommandOutcome::Failed;
+    }
+    if (commandLine == nullptr && !FitsLimit(input->knownSize(), DecryptSizeLimit)) {
+        feedback.ShowWarning(texts::kTooBigToDecrypt);
         return CommandOutcome::Failed;
     }
     feedback::WaitCursor waitCursor(ports.busy);
+    input->ShowProgressOn(&ports.busy);
 
     std::string outputName;
-    if (request.outputName) {
-        outputName = *request.outputName;
-    } else if (std::optional<std::string> derived = NameWithoutEncSuffix(request.path)) {
-        outputName = *derived;
-    } else {
-        outputName = ports.saveQuestion.AskSaveFileName().value_or(std::string());
-    }
-    // The output replaces only what the name holds when the person is asked about it.
-    const NameState outputState = NameState::Of(outputName);
-    if (!outputName.empty() && !MayWriteDecrypted(outputName, outputState, feedback)) {
-        outputName.clear();
-    }
-    if (outputName.empty()) {
-        return CommandOutcome::Declined;
-    }
-    if (!ProbeWritable(outputName)) {
-        feedback.ReportError(texts::kDecryptedLocationNotWritable);
-        return CommandOutcome::Failed;
+    NameState outputState;
+    if (!toStandardOutput) {
+        if (request.outputName) {
+            outputName = *request.outputName;
+        } else if (std::optional<std::string> derived = NameWithoutEncSuffix(request.path)) {
+            outputName = *derived;
+        } else {
+            outputName = ports.saveQuestion.AskSaveFileName().value_or(std::string());
+        }
+        // The output replaces only what the name holds when the person is asked about it.
+        outputState = NameState::Of(outputName);
+        if (!outputName.empty() && !MayWriteDecrypted(outputName, outputState, feedback)) {
+            outputName.clear();
+        }
+        if (outputName.empty()) {
+            return CommandOutcome::Declined;
+        }
+        if (!ProbeWritable(outputName)) {
+            feedback.ReportError(texts::kDecryptedLocationNotWritable);
+            return CommandOutcome::Failed;
+        }
     }
 
     Result<platform::PersonalStore> store = platform::PersonalStore::Open(request.storeDirectory);
@@ -113,9 +156,18 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
         ReportDecryptionFailure(feedback, store.failure());
         return CommandOutcome::Failed;
     }
-    return DecryptAndWrite(*input, outputName, outputState, *store, ports)
-               ? CommandOutcome::Succeeded
-               : CommandOutcome::Failed;
+    Status finished;
+    {
+        // A signal during the work ends the program once the output is discarded.
+        const platform::Interruption interruption;
+        finished = OpenInto(*input, outputName, outputState, *store, request, ports);
+    }
+    if (!finished) {
+        ReportDecryptionFailure(feedback, finished.failure());
+        return CommandOutcome::Failed;
+    }
+    ReportDecrypted(feedback, toStandardOutput ? commandLine->standardOutputLabel : outputName);
+    return CommandOutcome::Succeeded;
 }
 
 }  // namespace mirebolt::protection

@@ -7,6 +7,7 @@
 #include "feedback/save_file_question.h"
 #include "feedback/wait_cursor.h"
 #include "platform/key_access.h"
+#include "protection/command_line_choices.h"
 #include "protection/command_outcome.h"
 
 namespace mirebolt::protection {
@@ -17,6 +18,7 @@ struct DecryptRequest {
     // A name chosen beforehand (the command line's -o); otherwise the name comes from the path
     // or, when the path does not end in ".enc", from the Save question.
     std::optional<std::string> outputName;
+    const CommandLineChoices* commandLine = nullptr;  // null in the window
 };
 
 struct DecryptPorts {
@@ -27,8 +29,11 @@ struct DecryptPorts {
 };
 
 // Decrypts the message in the file with a key of the personal store and writes the content
-// under the path without ".enc" or under a name the person chooses, ending in exactly one
-// message, or none when the person cancels or declines to overwrite.
+// under the path without ".enc" or under a name the person chooses (or to standard output),
+// ending in exactly one message, or none when the person cancels or declines to overwrite or a
+// signal ends the program. The message is read in one pass and the content written in pieces,
+// in constant memory, for a file of any size or a pipe; a file takes the content only once the
+// whole message was read and checked.
 CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports);
 
 // The output name of a path ending in ".enc" in any letter case: the path without it.

@@ -3,22 +3,72 @@
 #include <vector>
 
 #include "platform/envelope.h"
-#include "protection/checked_input.h"
+#include "platform/interruption.h"
+#include "platform/replay_stream.h"
+#include "protection/command_input.h"
 #include "protection/command_reports.h"
 #include "protection/command_texts.h"
 #include "protection/content_cipher.h"
 #include "protection/file_operations.h"
-#include "protection/input_file.h"
 #include "protection/name_state.h"
-#include "protection/output_buffer.h"
 #include "protection/output_file.h"
+#include "protection/pem_sink.h"
 #include "protection/size_limits.h"
 
 namespace mirebolt::protection {
 
+namespace {
+
+// Where the message goes: a file under `name` (put in place only once complete), or the
+// command line's standard output.
+struct MessageTarget {
+    const std::optional<std::string>& name;
+    NameState state;
+    const CommandLineChoices* commandLine;
+};
+
+// Encrypts the content into the target and, for a file, commits it once the whole input was
+// read and found unchanged.
+Status WriteMessage(platform::ContentAlgorithm cipher,
+                    const std::vector<const platform::Certificate*>& recipients,
+                    platform::ByteStream& content, InputFile& input, const MessageTarget& target) {
+    std::optional<OutputFile> file;
+    if (target.name) {
+        Result<OutputFile> opened = OutputFile::Open(*target.name, OutputFile::Access::Shared,
+                                                     target.state, input.identity());
+        if (!opened) {
+            return opened.failure();
+        }
+        file.emplace(std::move(*opened));
+    }
+    platform::ByteSink& sink =
+        file ? static_cast<platform::ByteSink&>(*file) : *target.commandLine->standardOutput;
+    const bool pem = target.commandLine != nullptr && target.commandLine->pem;
+    PemSink armoured(sink);
+    platform::ByteSink& out = pem ? static_cast<platform::ByteSink&>(armoured) : sink;
+    Result<std::uint64_t> written =
+        platform::EnvelopeStream(cipher, recipients, content, input.knownSize(), out);
+    if (!written) {
+        return written.failure();
+    }
+    if (Status unchanged = input.ConfirmUnchanged(); !unchanged) {
+        return unchanged;
+    }
+    if (pem) {
+        if (Status finished = armoured.Finish(); !finished) {
+            return finished;
+        }
+    }
+    return file ? file->Commit() : Status();
+}
+
+}  // namespace
+
 CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedback,
                        feedback::BusyIndicator& busy) {
-    if (request.path.empty()) {
+    const CommandLineChoices* commandLine = request.commandLine;
+    const bool fromStandardInput = commandLine != nullptr && commandLine->standardInput;
+    if (!fromStandardInput && request.path.empty()) {
         feedback.ShowWarning(texts::kNoFileToEncrypt);
         return CommandOutcome::Failed;
     }
@@ -26,65 +76,87 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
         feedback.ShowWarning(texts::kNoRecipients);
         return CommandOutcome::Failed;
     }
-    const std::string outputName = request.outputName.value_or(request.path + ".enc");
+    std::optional<std::string> outputName;
+    if (commandLine == nullptr || commandLine->standardOutput == nullptr) {
+        outputName = request.outputName.value_or(request.path + ".enc");
+    }
     // The output replaces only what the name holds when the person is asked about it.
-    const NameState outputState = NameState::Of(outputName);
-    if (!MayWriteEncrypted(outputName, outputState, feedback)) {
-        return CommandOutcome::Declined;
+    NameState outputState;
+    if (outputName) {
+        outputState = NameState::Of(*outputName);
+        if (!MayWriteEncrypted(*outputName, outputState, feedback)) {
+            return CommandOutcome::Declined;
+        }
     }
     // Borrowed from the list, which keeps them for the whole command.
     const std::vector<const platform::Certificate*> recipients = CertificatesOf(request.recipients);
 
-    std::optional<InputFile> input =
-        OpenInputWithinLimit(request.path, EncryptSizeLimit, texts::kTooBigToEncrypt, feedback);
+    Result<InputFile> input = OpenCommandInput(request.path, commandLine);
     if (!input) {
+        ReportEncryptionFailure(feedback, input.failure());
         return CommandOutcome::Failed;
     }
-    if (!ProbeWritable(outputName)) {
+    const std::optional<std::uint64_t> size = input->knownSize();
+    // A size that cannot be told (a pipe, a device) is not 0; in the window it is too big.
+    if (size == 0) {
+        feedback.ShowWarning(texts::kEmptyInput);
+        return CommandOutcome::Failed;
+    }
+    if (commandLine == nullptr && !FitsLimit(size, EncryptSizeLimit)) {
+        feedback.ShowWarning(texts::kTooBigToEncrypt);
+        return CommandOutcome::Failed;
+    }
+    // Content of unknown size is looked into first, so that an empty pipe is refused before
+    // anything is written; its first byte is handed back first.
+    std::vector<std::uint8_t> first;
+    if (!size) {
+        first.resize(1);
+        Result<std::size_t> got = input->Read(first);
+        if (!got) {
+            ReportEncryptionFailure(feedback, got.failure());
+            return CommandOutcome::Failed;
+        }
+        if (*got == 0) {
+            feedback.ShowWarning(texts::kEmptyInput);
+            return CommandOutcome::Failed;
+        }
+    }
+    platform::ReplayStream content(std::move(first), 0, *input);
+    if (outputName && !ProbeWritable(*outputName)) {
         feedback.ShowWarning(texts::kEncryptedLocationNotWritable);
         return CommandOutcome::Failed;
     }
 
     feedback::WaitCursor waitCursor(busy);
+    input->ShowProgressOn(&busy);
     const platform::ContentAlgorithm cipher = AlgorithmFor(
         CipherForLegacyChoice(request.legacyCipherTicked && request.legacyCipherTicked()));
-    Result<std::uint64_t> size = platform::EnvelopeSize(cipher, recipients, *input->knownSize());
-    if (!size) {
-        ReportEncryptionFailure(feedback, size.failure());
+    if (commandLine == nullptr) {
+        Result<std::uint64_t> messageSize = platform::EnvelopeSize(cipher, recipients, *size);
+        if (!messageSize) {
+            ReportEncryptionFailure(feedback, messageSize.failure());
+            return CommandOutcome::Failed;
+        }
+        // A file the window makes must be one it can open again: several recipients or a
+        // large key make the message outgrow what Decrypt takes, even for an input within the
+        // encryption limit.
+        if (!FitsLimit(*messageSize, DecryptSizeLimit)) {
+            feedback.ShowWarning(texts::kTooBigToEncrypt);
+            return CommandOutcome::Failed;
+        }
+    }
+    Status finished;
+    {
+        // A signal during the work ends the program once the output is discarded.
+        const platform::Interruption interruption;
+        finished = WriteMessage(cipher, recipients, content, *input,
+                                MessageTarget{outputName, outputState, commandLine});
+    }
+    if (!finished) {
+        ReportEncryptionFailure(feedback, finished.failure());
         return CommandOutcome::Failed;
     }
-    // A file we make must be one we can open again: several recipients or a large key make the
-    // message outgrow what Decrypt takes, even for an input within the encryption limit.
-    if (!FitsLimit(*size, DecryptSizeLimit)) {
-        feedback.ShowWarning(texts::kTooBigToEncrypt);
-        return CommandOutcome::Failed;
-    }
-    Result<OutputBuffer> buffer = OutputBuffer::Allocate(*size, OutputBuffer::Holds::CipherText);
-    if (!buffer) {
-        feedback.ReportError(texts::kNoMemoryToEncrypt);
-        return CommandOutcome::Failed;
-    }
-    Result<std::uint64_t> length = platform::Envelope(cipher, recipients, *input, buffer->bytes());
-    if (!length) {
-        ReportEncryptionFailure(feedback, length.failure());
-        return CommandOutcome::Failed;
-    }
-
-    Result<OutputFile> output =
-        OutputFile::Open(outputName, OutputFile::Access::Shared, outputState, input->identity());
-    if (!output) {
-        ReportEncryptionFailure(feedback, output.failure());
-        return CommandOutcome::Failed;
-    }
-    Status written = output->Write(buffer->bytes().first(static_cast<std::size_t>(*length)));
-    if (written) {
-        written = output->Commit();
-    }
-    if (!written) {
-        ReportEncryptionFailure(feedback, written.failure());
-        return CommandOutcome::Failed;
-    }
-    ReportEncrypted(feedback, outputName);
+    ReportEncrypted(feedback, outputName ? *outputName : commandLine->standardOutputLabel);
     return CommandOutcome::Succeeded;
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/error_text.h"
+#include "platform/interruption.h"
 
 namespace mirebolt::protection {
 
@@ -72,8 +73,32 @@ mode_t CurrentUmask() {
     return 077;
 }
 
-// Gives the temporary file the name, which must still be free: a link or file that appeared
-// there meanwhile is never replaced.
+std::optional<FileIdentity> IdentityAt(int folder, const std::string& name) {
+    struct stat info {};
+    if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FileIdentity{info.st_dev, info.st_ino};
+}
+
+// Gives the file without a name the name `to`, which must be free: a link or file that
+// appeared there meanwhile is never replaced.
+int LinkUnnamed(int file, int folder, const std::string& to) {
+    char path[40];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", file);
+    if (::linkat(AT_FDCWD, path, folder, to.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return 0;
+    }
+    const int error = errno;
+    if (error != ENOENT) {
+        return error;
+    }
+    // Without /proc, only a process that may look up any file may link a descriptor.
+    return ::linkat(file, "", folder, to.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+}
+
+// Gives the temporary name the name `to`, which must still be free.
 int RenameOntoFreeName(int folder, const std::string& from, const std::string& to) {
     if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
@@ -93,7 +118,7 @@ int RenameOntoFreeName(int folder, const std::string& from, const std::string& t
 }  // namespace
 
 Result<OutputFile> OutputFile::Open(const std::string& name, Access access, NameState expected,
-                                    std::optional<FileIdentity> mustNotBe) {
+                                    std::optional<FileIdentity> mustNotBe, Temporary temporary) {
     if (expected.kind == NameState::Kind::Other) {
         return OutputFailure(EEXIST);
     }
@@ -119,17 +144,26 @@ Result<OutputFile> OutputFile::Open(const std::string& name, Access access, Name
     if (NameState::Of(output.name_, output.folder_.get()) != expected) {
         return NameChanged();
     }
-    for (int attempt = 0; attempt < kTemporaryNames && !output.file_; ++attempt) {
-        std::string temporary = TemporaryName(output.name_);
-        if (temporary.empty()) {
+    if (temporary == Temporary::Unnamed) {
+        // For the owner only until it is complete.
+        output.file_ = platform::UniqueFd(
+            ::openat(output.folder_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        // Where the kernel or the file system has no unnamed files, a named one has to do.
+        if (!output.file_ && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
             return OutputFailure(errno);
         }
-        // Created new, for the owner only until it is complete, never through a link.
+    }
+    for (int attempt = 0; attempt < kTemporaryNames && !output.file_; ++attempt) {
+        std::string hidden = TemporaryName(output.name_);
+        if (hidden.empty()) {
+            return OutputFailure(errno);
+        }
+        // Created new, never through a link.
         output.file_ = platform::UniqueFd(
-            ::openat(output.folder_.get(), temporary.c_str(),
+            ::openat(output.folder_.get(), hidden.c_str(),
                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (output.file_) {
-            output.temporary_ = std::move(temporary);
+            output.temporary_ = std::move(hidden);
         } else if (errno != EEXIST) {
             return OutputFailure(errno);
         }
@@ -137,12 +171,18 @@ Result<OutputFile> OutputFile::Open(const std::string& name, Access access, Name
     if (!output.file_) {
         return OutputFailure(EEXIST);
     }
+    struct stat info {};
+    if (::fstat(output.file_.get(), &info) != 0) {
+        return OutputFailure(errno);
+    }
+    output.identity_ = FileIdentity{info.st_dev, info.st_ino};
     return output;
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : folder_(std::move(other.folder_)),
       file_(std::move(other.file_)),
+      identity_(other.identity_),
       name_(std::move(other.name_)),
       temporary_(std::exchange(other.temporary_, {})),
       expected_(other.expected_),
@@ -154,6 +194,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         Discard();
         folder_ = std::move(other.folder_);
         file_ = std::move(other.file_);
+        identity_ = other.identity_;
         name_ = std::move(other.name_);
         temporary_ = std::exchange(other.temporary_, {});
         expected_ = other.expected_;
@@ -167,16 +208,26 @@ OutputFile::~OutputFile() {
     Discard();
 }
 
+bool OutputFile::TemporaryIsOurs() const {
+    return IdentityAt(folder_.get(), temporary_) == identity_;
+}
+
 void OutputFile::Discard() {
-    file_.Reset();
-    if (!temporary_.empty()) {
-        ::unlinkat(folder_.get(), std::exchange(temporary_, {}).c_str(), 0);
+    // Only what is still ours goes: a file someone put under the temporary name is theirs.
+    if (!temporary_.empty() && TemporaryIsOurs()) {
+        ::unlinkat(folder_.get(), temporary_.c_str(), 0);
     }
+    temporary_.clear();
+    file_.Reset();
 }
 
 Status OutputFile::Write(std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
+        if (platform::Interruption::Noted()) {
+            writeFailed_ = true;
+            return platform::Interruption::Interrupted();
+        }
         const ssize_t written = ::write(file_.get(), bytes.data() + done, bytes.size() - done);
         if (written < 0 && errno == EINTR) {
             continue;
@@ -191,11 +242,11 @@ Status OutputFile::Write(std::span<const std::uint8_t> bytes) {
 }
 
 Status OutputFile::Commit() {
-    if (writeFailed_ || temporary_.empty()) {
+    if (writeFailed_ || !file_) {
         return OutputFailure(EIO);
     }
     // A name that changed is found before the wait for the disk, and again right before the
-    // rename.
+    // file takes it.
     struct stat replaced {};
     if (NameState::Of(name_, folder_.get(), &replaced) != expected_) {
         return NameChanged();
@@ -224,26 +275,66 @@ Status OutputFile::Commit() {
     if (::fchmod(file_.get(), mode) != 0) {
         return OutputFailure(errno);
     }
+    if (Status placed = PutInPlace(); !placed) {
+        return placed;
+    }
+    // The file stays open until it is under the name, so that its identity is its own.
     if (const int closed = file_.Close(); closed != 0) {
         return OutputFailure(closed);
     }
-    // A file or link that appeared at a free name, or a file that replaced the one the person
-    // was asked about, is left where it is.
-    if (replacing) {
-        if (NameState::Of(name_, folder_.get()) != expected_) {
-            return NameChanged();
-        }
-        if (::renameat(folder_.get(), temporary_.c_str(), folder_.get(), name_.c_str()) != 0) {
-            return OutputFailure(errno);
-        }
-    } else if (const int error = RenameOntoFreeName(folder_.get(), temporary_, name_); error != 0) {
-        return error == EEXIST ? NameChanged() : OutputFailure(error);
-    }
-    temporary_.clear();
-    // The rename itself reaches the disk with the folder; the file is complete either way.
+    // The new name reaches the disk with the folder; the file is complete either way.
     platform::UniqueFd folder(::openat(folder_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder) {
         ::fsync(folder.get());
+    }
+    return {};
+}
+
+Status OutputFile::PutInPlace() {
+    const int folder = folder_.get();
+    const bool replacing = expected_.kind == NameState::Kind::RegularFile;
+    if (!replacing && temporary_.empty()) {
+        // The link is refused when the name was taken meanwhile.
+        if (const int error = LinkUnnamed(file_.get(), folder, name_); error != 0) {
+            return error == EEXIST ? NameChanged() : OutputFailure(error);
+        }
+        return {};
+    }
+    // Replacing a file takes a rename, and a rename a name to move from: a fresh hidden one,
+    // which exists only for the moment between the link and the rename.
+    for (int attempt = 0; attempt < kTemporaryNames && temporary_.empty(); ++attempt) {
+        std::string hidden = TemporaryName(name_);
+        if (hidden.empty()) {
+            return OutputFailure(errno);
+        }
+        if (const int error = LinkUnnamed(file_.get(), folder, hidden); error == 0) {
+            temporary_ = std::move(hidden);
+        } else if (error != EEXIST) {
+            return OutputFailure(error);
+        }
+    }
+    if (temporary_.empty()) {
+        return OutputFailure(EEXIST);
+    }
+    // A temporary name swapped for another file is not renamed into place.
+    if (!TemporaryIsOurs()) {
+        return NameChanged();
+    }
+    if (replacing) {
+        if (NameState::Of(name_, folder) != expected_) {
+            return NameChanged();
+        }
+        if (::renameat(folder, temporary_.c_str(), folder, name_.c_str()) != 0) {
+            return OutputFailure(errno);
+        }
+    } else if (const int error = RenameOntoFreeName(folder, temporary_, name_); error != 0) {
+        return error == EEXIST ? NameChanged() : OutputFailure(error);
+    }
+    temporary_.clear();
+    // What the name holds now must be what was written: a file swapped in at the last moment is
+    // told, never passed off as the output.
+    if (IdentityAt(folder, name_) != identity_) {
+        return NameChanged();
     }
     return {};
 }

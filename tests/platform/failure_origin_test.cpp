@@ -98,10 +98,11 @@ TEST_F(FailureOrigins, AFailedReadIsTheInputsAtEveryPointOfAWholeFile) {
         int failures = 0;
         for (int failAt = 0;; ++failAt) {
             FailingSource bound(message, failAt);
-            Result<std::uint64_t> size = OpenedSizeBound(bound);
+            Result<MessageOutline> size = ReadOutline(bound);
             FailingSource source(message, failAt);
             Bytes out(message.size());
-            Result<std::uint64_t> opened = OpenEnvelope(source, store_.store(), nullptr, out);
+            Result<std::uint64_t> opened =
+                testing::OpenIntoBuffer(source, store_.store(), nullptr, out);
             if (!bound.failed() && !source.failed()) {
                 ASSERT_TRUE(size);
                 ASSERT_TRUE(opened) << testing::Describe(opened.failure());
@@ -127,7 +128,7 @@ TEST_F(FailureOrigins, AFailedReadOrWriteKeepsItsOriginThroughTheStreamReader) {
             FailingStream stream(message, failAt);
             testing::CollectingSink sink;
             Result<std::uint64_t> opened =
-                OpenEnvelopeStream(stream, store_.store(), nullptr, sink);
+                OpenEnvelope(stream, nullptr, store_.store(), nullptr, sink);
             if (!stream.failed()) {
                 ASSERT_TRUE(opened) << testing::Describe(opened.failure());
                 break;
@@ -139,7 +140,7 @@ TEST_F(FailureOrigins, AFailedReadOrWriteKeepsItsOriginThroughTheStreamReader) {
             testing::TrickleStream stream(message);
             FailingSink sink(failAt);
             Result<std::uint64_t> opened =
-                OpenEnvelopeStream(stream, store_.store(), nullptr, sink);
+                OpenEnvelope(stream, nullptr, store_.store(), nullptr, sink);
             if (!sink.failed()) {
                 ASSERT_TRUE(opened) << testing::Describe(opened.failure());
                 break;
@@ -170,12 +171,14 @@ TEST_F(FailureOrigins, WhatTheMessageDoesWrongIsTheMessages) {
     for (const auto& each : cases) {
         Bytes out(each.bytes.size());
         MemorySource source(each.bytes);
-        Result<std::uint64_t> opened = OpenEnvelope(source, store_.store(), nullptr, out);
+        Result<std::uint64_t> opened =
+            testing::OpenIntoBuffer(source, store_.store(), nullptr, out);
         ASSERT_FALSE(opened) << each.what;
         EXPECT_EQ(opened.failure().origin, FailureOrigin::Message) << each.what;
         testing::TrickleStream stream(each.bytes);
         testing::CollectingSink sink;
-        Result<std::uint64_t> streamed = OpenEnvelopeStream(stream, store_.store(), nullptr, sink);
+        Result<std::uint64_t> streamed =
+            OpenEnvelope(stream, nullptr, store_.store(), nullptr, sink);
         ASSERT_FALSE(streamed) << each.what;
         EXPECT_EQ(streamed.failure().origin, FailureOrigin::Message) << each.what;
     }

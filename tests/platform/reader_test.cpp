@@ -156,7 +156,7 @@ TEST(Reader, TheSinksFailureEndsTheOpening) {
         OpensslMessage(testing::RandomBytes(5000), Options({"-aes-256-cbc", "alice.pem"}));
     testing::StoreCopy alices("store-alice");
     testing::TrickleStream stream(message);
-    Result<std::uint64_t> opened = OpenEnvelopeStream(stream, alices.store(), nullptr, sink);
+    Result<std::uint64_t> opened = OpenEnvelope(stream, nullptr, alices.store(), nullptr, sink);
     ASSERT_FALSE(opened);
     EXPECT_EQ(opened.failure().code, 28u);
 }

@@ -13,8 +13,8 @@
 #include <functional>
 #include <set>
 
+#include "platform/private_buffer.h"
 #include "protection/input_file.h"
-#include "protection/output_buffer.h"
 #include "protection/output_file.h"
 #include "support/resource_limits.h"
 #include "support/test_files.h"
@@ -30,7 +30,9 @@ mode_t ModeOf(const std::string& path) {
     return info.st_mode & 07777;
 }
 
-class OutputFileTest : public ::testing::Test {
+// Every case runs with a file without a name and with the named one used where the file system
+// has none.
+class OutputFileTest : public ::testing::TestWithParam<OutputFile::Temporary> {
   protected:
     void SetUp() override { previousMask_ = ::umask(022); }
     void TearDown() override { ::umask(previousMask_); }
@@ -39,14 +41,14 @@ class OutputFileTest : public ::testing::Test {
     Result<OutputFile> Start(const std::string& name,
                              OutputFile::Access access = OutputFile::Access::Shared,
                              std::optional<FileIdentity> mustNotBe = std::nullopt) {
-        return OutputFile::Open(name, access, NameState::Of(name), mustNotBe);
+        return OutputFile::Open(name, access, NameState::Of(name), mustNotBe, GetParam());
     }
 
     testing::TempDir dir_;
     mode_t previousMask_ = 0;
 };
 
-TEST_F(OutputFileTest, ANewFileTakesTheModeForItsContent) {
+TEST_P(OutputFileTest, ANewFileTakesTheModeForItsContent) {
     const Bytes bytes = testing::RandomBytes(70'000);
     for (mode_t mask : {mode_t{022}, mode_t{0}}) {
         ::umask(mask);
@@ -64,7 +66,7 @@ TEST_F(OutputFileTest, ANewFileTakesTheModeForItsContent) {
     }
 }
 
-TEST_F(OutputFileTest, PiecesStayOutOfSightUntilCommittedAndVanishWithoutIt) {
+TEST_P(OutputFileTest, PiecesStayOutOfSightUntilCommittedAndVanishWithoutIt) {
     const std::string path = dir_ / "streamed";
     Bytes all;
     {
@@ -76,7 +78,9 @@ TEST_F(OutputFileTest, PiecesStayOutOfSightUntilCommittedAndVanishWithoutIt) {
             ASSERT_TRUE(output->Write(bytes));
         }
         EXPECT_FALSE(std::filesystem::exists(path));
-        EXPECT_EQ(testing::FolderEntries(dir_.path()).size(), 1u) << "only the temporary file";
+        // Where the file system allows, no name at all: nothing to see, swap or leave behind.
+        EXPECT_EQ(testing::FolderEntries(dir_.path()).size(),
+                  GetParam() == OutputFile::Temporary::Unnamed ? 0u : 1u);
     }
     EXPECT_TRUE(testing::FolderEntries(dir_.path()).empty())
         << "an output never committed leaves nothing";
@@ -90,7 +94,7 @@ TEST_F(OutputFileTest, PiecesStayOutOfSightUntilCommittedAndVanishWithoutIt) {
     EXPECT_EQ(testing::FolderEntries(dir_.path()), std::set<std::string>{"streamed"});
 }
 
-TEST_F(OutputFileTest, AnExistingFileIsReplacedAndKeepsItsModeAndOwner) {
+TEST_P(OutputFileTest, AnExistingFileIsReplacedAndKeepsItsModeAndOwner) {
     const std::string path = dir_ / "existing";
     testing::WriteBytes(path, testing::RandomBytes(5000));
     ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
@@ -111,7 +115,7 @@ TEST_F(OutputFileTest, AnExistingFileIsReplacedAndKeepsItsModeAndOwner) {
     }
 }
 
-TEST_F(OutputFileTest, AnOutputNameThatLeadsToTheInputIsRefused) {
+TEST_P(OutputFileTest, AnOutputNameThatLeadsToTheInputIsRefused) {
     const std::string inputPath = dir_ / "report";
     const Bytes content = testing::RandomBytes(1000);
     testing::WriteBytes(inputPath, content);
@@ -130,7 +134,7 @@ TEST_F(OutputFileTest, AnOutputNameThatLeadsToTheInputIsRefused) {
               (std::set<std::string>{"hard", "report", "report.enc"}));
 }
 
-TEST_F(OutputFileTest, NeverWritesThroughOrOverALink) {
+TEST_P(OutputFileTest, NeverWritesThroughOrOverALink) {
     const std::string victim = dir_ / "victim";
     const Bytes precious = testing::RandomBytes(100);
     testing::WriteBytes(victim, precious);
@@ -145,7 +149,7 @@ TEST_F(OutputFileTest, NeverWritesThroughOrOverALink) {
               (std::set<std::string>{"dangling", "link", "victim"}));
 }
 
-TEST_F(OutputFileTest, ANameThatChangedBeforeTheCommitIsLeftAsItIs) {
+TEST_P(OutputFileTest, ANameThatChangedBeforeTheCommitIsLeftAsItIs) {
     const std::string victim = dir_ / "victim";
     const Bytes precious = testing::RandomBytes(100);
     testing::WriteBytes(victim, precious);
@@ -181,12 +185,12 @@ TEST_F(OutputFileTest, ANameThatChangedBeforeTheCommitIsLeftAsItIs) {
     }
 }
 
-TEST_F(OutputFileTest, AFolderThatIsNotThereFailsAndCreatesNothing) {
+TEST_P(OutputFileTest, AFolderThatIsNotThereFailsAndCreatesNothing) {
     EXPECT_FALSE(Start(dir_ / "missing/out"));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
 }
 
-TEST_F(OutputFileTest, AWriteThatCannotCompleteFailsAndLeavesTheOldFile) {
+TEST_P(OutputFileTest, AWriteThatCannotCompleteFailsAndLeavesTheOldFile) {
     // A file size limit stops the write part of the way, even for root.
     const std::string path = dir_ / "limited";
     const Bytes old = testing::RandomBytes(1000);
@@ -206,9 +210,51 @@ TEST_F(OutputFileTest, AWriteThatCannotCompleteFailsAndLeavesTheOldFile) {
     EXPECT_EQ(testing::FolderEntries(dir_.path()), std::set<std::string>{"limited"});
 }
 
-TEST(OutputBuffer, HasExactlyTheSizeAskedFor) {
+TEST_P(OutputFileTest, ATemporaryNameSwappedForAnotherFileIsNeverMadeTheOutput) {
+    if (GetParam() == OutputFile::Temporary::Unnamed) {
+        GTEST_SKIP() << "a file without a name has no name to swap";
+    }
+    const std::string name = dir_ / "out";
+    const Bytes planted = testing::RandomBytes(300);
+    for (bool replacing : {false, true}) {
+        if (replacing) {
+            testing::WriteBytes(name, {'o', 'l', 'd'});
+        }
+        auto output = Start(name);
+        ASSERT_TRUE(output);
+        ASSERT_TRUE(output->Write(testing::RandomBytes(5000)));
+        std::set<std::string> entries = testing::FolderEntries(dir_.path());
+        entries.erase("out");
+        ASSERT_EQ(entries.size(), 1u);
+        const std::string temporary = dir_ / *entries.begin();
+        // Someone who may write the folder moves our file aside and plants their own.
+        std::filesystem::rename(temporary, dir_ / "moved");
+        testing::WriteBytes(temporary, planted);
+        EXPECT_FALSE(output->Commit()) << replacing;
+        output = Result<OutputFile>(Failure{});
+        EXPECT_EQ(testing::ReadBytes(temporary), planted) << "what is not ours is left alone";
+        if (replacing) {
+            EXPECT_EQ(testing::ReadBytes(name), (Bytes{'o', 'l', 'd'}));
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(name));
+        }
+        std::filesystem::remove(temporary);
+        std::filesystem::remove(dir_ / "moved");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Temporaries, OutputFileTest,
+    ::testing::Values(OutputFile::Temporary::Unnamed, OutputFile::Temporary::Named),
+    [](const auto& info) {
+        return std::string(info.param == OutputFile::Temporary::Unnamed ? "Unnamed" : "Named");
+    });
+
+using platform::PrivateBuffer;
+
+TEST(PrivateBuffer, HasExactlyTheSizeAskedFor) {
     for (std::uint64_t size : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{4097}}) {
-        auto buffer = OutputBuffer::Allocate(size, OutputBuffer::Holds::PlainText);
+        auto buffer = PrivateBuffer::Allocate(size);
         ASSERT_TRUE(buffer);
         EXPECT_EQ(buffer->bytes().size(), size);
         for (std::uint8_t& byte : buffer->bytes()) {
@@ -242,30 +288,33 @@ extern "C" int munmap(void* address, size_t length) noexcept {
 namespace mirebolt::protection {
 namespace {
 
-long BytesLeftWhenReleased(OutputBuffer::Holds holds) {
-    auto buffer = OutputBuffer::Allocate(10'000, holds);
-    EXPECT_TRUE(buffer);
-    if (!buffer) {
-        return -1;
-    }
-    std::fill(buffer->bytes().begin(), buffer->bytes().end(), 0xAB);
+long BytesLeftWhenReleased(std::span<std::uint8_t> bytes, const std::function<void()>& release) {
+    std::fill(bytes.begin(), bytes.end(), 0xAB);
     bytesLeftAtUnmap = -1;
-    watchedPages = buffer->bytes().data();
-    buffer->Release();
+    watchedPages = bytes.data();
+    release();
     watchedPages = nullptr;
     return bytesLeftAtUnmap;
 }
 
-TEST(OutputBuffer, PlaintextIsZeroWhenItsPagesGoBack) {
-    EXPECT_EQ(BytesLeftWhenReleased(OutputBuffer::Holds::PlainText), 0);
-    // Ciphertext needs no wiping: its pages still hold it, which shows the check looks.
-    EXPECT_EQ(BytesLeftWhenReleased(OutputBuffer::Holds::CipherText), 10'000);
+TEST(PrivateBuffer, PlaintextIsZeroWhenItsPagesGoBack) {
+    auto buffer = PrivateBuffer::Allocate(10'000);
+    ASSERT_TRUE(buffer);
+    EXPECT_EQ(BytesLeftWhenReleased(buffer->bytes(), [&] { buffer->Release(); }), 0);
+    // Pages given back unwiped still hold what was written, which shows the check looks.
+    void* plain =
+        ::mmap(nullptr, 10'000, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(plain, MAP_FAILED);
+    EXPECT_EQ(BytesLeftWhenReleased({static_cast<std::uint8_t*>(plain), 10'000},
+                                    [&] { ::munmap(plain, 10'000); }),
+              10'000);
 }
 
-TEST(OutputBuffer, AnImpossibleSizeFailsCleanly) {
-    auto buffer = OutputBuffer::Allocate(std::uint64_t{1} << 62, OutputBuffer::Holds::CipherText);
+TEST(PrivateBuffer, AnImpossibleSizeFailsCleanly) {
+    auto buffer = PrivateBuffer::Allocate(std::uint64_t{1} << 62);
     ASSERT_FALSE(buffer);
     EXPECT_EQ(buffer.failure().code, static_cast<std::uint32_t>(ENOMEM));
+    EXPECT_EQ(buffer.failure().origin, FailureOrigin::Memory) << "told as memory, not the work";
 }
 
 }  // namespace

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/ber_stream.h"
 #include "platform/envelope.h"
+#include "platform/message_reader.h"
 #include "platform/open_envelope.h"
 #include "protection/content_cipher.h"
 #include "support/commands.h"
@@ -19,7 +22,17 @@ inline platform::ContentAlgorithm Oid(protection::ContentCipher cipher) {
     return protection::AlgorithmFor(cipher);
 }
 
-// Makes a message the way Encrypt does: the size first, then a buffer of that size.
+class CollectingSink final : public platform::ByteSink {
+  public:
+    Status Write(std::span<const std::uint8_t> bytes) override {
+        got.insert(got.end(), bytes.begin(), bytes.end());
+        return {};
+    }
+    Bytes got;
+};
+
+// Makes a message the way Encrypt does from a file: its size known, so DER of the size the
+// size query gives.
 inline Result<Bytes> Seal(protection::ContentCipher cipher,
                           const std::vector<const platform::Certificate*>& recipients,
                           const Bytes& content) {
@@ -27,32 +40,52 @@ inline Result<Bytes> Seal(protection::ContentCipher cipher,
     if (!size) {
         return size.failure();
     }
-    Bytes message(*size);
     platform::MemorySource source(content);
-    Result<std::uint64_t> written = platform::Envelope(Oid(cipher), recipients, source, message);
+    platform::SourceStream stream(source);
+    CollectingSink sink;
+    Result<std::uint64_t> written =
+        platform::EnvelopeStream(Oid(cipher), recipients, stream, content.size(), sink);
     if (!written) {
         return written.failure();
     }
     EXPECT_EQ(*written, *size) << "the size query must give the exact size";
-    return message;
+    EXPECT_EQ(sink.got.size(), *size);
+    return sink.got;
 }
 
-// Opens a message the way Decrypt does: the bound first, then a buffer of that size.
+// Opens a message held in `source` the way Decrypt opens a file, into `out`; gives the
+// content's length, or the failure with `out` wiped.
+inline Result<std::uint64_t> OpenIntoBuffer(platform::ByteSource& source,
+                                            const platform::PersonalStore& store,
+                                            platform::KeyAccessPrompt* prompt,
+                                            std::span<std::uint8_t> out) {
+    CollectingSink sink;
+    platform::SourceStream stream(source);
+    Result<std::uint64_t> length = platform::OpenEnvelope(stream, &source, store, prompt, sink);
+    Status checked = length ? source.ConfirmUnchanged() : Status(length.failure());
+    if (checked && sink.got.size() > out.size()) {
+        checked = Failure{0, "more content than the buffer holds"};
+    }
+    if (!checked) {
+        std::fill(out.begin(), out.end(), 0);
+        return checked.failure();
+    }
+    std::copy(sink.got.begin(), sink.got.end(), out.begin());
+    return *length;
+}
+
+// Opens a message the way Decrypt opens a file.
 inline Result<Bytes> Unseal(const Bytes& message, const platform::PersonalStore& store,
                             platform::KeyAccessPrompt* prompt = nullptr) {
     platform::MemorySource source(message);
-    Result<std::uint64_t> bound = platform::OpenedSizeBound(source);
-    if (!bound) {
-        return bound.failure();
-    }
-    Bytes content(*bound);
-    Result<std::uint64_t> length = platform::OpenEnvelope(source, store, prompt, content);
+    platform::SourceStream stream(source);
+    CollectingSink sink;
+    Result<std::uint64_t> length = platform::OpenEnvelope(stream, &source, store, prompt, sink);
     if (!length) {
         return length.failure();
     }
-    EXPECT_LE(*length, *bound);
-    content.resize(*length);
-    return content;
+    EXPECT_EQ(*length, sink.got.size());
+    return sink.got;
 }
 
 // An NSS error number as a failure carries it.

@@ -34,20 +34,11 @@ class TrickleStream final : public platform::ByteStream {
     std::size_t turn_ = 0;
 };
 
-class CollectingSink final : public platform::ByteSink {
-  public:
-    Status Write(std::span<const std::uint8_t> bytes) override {
-        got.insert(got.end(), bytes.begin(), bytes.end());
-        return {};
-    }
-    Bytes got;
-};
-
 inline Result<Bytes> UnsealStream(const Bytes& message, const platform::PersonalStore& store,
                                   platform::KeyAccessPrompt* prompt = nullptr) {
     TrickleStream stream(message);
     CollectingSink sink;
-    Result<std::uint64_t> length = platform::OpenEnvelopeStream(stream, store, prompt, sink);
+    Result<std::uint64_t> length = platform::OpenEnvelope(stream, nullptr, store, prompt, sink);
     if (!length) {
         return length.failure();
     }
