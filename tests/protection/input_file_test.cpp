@@ -103,6 +103,32 @@ TEST_F(InputFileTest, MissingFilesAndFoldersDoNotOpen) {
     EXPECT_FALSE(InputFile::Open(dir_.path().string()));
 }
 
+TEST_F(InputFileTest, StandardInputFromAFileStartsWhereItStandsAndIsCheckedForChanges) {
+    Make(300'000);
+    platform::UniqueFd file(::open(path_.c_str(), O_RDONLY));
+    ASSERT_EQ(::lseek(file.get(), 1000, SEEK_SET), 1000);  // a shell script read a header first
+    platform::UniqueFd savedInput(::dup(STDIN_FILENO));
+    ASSERT_EQ(::dup2(file.get(), STDIN_FILENO), STDIN_FILENO);
+    {
+        auto input = InputFile::StandardInput();
+        ASSERT_TRUE(input);
+        EXPECT_EQ(input->knownSize(), content_.size() - 1000);
+        struct stat info {};
+        ASSERT_EQ(::stat(path_.c_str(), &info), 0);
+        EXPECT_EQ(input->identity(), (FileIdentity{info.st_dev, info.st_ino}));
+        Bytes read(content_.size());
+        Result<std::size_t> got = input->Read(read);
+        ASSERT_TRUE(got);
+        read.resize(*got);
+        EXPECT_EQ(read, Bytes(content_.begin() + 1000, content_.end()));
+        EXPECT_TRUE(input->ConfirmUnchanged());
+        platform::UniqueFd appender(::open(path_.c_str(), O_WRONLY | O_APPEND));
+        ASSERT_EQ(::write(appender.get(), "more", 4), 4);
+        EXPECT_FALSE(input->ConfirmUnchanged());
+    }
+    ASSERT_EQ(::dup2(savedInput.get(), STDIN_FILENO), STDIN_FILENO);
+}
+
 TEST_F(InputFileTest, APipeOpensWithoutWaitingAndHasNoSize) {
     ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
     auto input = InputFile::Open(dir_ / "pipe");
