@@ -677,52 +677,19 @@ TEST_F(CliProtection, AnInputEditedInPlaceDuringTheRunIsAReadFailure) {
 
 // A neighbour who puts a link to `victim` in place of the first hidden name that appears in
 // the folder, moving what was there aside.
-class HiddenNameSwapper {
+class HiddenNameSwapper : public testing::FolderNeighbour {
   public:
     HiddenNameSwapper(const fs::path& folder, const std::string& victim)
-        : watch_(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
-        EXPECT_GE(::inotify_add_watch(watch_.get(), folder.c_str(), IN_CREATE | IN_MOVED_TO), 0);
-        thread_ = std::thread([this, folder, victim] {
-            alignas(inotify_event) char events[4096];
-            while (!stop_) {
-                pollfd ready{watch_.get(), POLLIN, 0};
-                if (::poll(&ready, 1, 20) <= 0) {
-                    continue;
-                }
-                const ssize_t got = ::read(watch_.get(), events, sizeof events);
-                for (ssize_t at = 0; at < got;) {
-                    const auto* event = reinterpret_cast<const inotify_event*>(events + at);
-                    if (event->len > 0 && event->name[0] == '.') {
-                        const fs::path name = folder / event->name;
-                        if (::rename(name.c_str(), (folder / ".moved-aside").c_str()) == 0 &&
-                            ::symlink(victim.c_str(), name.c_str()) == 0) {
-                            swapped_ = true;
-                        }
-                        return;
-                    }
-                    at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                }
-            }
-        });
-    }
-    HiddenNameSwapper(const HiddenNameSwapper&) = delete;
-    HiddenNameSwapper& operator=(const HiddenNameSwapper&) = delete;
-    ~HiddenNameSwapper() { Finish(); }
-
-    // Stops watching: whether it swapped a name.
-    bool Finish() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        return swapped_;
-    }
-
-  private:
-    UniqueFd watch_;
-    std::atomic<bool> stop_ = false;
-    std::atomic<bool> swapped_ = false;
-    std::thread thread_;
+        : FolderNeighbour(folder, IN_CREATE | IN_MOVED_TO,
+                          [folder, victim](const std::string& hidden) -> std::optional<bool> {
+                              if (hidden[0] != '.') {
+                                  return std::nullopt;
+                              }
+                              const fs::path name = folder / hidden;
+                              return ::rename(name.c_str(), (folder / ".moved-aside").c_str()) ==
+                                         0 &&
+                                     ::symlink(victim.c_str(), name.c_str()) == 0;
+                          }) {}
 };
 
 // Nothing a neighbour puts in the output's folder while a run works is written through,
