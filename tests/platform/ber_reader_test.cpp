@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <secerr.h>
 
+#include <optional>
+
+#include "platform/ber_stream.h"
+#include "support/reader_helpers.h"
 #include "support/test_files.h"
 
 namespace mirebolt::platform {
@@ -20,35 +24,96 @@ Result<std::uint64_t> EndOfFirst(const Bytes& bytes) {
     return reader.EndOf(*element, bytes.size());
 }
 
-TEST(BerReader, FindsTheEndOfDefiniteAndIndefiniteElements) {
-    // SEQUENCE (indefinite) { OCTET STRING (constructed, indefinite) { "ab", "c" }, NULL }
-    const Bytes streamed{0x30, 0x80, 0x24, 0x80, 0x04, 0x02, 'a',  'b',  0x04,
-                         0x01, 'c',  0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0xFF};
-    Result<std::uint64_t> end = EndOfFirst(streamed);
-    ASSERT_TRUE(end);
-    EXPECT_EQ(*end, streamed.size() - 1);
+// The same through the one-pass walker: from a file it may skip in, or from a pipe that gives a
+// few bytes at a time and whose size it does not know.
+Result<std::uint64_t> StreamedEndOfFirst(const Bytes& bytes, bool pipe) {
+    MemorySource source(bytes);
+    SourceStream file(source);
+    testing::TrickleStream trickle(bytes);
+    BerStream ber =
+        pipe ? BerStream(trickle, nullptr, std::nullopt) : BerStream(file, &file, bytes.size());
+    BerFrame top = ber.TopFrame();
+    Result<BerHeader> first = ber.Next(top);
+    if (!first) {
+        return first.failure();
+    }
+    if (Status skipped = ber.Skip(*first, top); !skipped) {
+        return skipped.failure();
+    }
+    return ber.position();
+}
 
-    const Bytes longForm{0x04, 0x82, 0x01, 0x00};
-    Bytes withContent = longForm;
-    withContent.resize(4 + 256, 0x11);
-    ASSERT_TRUE(EndOfFirst(withContent));
-    EXPECT_EQ(*EndOfFirst(withContent), 260u);
+Bytes WithContent(Bytes header, std::size_t count) {
+    header.resize(header.size() + count, 0x11);
+    return header;
+}
+
+struct BerCase {
+    const char* what;
+    Bytes bytes;
+    std::optional<std::uint64_t> end;  // end-of-contents octets included; none: malformed
+};
+
+const BerCase kCases[] = {
+    // SEQUENCE (indefinite) { OCTET STRING (constructed, indefinite) { "ab", "c" }, NULL }
+    {"streamed",
+     {0x30, 0x80, 0x24, 0x80, 0x04, 0x02, 'a', 'b', 0x04, 0x01, 'c', 0x00, 0x00, 0x05, 0x00, 0x00,
+      0x00, 0xFF},
+     17},
+    {"long-form length", WithContent({0x04, 0x82, 0x01, 0x00}, 256), 260},
+    {"length not in its shortest form", {0x04, 0x81, 0x01, 0xAA}, 4},
+    {"zeros inside a definite child are no end", {0x30, 0x80, 0x30, 0x02, 0, 0, 0, 0}, 8},
+    {"indefinite inside definite", {0x30, 0x04, 0x30, 0x80, 0x00, 0x00}, 6},
+    {"nothing", {}, std::nullopt},
+    {"no length", {0x30}, std::nullopt},
+    {"content reaches past the end", {0x30, 0x05, 0x01}, std::nullopt},
+    {"a child reaches past the end", {0x30, 0x80, 0x04, 0x05, 0x01, 0x00, 0x00}, std::nullopt},
+    {"a length that wraps the offset",
+     {0x04, 0x88, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+     std::nullopt},
+    {"indefinite length on a primitive", {0x04, 0x80, 0x00, 0x00}, std::nullopt},
+    {"more length octets than a count can hold",
+     {0x30, 0x89, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+     std::nullopt},
+    {"indefinite without its end", {0x30, 0x80, 0x05, 0x00}, std::nullopt},
+    {"half an end", {0x30, 0x80, 0x05, 0x00, 0x00}, std::nullopt},
+    {"multi-octet tag numbers are not used here", {0x1F, 0x81, 0x01, 0x00}, std::nullopt},
+};
+
+TEST(BerReader, FindsTheEndOfDefiniteAndIndefiniteElements) {
+    for (const BerCase& c : kCases) {
+        if (c.end) {
+            Result<std::uint64_t> end = EndOfFirst(c.bytes);
+            ASSERT_TRUE(end) << c.what;
+            EXPECT_EQ(*end, *c.end) << c.what;
+        }
+    }
 }
 
 TEST(BerReader, RefusesMalformedInputWithoutReadingPastIt) {
-    const Bytes cases[] = {
-        {},                                       // nothing
-        {0x30},                                   // no length
-        {0x30, 0x05, 0x01},                       // content reaches past the end
-        {0x04, 0x80, 0x00, 0x00},                 // indefinite length on a primitive
-        {0x30, 0x89, 1, 2, 3, 4, 5, 6, 7, 8, 9},  // more length octets than a count can hold
-        {0x30, 0x80, 0x05, 0x00},                 // indefinite without its end
-        {0x1F, 0x81, 0x01, 0x00},                 // multi-octet tag numbers are not used here
-    };
-    for (const Bytes& bytes : cases) {
-        Result<std::uint64_t> end = EndOfFirst(bytes);
-        ASSERT_FALSE(end) << ::testing::PrintToString(bytes);
-        EXPECT_EQ(end.failure().code, static_cast<std::uint32_t>(SEC_ERROR_BAD_DER));
+    for (const BerCase& c : kCases) {
+        if (!c.end) {
+            Result<std::uint64_t> end = EndOfFirst(c.bytes);
+            ASSERT_FALSE(end) << c.what;
+            EXPECT_EQ(end.failure().code, static_cast<std::uint32_t>(SEC_ERROR_BAD_DER)) << c.what;
+        }
+    }
+}
+
+TEST(BerStream, AgreesWithTheReaderFromAFileAndFromAPipe) {
+    for (const BerCase& c : kCases) {
+        for (bool pipe : {false, true}) {
+            Result<std::uint64_t> end = StreamedEndOfFirst(c.bytes, pipe);
+            const char* from = pipe ? " from a pipe" : " from a file";
+            if (c.end) {
+                ASSERT_TRUE(end) << c.what << from << ": " << end.failure().text;
+                EXPECT_EQ(*end, *c.end) << c.what << from;
+            } else {
+                ASSERT_FALSE(end) << c.what << from;
+                EXPECT_EQ(end.failure().code, static_cast<std::uint32_t>(SEC_ERROR_BAD_DER))
+                    << c.what << from;
+            }
+        }
     }
 }
 
@@ -59,6 +124,8 @@ TEST(BerReader, SurvivesDeepNesting) {
         nested.push_back(0x80);
     }
     EXPECT_FALSE(EndOfFirst(nested));
+    EXPECT_FALSE(StreamedEndOfFirst(nested, false));
+    EXPECT_FALSE(StreamedEndOfFirst(nested, true));
 }
 
 }  // namespace
