@@ -3,6 +3,7 @@
 #include "platform/asn1_tags.h"
 #include "platform/ber_reader.h"
 #include "platform/byte_source.h"
+#include "platform/der_writer.h"
 #include "platform/error_text.h"
 #include "platform/oaep_parameters.h"
 
@@ -79,6 +80,11 @@ class EntryParser {
         }
         RecipientIdentifier id;
         Result<std::vector<std::uint8_t>> issuerBytes = Whole(*issuer);
+        bool indefinite = false;
+        if (Result<std::vector<std::uint8_t>> definite = Definite(*issuer, 0, indefinite);
+            definite && indefinite) {
+            issuerBytes = std::move(definite);
+        }
         Result<std::vector<std::uint8_t>> serialBytes = Content(*serial);
         if (!issuerBytes || !serialBytes) {
             return Malformed();
@@ -100,6 +106,42 @@ class EntryParser {
     }
 
   private:
+    static constexpr int kMaxNameDepth = 32;
+
+    // The element with its lengths definite and in their shortest form, as DER gives them: names
+    // are matched as the certificate's DER, and a streaming writer may give one indefinite
+    // lengths. Sets `indefinite` when there were any.
+    Result<std::vector<std::uint8_t>> Definite(const BerElement& element, int depth,
+                                               bool& indefinite) {
+        if (!element.constructed()) {
+            std::vector<std::uint8_t> bytes = der::Header(element.tag, element.contentLength);
+            const auto content = ber_.subspan(static_cast<std::size_t>(element.contentOffset()),
+                                              static_cast<std::size_t>(element.contentLength));
+            bytes.insert(bytes.end(), content.begin(), content.end());
+            return bytes;
+        }
+        if (depth == kMaxNameDepth) {
+            return Malformed();
+        }
+        indefinite = indefinite || element.indefinite;
+        std::vector<std::uint8_t> content;
+        BerChildren children = reader_.ChildrenOf(element, ber_.size());
+        for (;;) {
+            Result<std::optional<BerElement>> child = reader_.NextChild(children);
+            if (!child) {
+                return child.failure();
+            }
+            if (!child->has_value()) {
+                return der::Element(element.tag, content);
+            }
+            Result<std::vector<std::uint8_t>> inner = Definite(**child, depth + 1, indefinite);
+            if (!inner) {
+                return inner.failure();
+            }
+            der::Append(content, *inner);
+        }
+    }
+
     std::span<const std::uint8_t> ber_;
     MemorySource source_;
     BerReader reader_;

@@ -113,6 +113,19 @@ TEST(Reader, AKeyIdentifierMatchesThePublicKeysHashWhenTheCertificateHasNone) {
     EXPECT_EQ(*opened, content);
 }
 
+TEST(Reader, AnIssuerNameInIndefiniteLengthsStillNamesTheRecipient) {
+    const Bytes content = testing::RandomBytes(3000);
+    const Bytes message = testing::Rewritten(
+        OpensslMessage(content, Options({"-aes-256-cbc", "alice.pem", "erin.pem"})),
+        "indefinite-names");
+    for (const char* holder : {"store-alice", "store-erin"}) {
+        testing::StoreCopy store(holder);
+        Result<Bytes> opened = testing::Unseal(message, store.store());
+        ASSERT_TRUE(opened) << holder << ": " << testing::Describe(opened.failure());
+        EXPECT_EQ(*opened, content) << holder;
+    }
+}
+
 TEST(Reader, ContentInChunksOfAnySizeComesOutWhole) {
     const Bytes content = testing::RandomBytes(10'000);
     testing::StoreCopy alices("store-alice");

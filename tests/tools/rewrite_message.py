@@ -12,6 +12,8 @@ openssl will not write: usage  rewrite_message.py OPERATION IN OUT [ARGUMENT].
   spoil-first-key     the first key-transport entry's encrypted key has one bit flipped
   empty-chunks-among N  chunks of N bytes with empty chunks before, between and after them,
                       all in a constructed string of definite length
+  indefinite-names    every entry's issuer name in indefinite lengths, as streaming writers
+                      may give it
 """
 import hashlib
 import sys
@@ -62,6 +64,14 @@ class Indefinite:
         self.content = content
 
 
+def indefinite(element):
+    """The element with every constructed part in indefinite lengths."""
+    tag, value = element
+    if isinstance(value, list):
+        return [tag, Indefinite(b"".join(encode(indefinite(child)) for child in value))]
+    return element
+
+
 def oid_content(dotted):
     arcs = [int(arc) for arc in dotted.split(".")]
     out = bytearray()
@@ -109,6 +119,17 @@ def main(operation, source, target, argument=None):
         entries = next(field for field in enveloped if field[0] == 0x31)[1]
         last = [entry for entry in entries if entry[0] == 0x30][-1]
         last[1][3][1] = bytes([0x5A]) * int(argument)
+    elif operation == "indefinite-names":
+        for entry in next(field for field in enveloped if field[0] == 0x31)[1]:
+            if entry[0] == 0x30:  # key transport: its rid
+                rids = [entry[1][1]]
+            elif entry[0] == 0xA1:  # key agreement: the rid of each encrypted key
+                rids = [key[1][0] for key in entry[1][-1][1]]
+            else:
+                continue
+            for rid in rids:
+                if rid[0] == 0x30:
+                    rid[1][0] = indefinite(rid[1][0])
     elif operation == "no-content":
         del content_info[2:]
     elif operation == "empty-content":
