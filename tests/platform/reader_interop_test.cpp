@@ -69,18 +69,22 @@ TEST_P(ReaderInterop, EachHolderAloneOpensEveryForm) {
     }
 }
 
-// Key agreement on each curve with the default (SHA-1) and two other key derivations.
-INSTANTIATE_TEST_SUITE_P(KeyAgreement, ReaderInterop,
-                         ::testing::Values(PeerMessage{"ec-p256-default", {"erin"}},
-                                           PeerMessage{"ec-p256-sha256", {"erin"}},
-                                           PeerMessage{"ec-p256-sha384", {"erin"}},
-                                           PeerMessage{"ec-p384-default", {"hana"}},
-                                           PeerMessage{"ec-p384-sha256", {"hana"}},
-                                           PeerMessage{"ec-p384-sha384", {"hana"}},
-                                           PeerMessage{"ec-p521-default", {"ivan"}},
-                                           PeerMessage{"ec-p521-sha256", {"ivan"}},
-                                           PeerMessage{"ec-p521-sha384", {"ivan"}}),
-                         [](const auto& info) { return TestName(info.param.name); });
+// Key agreement on each curve with the default (SHA-1) and two other key derivations; the
+// remaining hashes; the cofactor scheme with every hash; user keying material.
+INSTANTIATE_TEST_SUITE_P(
+    KeyAgreement, ReaderInterop,
+    ::testing::Values(
+        PeerMessage{"ec-p256-default", {"erin"}}, PeerMessage{"ec-p256-sha256", {"erin"}},
+        PeerMessage{"ec-p256-sha384", {"erin"}}, PeerMessage{"ec-p384-default", {"hana"}},
+        PeerMessage{"ec-p384-sha256", {"hana"}}, PeerMessage{"ec-p384-sha384", {"hana"}},
+        PeerMessage{"ec-p521-default", {"ivan"}}, PeerMessage{"ec-p521-sha256", {"ivan"}},
+        PeerMessage{"ec-p521-sha384", {"ivan"}}, PeerMessage{"ec-p256-sha224", {"erin"}},
+        PeerMessage{"ec-p521-sha512", {"ivan"}}, PeerMessage{"ec-p256-cofactor-sha1", {"erin"}},
+        PeerMessage{"ec-p384-cofactor-sha224", {"hana"}},
+        PeerMessage{"ec-p256-cofactor-sha256", {"erin"}},
+        PeerMessage{"ec-p384-cofactor-sha384", {"hana"}},
+        PeerMessage{"ec-p521-cofactor-sha512", {"ivan"}}, PeerMessage{"ec-p256-ukm", {"erin"}}),
+    [](const auto& info) { return TestName(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     KeyTransport, ReaderInterop,
