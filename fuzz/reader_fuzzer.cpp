@@ -32,7 +32,7 @@ std::filesystem::path& StoreFolder() {
 void RemoveStoreFolder() {
     Store().reset();
     std::error_code ignored;
-    std::filesystem::remove_all(StoreFolder(), ignored);
+    std::filesystem::remove_all(StoreFolder().parent_path(), ignored);
 }
 
 }  // namespace
