@@ -1,0 +1,124 @@
+// Feeds arbitrary bytes to the reader's stream entry, as standard input or a pipe gives them: in
+// odd-sized pieces and without random access. Alice's and Erin's keys are both at hand, so that
+// key transport and key agreement reach the content. Whatever the stream entry opens, the file
+// entry must open alike, and the other way round.
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "platform/ber_stream.h"
+#include "platform/open_envelope.h"
+#include "platform/personal_store.h"
+
+namespace {
+
+using mirebolt::Result;
+using namespace mirebolt::platform;
+
+constexpr const char* kHolders[] = {"alice", "erin"};
+
+std::vector<PersonalStore>& Stores() {
+    static std::vector<PersonalStore> stores;
+    return stores;
+}
+
+std::filesystem::path& StoreFolder() {
+    static std::filesystem::path folder;
+    return folder;
+}
+
+void RemoveStoreFolder() {
+    Stores().clear();
+    std::error_code ignored;
+    std::filesystem::remove_all(StoreFolder(), ignored);
+}
+
+// Gives its bytes in pieces of odd sizes, where the turn to start with depends on the input.
+class PieceStream final : public ByteStream {
+  public:
+    explicit PieceStream(std::span<const std::uint8_t> bytes)
+        : bytes_(bytes), turn_(bytes.size()) {}
+
+    Result<std::size_t> Read(std::span<std::uint8_t> out) override {
+        static constexpr std::size_t kSizes[] = {1, 7, 2, 13, 3, 509, 5, 61, 4093};
+        const std::size_t wanted =
+            std::min({out.size(), kSizes[turn_++ % std::size(kSizes)], bytes_.size() - at_});
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), wanted, out.begin());
+        at_ += wanted;
+        return wanted;
+    }
+
+  private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t at_ = 0;
+    std::size_t turn_;
+};
+
+struct ContentCounter final : ByteSink {
+    mirebolt::Status Write(std::span<const std::uint8_t> piece) override {
+        bytes += piece.size();
+        return {};
+    }
+    std::uint64_t bytes = 0;
+};
+
+}  // namespace
+
+// Opens copies of the stores once: NSS can be started only once in a process, and opening a
+// database for every input would measure NSS rather than the reader.
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+    char folder[] = "/tmp/mirebolt-fuzz-XXXXXX";
+    if (::mkdtemp(folder) == nullptr) {
+        std::perror("mkdtemp");
+        std::abort();
+    }
+    StoreFolder() = folder;
+    // The stores are made before the handler is registered, so that they outlive it.
+    Stores().reserve(std::size(kHolders));
+    std::atexit(RemoveStoreFolder);
+    for (const char* holder : kHolders) {
+        const std::filesystem::path copy = StoreFolder() / holder;
+        std::filesystem::copy(
+            std::filesystem::path(MIREBOLT_FIXTURES) / ("store-" + std::string(holder)), copy,
+            std::filesystem::copy_options::recursive);
+        Result<PersonalStore> opened = PersonalStore::Open(copy.string());
+        if (!opened || !opened->hasDatabase()) {
+            std::fprintf(stderr, "cannot open %s's store for fuzzing\n", holder);
+            std::abort();
+        }
+        Stores().push_back(std::move(*opened));
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // NSS finds a key in every open store: the first store only keeps them open for the call.
+    const PersonalStore& stores = Stores().front();
+    PieceStream pipe({data, size});
+    ContentCounter streamed;
+    Result<std::uint64_t> fromPipe = OpenEnvelope(pipe, nullptr, stores, nullptr, streamed);
+    if (fromPipe && (*fromPipe != streamed.bytes || *fromPipe > size)) {
+        std::fprintf(stderr, "content of %llu bytes (%llu given) in a message of %zu bytes\n",
+                     static_cast<unsigned long long>(*fromPipe),
+                     static_cast<unsigned long long>(streamed.bytes), size);
+        std::abort();
+    }
+    MemorySource message({data, size});
+    SourceStream file(message);
+    ContentCounter read;
+    Result<std::uint64_t> fromFile = OpenEnvelope(file, &message, stores, nullptr, read);
+    if (static_cast<bool>(fromPipe) != static_cast<bool>(fromFile) ||
+        (fromPipe && *fromPipe != *fromFile)) {
+        std::fprintf(stderr, "from a pipe: %s; from a file: %s\n",
+                     fromPipe ? "opened" : fromPipe.failure().text.c_str(),
+                     fromFile ? "opened" : fromFile.failure().text.c_str());
+        std::abort();
+    }
+    return 0;
+}
