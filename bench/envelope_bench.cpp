@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/byte_stream.h"
+#include "base/byte_stream.h"
+#include "base/system_error.h"
 #include "platform/certificate_file.h"
 #include "platform/child_process.h"
 #include "platform/envelope.h"
-#include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 #include "platform/open_envelope.h"
 #include "protection/content_cipher.h"

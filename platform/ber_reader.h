@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/byte_source.h"
-#include "platform/result.h"
+#include "base/byte_source.h"
+#include "base/result.h"
 
 namespace mirebolt::platform {
 

@@ -6,9 +6,9 @@
 #include <span>
 #include <vector>
 
-#include "platform/byte_source.h"
-#include "platform/byte_stream.h"
-#include "platform/result.h"
+#include "base/byte_source.h"
+#include "base/byte_stream.h"
+#include "base/result.h"
 
 namespace mirebolt::platform {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <utility>
 
-#include "platform/hex_text.h"
+#include "base/hex_text.h"
 #include "platform/nss_types.h"
 
 namespace mirebolt::platform {

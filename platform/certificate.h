@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "base/calendar_date.h"
+
 struct CERTCertificateStr;
 
 namespace mirebolt::platform {
@@ -32,13 +34,6 @@ class Certificate {
   private:
     explicit Certificate(CERTCertificateStr* certificate) : certificate_(certificate) {}
     CERTCertificateStr* certificate_ = nullptr;
-};
-
-struct CalendarDate {
-    int year = 0;
-    int month = 0;  // 1 to 12
-    int day = 0;    // 1 to 31
-    bool operator==(const CalendarDate&) const = default;
 };
 
 enum class KeyKind { Rsa, RsaPss, Ec, Dsa, Other };

@@ -9,13 +9,14 @@
 #include <optional>
 #include <string_view>
 
+#include "base/system_error.h"
+#include "base/unique_fd.h"
 #include "platform/base64.h"
 #include "platform/ber_reader.h"
 #include "platform/cms_algorithms.h"
 #include "platform/der_writer.h"
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
-#include "platform/unique_fd.h"
 
 namespace mirebolt::platform {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "platform/certificate.h"
-#include "platform/result.h"
 
 namespace mirebolt::platform {
 

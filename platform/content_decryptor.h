@@ -4,8 +4,8 @@
 #include <memory>
 #include <span>
 
+#include "base/result.h"
 #include "platform/cms_algorithms.h"
-#include "platform/result.h"
 
 struct PK11SymKeyStr;
 

@@ -7,11 +7,11 @@
 #include <array>
 #include <vector>
 
+#include "base/private_buffer.h"
 #include "platform/der_writer.h"
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 #include "platform/nss_types.h"
-#include "platform/private_buffer.h"
 #include "platform/recipient_info_writer.h"
 #include "platform/recipient_plan.h"
 

@@ -4,10 +4,10 @@
 #include <optional>
 #include <span>
 
-#include "platform/byte_stream.h"
+#include "base/byte_stream.h"
+#include "base/result.h"
 #include "platform/certificate.h"
 #include "platform/cms_algorithms.h"
-#include "platform/result.h"
 
 namespace mirebolt::platform {
 

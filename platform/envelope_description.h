@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/byte_source.h"
+#include "base/byte_source.h"
+#include "base/result.h"
 #include "platform/personal_store.h"
-#include "platform/result.h"
 
 namespace mirebolt::platform {
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "base/system_error.h"
 #include "platform/nss_runtime.h"
 
 namespace mirebolt::platform {
@@ -23,16 +24,7 @@ std::string PlatformErrorText(std::uint32_t code) {
         }
         return text;
     }
-    if (signedCode == 0) {
-        return {};
-    }
-    char buffer[256];
-    // The GNU strerror_r returns a pointer to the text, which may or may not be the buffer.
-    const char* text = strerror_r(signedCode, buffer, sizeof buffer);
-    if (text == nullptr || std::strncmp(text, "Unknown error", 13) == 0) {
-        return {};
-    }
-    return text;
+    return SystemErrorText(code);
 }
 
 Failure NssFailure() {
@@ -50,11 +42,6 @@ Failure NssFailure(int nssError, std::string text) {
 
 Failure Malformed() {
     return NssFailure(SEC_ERROR_BAD_DER);
-}
-
-Failure SystemFailure(int error) {
-    const auto code = static_cast<std::uint32_t>(error);
-    return Failure{code, PlatformErrorText(code)};
 }
 
 }  // namespace mirebolt::platform

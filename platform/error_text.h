@@ -3,12 +3,13 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/result.h"
+#include "base/result.h"
 
 namespace mirebolt::platform {
 
 // The platform's own text for an error code: NSS and NSPR numbers are negative when read as
-// signed 32-bit values, errno values positive. Empty when the platform has no text for it.
+// signed 32-bit values, errno values positive (SystemErrorText). Empty when the platform has no
+// text for it.
 std::string PlatformErrorText(std::uint32_t code);
 
 // A failure carrying NSS's current error and its text.
@@ -19,7 +20,5 @@ Failure NssFailure(int nssError);
 Failure NssFailure(int nssError, std::string text);
 // Bytes that are not the BER or DER they should be: NSS's SEC_ERROR_BAD_DER and its text.
 Failure Malformed();
-// A failure carrying an errno value and the system's text for it.
-Failure SystemFailure(int error);
 
 }  // namespace mirebolt::platform

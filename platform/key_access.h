@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/secret.h"
+#include "base/secret.h"
 
 namespace mirebolt::platform {
 

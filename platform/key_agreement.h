@@ -6,9 +6,9 @@
 
 #include <pk11pub.h>
 
+#include "base/result.h"
 #include "platform/der_writer.h"
 #include "platform/recipient_plan.h"
-#include "platform/result.h"
 
 namespace mirebolt::platform {
 

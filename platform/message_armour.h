@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "platform/byte_stream.h"
-#include "platform/result.h"
+#include "base/byte_stream.h"
+#include "base/result.h"
 
 namespace mirebolt::platform {
 

@@ -4,12 +4,12 @@
 
 #include <array>
 
+#include "base/replay_stream.h"
 #include "platform/asn1_tags.h"
 #include "platform/ber_reader.h"
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 #include "platform/open_failures.h"
-#include "platform/replay_stream.h"
 
 namespace mirebolt::platform {
 

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_stream.h"
+#include "base/result.h"
 #include "platform/ber_stream.h"
-#include "platform/byte_stream.h"
 #include "platform/cms_algorithms.h"
 #include "platform/content_decryptor.h"
 #include "platform/message_armour.h"
 #include "platform/recipient_entries.h"
-#include "platform/result.h"
 
 namespace mirebolt::platform {
 

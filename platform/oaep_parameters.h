@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
+#include "base/result.h"
 #include "platform/cms_algorithms.h"
-#include "platform/result.h"
 
 namespace mirebolt::platform {
 

@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
+#include "base/private_buffer.h"
 #include "platform/ber_stream.h"
 #include "platform/error_text.h"
 #include "platform/message_reader.h"
 #include "platform/nss_runtime.h"
 #include "platform/open_failures.h"
-#include "platform/private_buffer.h"
 #include "platform/recipient_keys.h"
 
 namespace mirebolt::platform {

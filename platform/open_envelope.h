@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
-#include "platform/byte_source.h"
-#include "platform/byte_stream.h"
+#include "base/byte_source.h"
+#include "base/byte_stream.h"
+#include "base/result.h"
 #include "platform/key_access.h"
 #include "platform/personal_store.h"
-#include "platform/result.h"
 
 namespace mirebolt::platform {
 

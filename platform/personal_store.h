@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "platform/certificate.h"
 #include "platform/registered_modules.h"
-#include "platform/result.h"
 
 struct PK11SlotInfoStr;
 

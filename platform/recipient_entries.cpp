@@ -1,8 +1,8 @@
 #include "platform/recipient_entries.h"
 
+#include "base/byte_source.h"
 #include "platform/asn1_tags.h"
 #include "platform/ber_reader.h"
-#include "platform/byte_source.h"
 #include "platform/error_text.h"
 #include "platform/oaep_parameters.h"
 

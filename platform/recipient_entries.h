@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "platform/cms_algorithms.h"
-#include "platform/result.h"
 
 namespace mirebolt::platform {
 

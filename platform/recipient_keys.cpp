@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <array>
 
+#include "base/hex_text.h"
 #include "platform/der_writer.h"
 #include "platform/ecc_shared_info.h"
 #include "platform/error_text.h"
-#include "platform/hex_text.h"
 #include "platform/key_access_nss.h"
 #include "platform/open_failures.h"
 #include "platform/public_key_nss.h"

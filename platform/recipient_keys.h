@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "platform/certificate.h"
 #include "platform/cms_algorithms.h"
 #include "platform/key_access.h"
 #include "platform/nss_types.h"
 #include "platform/recipient_entries.h"
-#include "platform/result.h"
 
 namespace mirebolt::platform {
 

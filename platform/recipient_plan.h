@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/result.h"
 #include "platform/certificate.h"
 #include "platform/cms_algorithms.h"
 #include "platform/nss_types.h"
 #include "platform/oaep_parameters.h"
-#include "platform/result.h"
 
 namespace mirebolt::platform {
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/system_error.h"
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 #include "platform/nss_types.h"

@@ -5,8 +5,8 @@
 #include <span>
 #include <string>
 
-#include "platform/result.h"
-#include "platform/secret.h"
+#include "base/result.h"
+#include "base/secret.h"
 
 namespace mirebolt::platform {
 

@@ -1,6 +1,6 @@
 #include "protection/decrypt_command.h"
 
-#include "platform/interruption.h"
+#include "base/interruption.h"
 #include "platform/open_envelope.h"
 #include "platform/personal_store.h"
 #include "protection/command_input.h"

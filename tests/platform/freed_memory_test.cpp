@@ -14,8 +14,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/unique_fd.h"
 #include "platform/ber_stream.h"
-#include "platform/unique_fd.h"
 #include "support/commands.h"
 #include "support/envelope_helpers.h"
 

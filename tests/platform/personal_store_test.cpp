@@ -11,7 +11,7 @@
 #include <future>
 #include <thread>
 
-#include "platform/unique_fd.h"
+#include "base/unique_fd.h"
 #include "support/test_files.h"
 
 namespace mirebolt::platform {

@@ -1,4 +1,4 @@
-#include "platform/secret.h"
+#include "base/secret.h"
 
 #include <gtest/gtest.h>
 #include <malloc.h>

@@ -6,8 +6,8 @@
 #include <optional>
 #include <utility>
 
+#include "base/unique_fd.h"
 #include "platform/child_process.h"
-#include "platform/unique_fd.h"
 
 namespace mirebolt::testing {
 

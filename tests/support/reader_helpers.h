@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/byte_stream.h"
+#include "base/byte_stream.h"
 #include "platform/open_envelope.h"
 #include "support/commands.h"
 #include "support/envelope_helpers.h"

@@ -1,4 +1,4 @@
-#include "platform/process_hardening.h"
+#include "base/process_hardening.h"
 
 #include <sys/prctl.h>
 #include <sys/resource.h>

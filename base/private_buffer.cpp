@@ -1,4 +1,4 @@
-#include "platform/private_buffer.h"
+#include "base/private_buffer.h"
 
 #include <string.h>
 #include <sys/mman.h>
@@ -8,7 +8,7 @@
 #include <limits>
 #include <utility>
 
-#include "platform/error_text.h"
+#include "base/system_error.h"
 
 namespace mirebolt::platform {
 

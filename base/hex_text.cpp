@@ -1,4 +1,4 @@
-#include "platform/hex_text.h"
+#include "base/hex_text.h"
 
 namespace mirebolt::platform {
 

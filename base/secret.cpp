@@ -1,4 +1,4 @@
-#include "platform/secret.h"
+#include "base/secret.h"
 
 #include <string.h>
 #include <sys/mman.h>

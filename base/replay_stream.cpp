@@ -1,4 +1,4 @@
-#include "platform/replay_stream.h"
+#include "base/replay_stream.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/byte_stream.h"
+#include "base/byte_stream.h"
 
 namespace mirebolt::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/interruption.h"
+#include "base/interruption.h"
 
 #include <signal.h>
 

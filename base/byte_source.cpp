@@ -1,8 +1,8 @@
-#include "platform/byte_source.h"
+#include "base/byte_source.h"
 
 #include <cerrno>
 
-#include "platform/error_text.h"
+#include "base/system_error.h"
 
 namespace mirebolt::platform {
 
