@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/ber_stream.h"
+#include "asn1/ber_stream.h"
 #include "platform/envelope_description.h"
 #include "platform/open_envelope.h"
 #include "platform/personal_store.h"

@@ -9,12 +9,12 @@
 #include <optional>
 #include <string_view>
 
+#include "asn1/base64.h"
+#include "asn1/ber_reader.h"
+#include "asn1/der_writer.h"
 #include "base/system_error.h"
 #include "base/unique_fd.h"
-#include "platform/base64.h"
-#include "platform/ber_reader.h"
 #include "platform/cms_algorithms.h"
-#include "platform/der_writer.h"
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 

@@ -10,10 +10,9 @@
 #include <string>
 #include <string_view>
 
-namespace mirebolt::platform {
+#include "asn1/object_identifier.h"
 
-// True when `content` holds the content octets of the object identifier written in dotted form.
-bool OidMatches(std::span<const std::uint8_t> content, std::string_view dotted);
+namespace mirebolt::platform {
 
 namespace oid {
 // Message types.
@@ -114,8 +113,5 @@ const CurveFacts* FindCurve(std::span<const std::uint8_t> oidContent);
 
 // The name of a message type, for the person: "signed data"; empty for one we do not know.
 std::string_view MessageTypeName(std::span<const std::uint8_t> oidContent);
-
-// A dotted form of an object identifier's content octets, for texts about unknown ones.
-std::string DottedOid(std::span<const std::uint8_t> oidContent);
 
 }  // namespace mirebolt::platform

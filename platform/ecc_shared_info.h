@@ -2,8 +2,8 @@
 
 #include <optional>
 
+#include "asn1/der_writer.h"
 #include "platform/cms_algorithms.h"
-#include "platform/der_writer.h"
 
 namespace mirebolt::platform {
 

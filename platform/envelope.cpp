@@ -7,8 +7,8 @@
 #include <array>
 #include <vector>
 
+#include "asn1/der_writer.h"
 #include "base/private_buffer.h"
-#include "platform/der_writer.h"
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 #include "platform/nss_types.h"

@@ -6,10 +6,14 @@
 
 #include <cstring>
 
+#include "asn1/malformed.h"
 #include "base/system_error.h"
 #include "platform/nss_runtime.h"
 
 namespace mirebolt::platform {
+
+// The parsers below NSS's room give malformed bytes NSS's code as a plain number.
+static_assert(kMalformedCode == static_cast<std::uint32_t>(SEC_ERROR_BAD_DER));
 
 std::string PlatformErrorText(std::uint32_t code) {
     const auto signedCode = static_cast<std::int32_t>(code);
@@ -38,10 +42,6 @@ Failure NssFailure(int nssError) {
 
 Failure NssFailure(int nssError, std::string text) {
     return Failure{static_cast<std::uint32_t>(nssError), std::move(text)};
-}
-
-Failure Malformed() {
-    return NssFailure(SEC_ERROR_BAD_DER);
 }
 
 }  // namespace mirebolt::platform

@@ -18,7 +18,4 @@ Failure NssFailure();
 Failure NssFailure(int nssError);
 // A failure with the given NSS error number and a text of our own.
 Failure NssFailure(int nssError, std::string text);
-// Bytes that are not the BER or DER they should be: NSS's SEC_ERROR_BAD_DER and its text.
-Failure Malformed();
-
 }  // namespace mirebolt::platform

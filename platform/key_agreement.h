@@ -6,8 +6,8 @@
 
 #include <pk11pub.h>
 
+#include "asn1/der_writer.h"
 #include "base/result.h"
-#include "platform/der_writer.h"
 #include "platform/recipient_plan.h"
 
 namespace mirebolt::platform {

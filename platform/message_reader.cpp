@@ -4,9 +4,10 @@
 
 #include <array>
 
+#include "asn1/asn1_tags.h"
+#include "asn1/ber_reader.h"
+#include "asn1/malformed.h"
 #include "base/replay_stream.h"
-#include "platform/asn1_tags.h"
-#include "platform/ber_reader.h"
 #include "platform/error_text.h"
 #include "platform/nss_runtime.h"
 #include "platform/open_failures.h"

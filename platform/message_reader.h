@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "asn1/ber_stream.h"
+#include "asn1/message_armour.h"
 #include "base/byte_stream.h"
 #include "base/result.h"
-#include "platform/ber_stream.h"
 #include "platform/cms_algorithms.h"
 #include "platform/content_decryptor.h"
-#include "platform/message_armour.h"
 #include "platform/recipient_entries.h"
 
 namespace mirebolt::platform {

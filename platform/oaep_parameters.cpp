@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "asn1/asn1_tags.h"
+#include "asn1/ber_reader.h"
 #include "base/byte_source.h"
-#include "platform/asn1_tags.h"
-#include "platform/ber_reader.h"
 #include "platform/error_text.h"
 
 namespace mirebolt::platform {

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
+#include "asn1/ber_stream.h"
 #include "base/private_buffer.h"
-#include "platform/ber_stream.h"
 #include "platform/error_text.h"
 #include "platform/message_reader.h"
 #include "platform/nss_runtime.h"

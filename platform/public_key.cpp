@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/asn1_tags.h"
+#include "asn1/asn1_tags.h"
 #include "platform/certificate.h"
 #include "platform/cms_algorithms.h"
 #include "platform/public_key_nss.h"

@@ -1,9 +1,9 @@
 #include "platform/recipient_entries.h"
 
+#include "asn1/asn1_tags.h"
+#include "asn1/ber_reader.h"
+#include "asn1/malformed.h"
 #include "base/byte_source.h"
-#include "platform/asn1_tags.h"
-#include "platform/ber_reader.h"
-#include "platform/error_text.h"
 #include "platform/oaep_parameters.h"
 
 namespace mirebolt::platform {

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "platform/asn1_tags.h"
+#include "asn1/asn1_tags.h"
 #include "platform/cms_algorithms.h"
 #include "platform/error_text.h"
 #include "platform/key_agreement.h"

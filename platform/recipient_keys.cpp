@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <array>
 
+#include "asn1/der_writer.h"
 #include "base/hex_text.h"
-#include "platform/der_writer.h"
 #include "platform/ecc_shared_info.h"
 #include "platform/error_text.h"
 #include "platform/key_access_nss.h"

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "asn1/asn1_tags.h"
+#include "asn1/ber_reader.h"
 #include "base/byte_source.h"
-#include "platform/asn1_tags.h"
-#include "platform/ber_reader.h"
 #include "platform/error_text.h"
 #include "platform/public_key_nss.h"
 

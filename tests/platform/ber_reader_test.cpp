@@ -1,8 +1,9 @@
-#include "platform/ber_reader.h"
+#include "asn1/ber_reader.h"
 
 #include <gtest/gtest.h>
 #include <secerr.h>
 
+#include "platform/error_text.h"
 #include "support/test_files.h"
 
 namespace mirebolt::platform {
@@ -49,6 +50,8 @@ TEST(BerReader, RefusesMalformedInputWithoutReadingPastIt) {
         Result<std::uint64_t> end = EndOfFirst(bytes);
         ASSERT_FALSE(end) << ::testing::PrintToString(bytes);
         EXPECT_EQ(end.failure().code, static_cast<std::uint32_t>(SEC_ERROR_BAD_DER));
+        EXPECT_EQ(end.failure().text, PlatformErrorText(end.failure().code))
+            << "malformed bytes read as NSS's own text for them";
     }
 }
 

@@ -14,8 +14,8 @@
 #include <cstring>
 #include <string>
 
+#include "asn1/ber_stream.h"
 #include "base/unique_fd.h"
-#include "platform/ber_stream.h"
 #include "support/commands.h"
 #include "support/envelope_helpers.h"
 

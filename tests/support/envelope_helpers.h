@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ber_stream.h"
+#include "asn1/ber_stream.h"
 #include "platform/envelope.h"
 #include "platform/message_reader.h"
 #include "platform/open_envelope.h"

@@ -1,6 +1,4 @@
-#include "platform/message_armour.h"
-
-#include <secerr.h>
+#include "asn1/message_armour.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/base64.h"
-#include "platform/error_text.h"
+#include "asn1/base64.h"
+#include "asn1/malformed.h"
 
 namespace mirebolt::platform {
 
@@ -66,9 +64,9 @@ Result<ArmourKind> RecogniseArmour(std::span<const std::uint8_t> head) {
         return kind;
     }
     if (headers.find("content-transfer-encoding: base64") == std::string::npos) {
-        return NssFailure(SEC_ERROR_BAD_DER,
-                          "The S/MIME message's body is not in base64, which this program cannot "
-                          "read.");
+        return Malformed(
+            "The S/MIME message's body is not in base64, which this program cannot "
+            "read.");
     }
     kind.form = MessageForm::Smime;
     kind.bodyStart = bodyStart;

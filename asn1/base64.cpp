@@ -1,4 +1,4 @@
-#include "platform/base64.h"
+#include "asn1/base64.h"
 
 namespace mirebolt::platform {
 

@@ -1,11 +1,11 @@
-#include "platform/ber_reader.h"
+#include "asn1/ber_reader.h"
 
 #include <algorithm>
 
-#include "platform/asn1_tags.h"
-#include "platform/ber_header.h"
-#include "platform/cms_algorithms.h"
-#include "platform/error_text.h"
+#include "asn1/asn1_tags.h"
+#include "asn1/ber_header.h"
+#include "asn1/malformed.h"
+#include "asn1/object_identifier.h"
 
 namespace mirebolt::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/ber_header.h"
+#include "asn1/ber_header.h"
 
 namespace mirebolt::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/der_writer.h"
+#include "asn1/der_writer.h"
 
 #include <charconv>
 

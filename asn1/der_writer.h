@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/asn1_tags.h"
+#include "asn1/asn1_tags.h"
 
 namespace mirebolt::platform::der {
 

@@ -1,14 +1,12 @@
-#include "platform/ber_stream.h"
-
-#include <secerr.h>
+#include "asn1/ber_stream.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "platform/ber_header.h"
-#include "platform/der_writer.h"
-#include "platform/error_text.h"
+#include "asn1/ber_header.h"
+#include "asn1/der_writer.h"
+#include "asn1/malformed.h"
 
 namespace mirebolt::platform {
 
@@ -37,8 +35,7 @@ BerStream::BerStream(ByteStream& stream, SourceStream* skippable,
     : stream_(stream), skippable_(skippable), sizeHint_(sizeHint) {}
 
 Failure BerStream::Truncated() const {
-    return NssFailure(SEC_ERROR_BAD_DER,
-                      "The message ends before its last part does: the file is truncated.");
+    return Malformed("The message ends before its last part does: the file is truncated.");
 }
 
 Result<std::size_t> BerStream::Fill(std::size_t count) {
