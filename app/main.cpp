@@ -8,8 +8,8 @@
 
 #include "base/process_hardening.h"
 #include "base/product_facts.h"
-#include "platform/nss_runtime.h"
-#include "platform/personal_store.h"
+#include "nss/nss_runtime.h"
+#include "nss/personal_store.h"
 #include "ui/certificate_picker_dialog.h"
 #include "ui/external_commands.h"
 #include "ui/main_dialog.h"

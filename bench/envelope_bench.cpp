@@ -18,10 +18,10 @@
 
 #include "base/byte_stream.h"
 #include "base/system_error.h"
-#include "platform/certificate_file.h"
+#include "nss/certificate_file.h"
+#include "nss/nss_runtime.h"
 #include "platform/child_process.h"
 #include "platform/envelope.h"
-#include "platform/nss_runtime.h"
 #include "platform/open_envelope.h"
 #include "protection/content_cipher.h"
 #include "protection/input_file.h"

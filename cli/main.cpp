@@ -6,8 +6,8 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/usage.h"
-#include "platform/nss_runtime.h"
-#include "platform/personal_store.h"
+#include "nss/nss_runtime.h"
+#include "nss/personal_store.h"
 
 namespace mirebolt::cli {
 namespace {

@@ -10,7 +10,7 @@
 #include "base/unique_fd.h"
 #include "cli/commands.h"
 #include "cli/terminal.h"
-#include "platform/store_import.h"
+#include "nss/store_import.h"
 
 namespace mirebolt::cli {
 

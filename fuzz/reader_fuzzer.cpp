@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "asn1/ber_stream.h"
+#include "nss/personal_store.h"
 #include "platform/envelope_description.h"
 #include "platform/open_envelope.h"
-#include "platform/personal_store.h"
 
 namespace {
 

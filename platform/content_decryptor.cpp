@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/error_text.h"
+#include "nss/error_text.h"
+#include "nss/nss_types.h"
 #include "platform/gcm_hash.h"
-#include "platform/nss_types.h"
 #include "platform/open_failures.h"
 
 namespace mirebolt::platform {

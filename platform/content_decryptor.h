@@ -5,7 +5,7 @@
 #include <span>
 
 #include "base/result.h"
-#include "platform/cms_algorithms.h"
+#include "nss/cms_algorithms.h"
 
 struct PK11SymKeyStr;
 

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "asn1/der_writer.h"
-#include "platform/cms_algorithms.h"
+#include "nss/cms_algorithms.h"
 
 namespace mirebolt::platform {
 

@@ -9,9 +9,9 @@
 
 #include "asn1/der_writer.h"
 #include "base/private_buffer.h"
-#include "platform/error_text.h"
-#include "platform/nss_runtime.h"
-#include "platform/nss_types.h"
+#include "nss/error_text.h"
+#include "nss/nss_runtime.h"
+#include "nss/nss_types.h"
 #include "platform/recipient_info_writer.h"
 #include "platform/recipient_plan.h"
 

@@ -6,8 +6,8 @@
 
 #include "base/byte_stream.h"
 #include "base/result.h"
-#include "platform/certificate.h"
-#include "platform/cms_algorithms.h"
+#include "nss/certificate.h"
+#include "nss/cms_algorithms.h"
 
 namespace mirebolt::platform {
 

@@ -6,7 +6,7 @@
 
 #include "base/byte_source.h"
 #include "base/result.h"
-#include "platform/personal_store.h"
+#include "nss/personal_store.h"
 
 namespace mirebolt::platform {
 

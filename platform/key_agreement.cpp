@@ -3,9 +3,9 @@
 #include <keyhi.h>
 #include <secerr.h>
 
+#include "nss/error_text.h"
+#include "nss/nss_types.h"
 #include "platform/ecc_shared_info.h"
-#include "platform/error_text.h"
-#include "platform/nss_types.h"
 
 namespace mirebolt::platform {
 

@@ -8,8 +8,8 @@
 #include "asn1/ber_reader.h"
 #include "asn1/malformed.h"
 #include "base/replay_stream.h"
-#include "platform/error_text.h"
-#include "platform/nss_runtime.h"
+#include "nss/error_text.h"
+#include "nss/nss_runtime.h"
 #include "platform/open_failures.h"
 
 namespace mirebolt::platform {

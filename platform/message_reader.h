@@ -10,7 +10,7 @@
 #include "asn1/message_armour.h"
 #include "base/byte_stream.h"
 #include "base/result.h"
-#include "platform/cms_algorithms.h"
+#include "nss/cms_algorithms.h"
 #include "platform/content_decryptor.h"
 #include "platform/recipient_entries.h"
 

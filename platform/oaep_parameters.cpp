@@ -7,7 +7,7 @@
 #include "asn1/asn1_tags.h"
 #include "asn1/ber_reader.h"
 #include "base/byte_source.h"
-#include "platform/error_text.h"
+#include "nss/error_text.h"
 
 namespace mirebolt::platform {
 

@@ -7,9 +7,9 @@
 
 #include "asn1/ber_stream.h"
 #include "base/private_buffer.h"
-#include "platform/error_text.h"
+#include "nss/error_text.h"
+#include "nss/nss_runtime.h"
 #include "platform/message_reader.h"
-#include "platform/nss_runtime.h"
 #include "platform/open_failures.h"
 #include "platform/recipient_keys.h"
 

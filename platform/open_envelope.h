@@ -5,8 +5,8 @@
 #include "base/byte_source.h"
 #include "base/byte_stream.h"
 #include "base/result.h"
-#include "platform/key_access.h"
-#include "platform/personal_store.h"
+#include "nss/key_access.h"
+#include "nss/personal_store.h"
 
 namespace mirebolt::platform {
 

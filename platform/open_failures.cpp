@@ -2,7 +2,7 @@
 
 #include <secerr.h>
 
-#include "platform/error_text.h"
+#include "nss/error_text.h"
 
 namespace mirebolt::platform {
 

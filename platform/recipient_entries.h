@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/result.h"
-#include "platform/cms_algorithms.h"
+#include "nss/cms_algorithms.h"
 
 namespace mirebolt::platform {
 

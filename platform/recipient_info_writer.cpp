@@ -5,10 +5,10 @@
 #include <array>
 
 #include "asn1/asn1_tags.h"
-#include "platform/cms_algorithms.h"
-#include "platform/error_text.h"
+#include "nss/cms_algorithms.h"
+#include "nss/error_text.h"
+#include "nss/nss_types.h"
 #include "platform/key_agreement.h"
-#include "platform/nss_types.h"
 
 namespace mirebolt::platform {
 

@@ -11,11 +11,11 @@
 
 #include "asn1/der_writer.h"
 #include "base/hex_text.h"
+#include "nss/error_text.h"
+#include "nss/key_access_nss.h"
+#include "nss/public_key_nss.h"
 #include "platform/ecc_shared_info.h"
-#include "platform/error_text.h"
-#include "platform/key_access_nss.h"
 #include "platform/open_failures.h"
-#include "platform/public_key_nss.h"
 
 namespace mirebolt::platform {
 

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "base/result.h"
-#include "platform/certificate.h"
-#include "platform/cms_algorithms.h"
-#include "platform/key_access.h"
-#include "platform/nss_types.h"
+#include "nss/certificate.h"
+#include "nss/cms_algorithms.h"
+#include "nss/key_access.h"
+#include "nss/nss_types.h"
 #include "platform/recipient_entries.h"
 
 namespace mirebolt::platform {

@@ -9,8 +9,8 @@
 #include "asn1/asn1_tags.h"
 #include "asn1/ber_reader.h"
 #include "base/byte_source.h"
-#include "platform/error_text.h"
-#include "platform/public_key_nss.h"
+#include "nss/error_text.h"
+#include "nss/public_key_nss.h"
 
 namespace mirebolt::platform {
 

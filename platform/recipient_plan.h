@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "base/result.h"
-#include "platform/certificate.h"
-#include "platform/cms_algorithms.h"
-#include "platform/nss_types.h"
+#include "nss/certificate.h"
+#include "nss/cms_algorithms.h"
+#include "nss/nss_types.h"
 #include "platform/oaep_parameters.h"
 
 namespace mirebolt::platform {

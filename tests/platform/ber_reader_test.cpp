@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <secerr.h>
 
-#include "platform/error_text.h"
+#include "nss/error_text.h"
 #include "support/test_files.h"
 
 namespace mirebolt::platform {

@@ -1,4 +1,4 @@
-#include "platform/certificate_file.h"
+#include "nss/certificate_file.h"
 
 #include <gtest/gtest.h>
 #include <secerr.h>

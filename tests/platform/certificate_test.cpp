@@ -1,4 +1,4 @@
-#include "platform/certificate.h"
+#include "nss/certificate.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/personal_store.h"
+#include "nss/personal_store.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

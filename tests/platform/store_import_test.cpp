@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "platform/store_import.h"
+#include "nss/store_import.h"
 #include "support/test_files.h"
 
 namespace mirebolt::platform {

@@ -1,4 +1,4 @@
-#include "platform/registered_modules.h"
+#include "nss/registered_modules.h"
 
 #include <pk11pub.h>
 #include <pkcs11n.h>
@@ -12,7 +12,7 @@ extern "C" {
 #include <utilpars.h>
 }
 
-#include "platform/nss_types.h"
+#include "nss/nss_types.h"
 
 namespace mirebolt::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/store_import.h"
+#include "nss/store_import.h"
 
 #include <p12.h>
 #include <pk11pub.h>
@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "base/system_error.h"
-#include "platform/error_text.h"
-#include "platform/nss_runtime.h"
-#include "platform/nss_types.h"
-#include "platform/personal_store.h"
+#include "nss/error_text.h"
+#include "nss/nss_runtime.h"
+#include "nss/nss_types.h"
+#include "nss/personal_store.h"
 
 namespace mirebolt::platform {
 

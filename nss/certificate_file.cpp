@@ -1,4 +1,4 @@
-#include "platform/certificate_file.h"
+#include "nss/certificate_file.h"
 
 #include <cert.h>
 #include <fcntl.h>
@@ -14,9 +14,9 @@
 #include "asn1/der_writer.h"
 #include "base/system_error.h"
 #include "base/unique_fd.h"
-#include "platform/cms_algorithms.h"
-#include "platform/error_text.h"
-#include "platform/nss_runtime.h"
+#include "nss/cms_algorithms.h"
+#include "nss/error_text.h"
+#include "nss/nss_runtime.h"
 
 namespace mirebolt::platform {
 

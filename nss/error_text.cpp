@@ -1,4 +1,4 @@
-#include "platform/error_text.h"
+#include "nss/error_text.h"
 
 #include <prerror.h>
 #include <secerr.h>
@@ -8,7 +8,7 @@
 
 #include "asn1/malformed.h"
 #include "base/system_error.h"
-#include "platform/nss_runtime.h"
+#include "nss/nss_runtime.h"
 
 namespace mirebolt::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/cms_algorithms.h"
+#include "nss/cms_algorithms.h"
 
 #include <pkcs11t.h>
 

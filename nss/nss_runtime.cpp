@@ -1,9 +1,9 @@
-#include "platform/nss_runtime.h"
+#include "nss/nss_runtime.h"
 
 #include <nss.h>
 #include <pk11pub.h>
 
-#include "platform/key_access_nss.h"
+#include "nss/key_access_nss.h"
 
 namespace mirebolt::platform {
 

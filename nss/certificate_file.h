@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/result.h"
-#include "platform/certificate.h"
+#include "nss/certificate.h"
 
 namespace mirebolt::platform {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <span>
 
-#include "platform/nss_types.h"
+#include "nss/nss_types.h"
 
 namespace mirebolt::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/certificate.h"
+#include "nss/certificate.h"
 
 #include <cert.h>
 #include <keyhi.h>
@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "base/hex_text.h"
-#include "platform/nss_types.h"
+#include "nss/nss_types.h"
 
 namespace mirebolt::platform {
 

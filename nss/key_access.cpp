@@ -1,8 +1,8 @@
-#include "platform/key_access.h"
+#include "nss/key_access.h"
 
 #include <algorithm>
 
-#include "platform/key_access_nss.h"
+#include "nss/key_access_nss.h"
 
 namespace mirebolt::platform {
 

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "asn1/asn1_tags.h"
-#include "platform/certificate.h"
-#include "platform/cms_algorithms.h"
-#include "platform/public_key_nss.h"
+#include "nss/certificate.h"
+#include "nss/cms_algorithms.h"
+#include "nss/public_key_nss.h"
 
 namespace mirebolt::platform {
 

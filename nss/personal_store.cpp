@@ -1,4 +1,4 @@
-#include "platform/personal_store.h"
+#include "nss/personal_store.h"
 
 #include <pk11pub.h>
 #include <pwd.h>
@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/error_text.h"
-#include "platform/nss_runtime.h"
-#include "platform/nss_types.h"
+#include "nss/error_text.h"
+#include "nss/nss_runtime.h"
+#include "nss/nss_types.h"
 
 namespace mirebolt::platform {
 

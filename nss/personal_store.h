@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/result.h"
-#include "platform/certificate.h"
-#include "platform/registered_modules.h"
+#include "nss/certificate.h"
+#include "nss/registered_modules.h"
 
 struct PK11SlotInfoStr;
 
