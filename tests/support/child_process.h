@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace mirebolt::platform {
+namespace mirebolt::testing {
 
 // How to start a program: no shell between, standard input empty.
 struct ChildSetup {
@@ -33,4 +33,4 @@ struct ChildOutcome {
 // Starts the program and waits for its end.
 ChildOutcome RunChild(const ChildSetup& setup);
 
-}  // namespace mirebolt::platform
+}  // namespace mirebolt::testing

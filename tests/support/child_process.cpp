@@ -1,4 +1,4 @@
-#include "platform/child_process.h"
+#include "support/child_process.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -8,7 +8,7 @@
 
 extern char** environ;
 
-namespace mirebolt::platform {
+namespace mirebolt::testing {
 
 namespace {
 
@@ -106,4 +106,4 @@ ChildOutcome RunChild(const ChildSetup& setup) {
     return outcome;
 }
 
-}  // namespace mirebolt::platform
+}  // namespace mirebolt::testing
