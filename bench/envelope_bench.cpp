@@ -18,10 +18,10 @@
 
 #include "base/byte_stream.h"
 #include "base/system_error.h"
+#include "cms/envelope.h"
+#include "cms/open_envelope.h"
 #include "nss/certificate_file.h"
 #include "nss/nss_runtime.h"
-#include "platform/envelope.h"
-#include "platform/open_envelope.h"
 #include "protection/content_cipher.h"
 #include "protection/input_file.h"
 #include "protection/output_file.h"

@@ -2,8 +2,8 @@
 
 #include "cli/commands.h"
 
+#include "cms/envelope_description.h"
 #include "nss/personal_store.h"
-#include "platform/envelope_description.h"
 #include "protection/command_texts.h"
 #include "protection/input_file.h"
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "asn1/ber_stream.h"
+#include "cms/envelope_description.h"
+#include "cms/open_envelope.h"
 #include "nss/personal_store.h"
-#include "platform/envelope_description.h"
-#include "platform/open_envelope.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "protection/decrypt_command.h"
 
 #include "base/interruption.h"
+#include "cms/open_envelope.h"
 #include "nss/personal_store.h"
-#include "platform/open_envelope.h"
 #include "protection/command_input.h"
 #include "protection/command_reports.h"
 #include "protection/command_texts.h"

@@ -4,7 +4,7 @@
 
 #include "base/interruption.h"
 #include "base/replay_stream.h"
-#include "platform/envelope.h"
+#include "cms/envelope.h"
 #include "protection/command_input.h"
 #include "protection/command_reports.h"
 #include "protection/command_texts.h"

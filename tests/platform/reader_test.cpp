@@ -2,8 +2,8 @@
 // form, through the buffer entry and the stream entry alike.
 #include <gtest/gtest.h>
 
-#include "platform/envelope_description.h"
-#include "platform/gcm_hash.h"
+#include "cms/envelope_description.h"
+#include "cms/gcm_hash.h"
 #include "support/reader_helpers.h"
 
 namespace mirebolt::platform {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/byte_stream.h"
-#include "platform/open_envelope.h"
+#include "cms/open_envelope.h"
 #include "support/commands.h"
 #include "support/envelope_helpers.h"
 #include "support/test_files.h"

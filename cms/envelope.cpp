@@ -1,4 +1,4 @@
-#include "platform/envelope.h"
+#include "cms/envelope.h"
 
 #include <pk11pub.h>
 #include <secerr.h>
@@ -9,11 +9,11 @@
 
 #include "asn1/der_writer.h"
 #include "base/private_buffer.h"
+#include "cms/recipient_info_writer.h"
+#include "cms/recipient_plan.h"
 #include "nss/error_text.h"
 #include "nss/nss_runtime.h"
 #include "nss/nss_types.h"
-#include "platform/recipient_info_writer.h"
-#include "platform/recipient_plan.h"
 
 namespace mirebolt::platform {
 

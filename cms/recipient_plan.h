@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "base/result.h"
+#include "cms/oaep_parameters.h"
 #include "nss/certificate.h"
 #include "nss/cms_algorithms.h"
 #include "nss/nss_types.h"
-#include "platform/oaep_parameters.h"
 
 namespace mirebolt::platform {
 

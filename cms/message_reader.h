@@ -10,9 +10,9 @@
 #include "asn1/message_armour.h"
 #include "base/byte_stream.h"
 #include "base/result.h"
+#include "cms/content_decryptor.h"
+#include "cms/recipient_entries.h"
 #include "nss/cms_algorithms.h"
-#include "platform/content_decryptor.h"
-#include "platform/recipient_entries.h"
 
 namespace mirebolt::platform {
 

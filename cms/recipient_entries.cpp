@@ -1,10 +1,10 @@
-#include "platform/recipient_entries.h"
+#include "cms/recipient_entries.h"
 
 #include "asn1/asn1_tags.h"
 #include "asn1/ber_reader.h"
 #include "asn1/malformed.h"
 #include "base/byte_source.h"
-#include "platform/oaep_parameters.h"
+#include "cms/oaep_parameters.h"
 
 namespace mirebolt::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/content_decryptor.h"
+#include "cms/content_decryptor.h"
 
 #include <pk11pub.h>
 #include <secerr.h>
@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <array>
 
+#include "cms/gcm_hash.h"
+#include "cms/open_failures.h"
 #include "nss/error_text.h"
 #include "nss/nss_types.h"
-#include "platform/gcm_hash.h"
-#include "platform/open_failures.h"
 
 namespace mirebolt::platform {
 

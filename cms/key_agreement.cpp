@@ -1,11 +1,11 @@
-#include "platform/key_agreement.h"
+#include "cms/key_agreement.h"
 
 #include <keyhi.h>
 #include <secerr.h>
 
+#include "cms/ecc_shared_info.h"
 #include "nss/error_text.h"
 #include "nss/nss_types.h"
-#include "platform/ecc_shared_info.h"
 
 namespace mirebolt::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/ecc_shared_info.h"
+#include "cms/ecc_shared_info.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "platform/recipient_plan.h"
+#include "cms/recipient_plan.h"
 
 #include <keyhi.h>
 #include <secerr.h>

@@ -1,4 +1,4 @@
-#include "platform/recipient_keys.h"
+#include "cms/recipient_keys.h"
 
 #include <cert.h>
 #include <keyhi.h>
@@ -11,11 +11,11 @@
 
 #include "asn1/der_writer.h"
 #include "base/hex_text.h"
+#include "cms/ecc_shared_info.h"
+#include "cms/open_failures.h"
 #include "nss/error_text.h"
 #include "nss/key_access_nss.h"
 #include "nss/public_key_nss.h"
-#include "platform/ecc_shared_info.h"
-#include "platform/open_failures.h"
 
 namespace mirebolt::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/message_reader.h"
+#include "cms/message_reader.h"
 
 #include <secerr.h>
 
@@ -8,9 +8,9 @@
 #include "asn1/ber_reader.h"
 #include "asn1/malformed.h"
 #include "base/replay_stream.h"
+#include "cms/open_failures.h"
 #include "nss/error_text.h"
 #include "nss/nss_runtime.h"
-#include "platform/open_failures.h"
 
 namespace mirebolt::platform {
 

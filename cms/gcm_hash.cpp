@@ -1,4 +1,4 @@
-#include "platform/gcm_hash.h"
+#include "cms/gcm_hash.h"
 
 #include <string.h>
 

@@ -8,7 +8,7 @@
 
 #include "asn1/der_writer.h"
 #include "base/result.h"
-#include "platform/recipient_plan.h"
+#include "cms/recipient_plan.h"
 
 namespace mirebolt::platform {
 

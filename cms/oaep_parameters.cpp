@@ -1,4 +1,4 @@
-#include "platform/oaep_parameters.h"
+#include "cms/oaep_parameters.h"
 
 #include <secerr.h>
 

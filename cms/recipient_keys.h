@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "base/result.h"
+#include "cms/recipient_entries.h"
 #include "nss/certificate.h"
 #include "nss/cms_algorithms.h"
 #include "nss/key_access.h"
 #include "nss/nss_types.h"
-#include "platform/recipient_entries.h"
 
 namespace mirebolt::platform {
 

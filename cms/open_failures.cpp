@@ -1,4 +1,4 @@
-#include "platform/open_failures.h"
+#include "cms/open_failures.h"
 
 #include <secerr.h>
 

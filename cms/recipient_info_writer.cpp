@@ -1,14 +1,14 @@
-#include "platform/recipient_info_writer.h"
+#include "cms/recipient_info_writer.h"
 
 #include <secerr.h>
 
 #include <array>
 
 #include "asn1/asn1_tags.h"
+#include "cms/key_agreement.h"
 #include "nss/cms_algorithms.h"
 #include "nss/error_text.h"
 #include "nss/nss_types.h"
-#include "platform/key_agreement.h"
 
 namespace mirebolt::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/open_envelope.h"
+#include "cms/open_envelope.h"
 
 #include <secerr.h>
 #include <string.h>
@@ -7,11 +7,11 @@
 
 #include "asn1/ber_stream.h"
 #include "base/private_buffer.h"
+#include "cms/message_reader.h"
+#include "cms/open_failures.h"
+#include "cms/recipient_keys.h"
 #include "nss/error_text.h"
 #include "nss/nss_runtime.h"
-#include "platform/message_reader.h"
-#include "platform/open_failures.h"
-#include "platform/recipient_keys.h"
 
 namespace mirebolt::platform {
 

@@ -1,7 +1,7 @@
-#include "platform/envelope_description.h"
+#include "cms/envelope_description.h"
 
-#include "platform/message_reader.h"
-#include "platform/recipient_keys.h"
+#include "cms/message_reader.h"
+#include "cms/recipient_keys.h"
 
 namespace mirebolt::platform {
 
