@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/nss_runtime.h"
-#include "platform/personal_store.h"
-#include "platform/process_hardening.h"
-#include "platform/product_facts.h"
+#include "base/process_hardening.h"
+#include "base/product_facts.h"
+#include "nss/nss_runtime.h"
+#include "nss/personal_store.h"
 #include "ui/certificate_picker_dialog.h"
 #include "ui/external_commands.h"
 #include "ui/main_dialog.h"

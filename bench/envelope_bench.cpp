@@ -16,16 +16,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/byte_stream.h"
-#include "platform/certificate_file.h"
-#include "platform/child_process.h"
-#include "platform/envelope.h"
-#include "platform/error_text.h"
-#include "platform/nss_runtime.h"
-#include "platform/open_envelope.h"
+#include "base/byte_stream.h"
+#include "base/system_error.h"
+#include "cms/envelope.h"
+#include "cms/open_envelope.h"
+#include "nss/certificate_file.h"
+#include "nss/nss_runtime.h"
 #include "protection/content_cipher.h"
 #include "protection/input_file.h"
 #include "protection/output_file.h"
+#include "support/child_process.h"
 
 namespace {
 
@@ -76,11 +76,11 @@ Measure InChild(const std::function<double()>& work) {
 }
 
 Measure Program(const std::vector<std::string>& arguments) {
-    platform::ChildSetup setup;
+    testing::ChildSetup setup;
     setup.arguments = arguments;
     setup.standardError = STDERR_FILENO;
     const auto start = Clock::now();
-    const platform::ChildOutcome outcome = platform::RunChild(setup);
+    const testing::ChildOutcome outcome = testing::RunChild(setup);
     Measure measure;
     measure.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     measure.peakMiB = static_cast<double>(outcome.usage.ru_maxrss) / 1024.0;
@@ -263,11 +263,11 @@ double OpensslSpeedBytesPerSecond() {
     if (report == nullptr) {
         return 0;
     }
-    platform::ChildSetup setup;
+    testing::ChildSetup setup;
     setup.arguments = {"openssl", "speed",    "-evp", "aes-256-cbc", "-bytes",
                        "1048576", "-seconds", "3",    "-mr"};
     setup.standardOutput = ::fileno(report.get());
-    if (platform::RunChild(setup).exitCode != 0) {
+    if (testing::RunChild(setup).exitCode != 0) {
         return 0;
     }
     std::rewind(report.get());

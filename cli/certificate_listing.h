@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "feedback/feedback.h"
-#include "platform/certificate.h"
-#include "platform/personal_store.h"
+#include "nss/certificate.h"
+#include "nss/personal_store.h"
 
 namespace mirebolt::cli {
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "base/secret.h"
 #include "cli/command_line.h"
-#include "platform/secret.h"
 
 namespace mirebolt::cli {
 

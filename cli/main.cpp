@@ -1,13 +1,13 @@
 // mirebolt-cli: Encrypt and Decrypt on the command line, with the window's messages and rules.
 #include <cstdio>
 
+#include "base/process_hardening.h"
+#include "base/product_facts.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/usage.h"
-#include "platform/nss_runtime.h"
-#include "platform/personal_store.h"
-#include "platform/process_hardening.h"
-#include "platform/product_facts.h"
+#include "nss/nss_runtime.h"
+#include "nss/personal_store.h"
 
 namespace mirebolt::cli {
 namespace {

@@ -7,8 +7,8 @@
 
 #include <cerrno>
 
-#include "platform/error_text.h"
-#include "platform/unique_fd.h"
+#include "base/system_error.h"
+#include "base/unique_fd.h"
 
 namespace mirebolt::cli {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/result.h"
-#include "platform/secret.h"
+#include "base/result.h"
+#include "base/secret.h"
 
 namespace mirebolt::cli {
 

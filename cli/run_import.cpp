@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/unique_fd.h"
 #include "cli/commands.h"
 #include "cli/terminal.h"
-#include "platform/store_import.h"
-#include "platform/unique_fd.h"
+#include "nss/store_import.h"
 
 namespace mirebolt::cli {
 

@@ -2,8 +2,8 @@
 
 #include "cli/commands.h"
 
-#include "platform/envelope_description.h"
-#include "platform/personal_store.h"
+#include "cms/envelope_description.h"
+#include "nss/personal_store.h"
 #include "protection/command_texts.h"
 #include "protection/input_file.h"
 

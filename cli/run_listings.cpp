@@ -3,8 +3,8 @@
 #include "cli/certificate_listing.h"
 #include "cli/commands.h"
 #include "cli/terminal_ports.h"
-#include "platform/certificate_file.h"
-#include "platform/personal_store.h"
+#include "nss/certificate_file.h"
+#include "nss/personal_store.h"
 #include "protection/command_texts.h"
 
 namespace mirebolt::cli {

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/error_text.h"
-#include "platform/interruption.h"
+#include "base/interruption.h"
+#include "base/system_error.h"
 
 namespace mirebolt::cli {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/byte_stream.h"
 #include "feedback/wait_cursor.h"
-#include "platform/byte_stream.h"
 
 namespace mirebolt::cli {
 

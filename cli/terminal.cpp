@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "platform/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace mirebolt::cli {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/secret.h"
+#include "base/secret.h"
 
 namespace mirebolt::cli {
 

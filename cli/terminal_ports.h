@@ -6,7 +6,7 @@
 #include "feedback/feedback.h"
 #include "feedback/save_file_question.h"
 #include "feedback/wait_cursor.h"
-#include "platform/key_access.h"
+#include "nss/key_access.h"
 
 namespace mirebolt::cli {
 

@@ -11,8 +11,13 @@ set(MIREBOLT_LAYER_GUARDS ${PROJECT_BINARY_DIR}/layer_guards)
 
 function(mirebolt_write_guard folder header reason)
   set(guard ${MIREBOLT_LAYER_GUARDS}/${folder}/${header})
-  if(NOT EXISTS ${guard})
-    file(WRITE ${guard} "#error \"${reason}\"\n")
+  set(text "#error \"${reason}\"\n")
+  # Written again only when the reason changed, so that a build folder keeps no stale reason.
+  if(EXISTS ${guard})
+    file(READ ${guard} written)
+  endif()
+  if(NOT EXISTS ${guard} OR NOT written STREQUAL text)
+    file(WRITE ${guard} "${text}")
   endif()
 endfunction()
 
@@ -21,13 +26,18 @@ foreach(folder IN LISTS NSS_INCLUDE_DIRS)
   if(folder MATCHES "/nss$")
     file(GLOB nss_headers RELATIVE ${folder} ${folder}/*.h)
     foreach(header IN LISTS nss_headers)
-      mirebolt_write_guard(no_nss nss/${header} "NSS headers are for platform/ only")
+      mirebolt_write_guard(no_nss nss/${header} "NSS headers are for nss/ and cms/ only")
     endforeach()
   endif()
 endforeach()
 # Every Qt Widgets and Qt Gui header includes its module's global header first.
 mirebolt_write_guard(no_widgets QtWidgets/qtwidgetsglobal.h "Qt Widgets headers are for ui/ only")
 mirebolt_write_guard(no_widgets QtGui/qtguiglobal.h "Qt Gui headers are for ui/ only")
+
+# `target` itself may not include NSS: for the rooms below NSS's own, whose users may.
+function(mirebolt_forbid_nss target)
+  target_include_directories(${target} BEFORE PRIVATE ${MIREBOLT_LAYER_GUARDS}/no_nss)
+endfunction()
 
 # Whatever uses `target` (but not `target` itself) may not include NSS.
 function(mirebolt_forbid_nss_to_users target)

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/certificate.h"
+#include "base/calendar_date.h"
 
 namespace mirebolt::feedback {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/error_text.h"
+#include "base/system_error.h"
 
 namespace mirebolt::feedback {
 
@@ -17,8 +17,9 @@ std::string ErrorReportText(const std::string& text, std::uint32_t code,
 }
 
 void Feedback::ReportError(const std::string& text, const Failure& failure) {
+    // NSS's failures carry NSS's text from where they arose; an errno value may come bare.
     const std::string platformText =
-        failure.text.empty() ? platform::PlatformErrorText(failure.code) : failure.text;
+        failure.text.empty() ? platform::SystemErrorText(failure.code) : failure.text;
     ShowError(ErrorReportText(text, failure.code, platformText));
 }
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/base64.h"
-#include "platform/message_armour.h"
-#include "platform/replay_stream.h"
+#include "asn1/base64.h"
+#include "asn1/message_armour.h"
+#include "base/replay_stream.h"
 
 namespace {
 

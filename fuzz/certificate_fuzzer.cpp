@@ -6,10 +6,10 @@
 #include <span>
 #include <vector>
 
-#include "platform/certificate.h"
-#include "platform/certificate_file.h"
-#include "platform/cms_algorithms.h"
-#include "platform/recipient_plan.h"
+#include "cms/recipient_plan.h"
+#include "nss/certificate.h"
+#include "nss/certificate_file.h"
+#include "nss/cms_algorithms.h"
 
 using namespace mirebolt::platform;
 

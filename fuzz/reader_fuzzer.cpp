@@ -9,10 +9,10 @@
 #include <optional>
 #include <vector>
 
-#include "platform/ber_stream.h"
-#include "platform/envelope_description.h"
-#include "platform/open_envelope.h"
-#include "platform/personal_store.h"
+#include "asn1/ber_stream.h"
+#include "cms/envelope_description.h"
+#include "cms/open_envelope.h"
+#include "nss/personal_store.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <span>
 #include <vector>
 
-#include "platform/ber_stream.h"
-#include "platform/open_envelope.h"
-#include "platform/personal_store.h"
+#include "asn1/ber_stream.h"
+#include "cms/open_envelope.h"
+#include "nss/personal_store.h"
 
 namespace {
 

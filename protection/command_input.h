@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/result.h"
+#include "base/result.h"
 #include "protection/command_line_choices.h"
 #include "protection/input_file.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/byte_stream.h"
+#include "base/byte_stream.h"
 
 namespace mirebolt::protection {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "feedback/feedback.h"
-#include "platform/result.h"
 #include "protection/name_state.h"
 
 namespace mirebolt::protection {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/cms_algorithms.h"
+#include "nss/cms_algorithms.h"
 
 namespace mirebolt::protection {
 

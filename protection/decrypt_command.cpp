@@ -1,8 +1,8 @@
 #include "protection/decrypt_command.h"
 
-#include "platform/interruption.h"
-#include "platform/open_envelope.h"
-#include "platform/personal_store.h"
+#include "base/interruption.h"
+#include "cms/open_envelope.h"
+#include "nss/personal_store.h"
 #include "protection/command_input.h"
 #include "protection/command_reports.h"
 #include "protection/command_texts.h"

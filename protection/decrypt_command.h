@@ -6,7 +6,7 @@
 #include "feedback/feedback.h"
 #include "feedback/save_file_question.h"
 #include "feedback/wait_cursor.h"
-#include "platform/key_access.h"
+#include "nss/key_access.h"
 #include "protection/command_line_choices.h"
 #include "protection/command_outcome.h"
 

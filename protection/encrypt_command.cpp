@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "platform/envelope.h"
-#include "platform/interruption.h"
-#include "platform/replay_stream.h"
+#include "base/interruption.h"
+#include "base/replay_stream.h"
+#include "cms/envelope.h"
 #include "protection/command_input.h"
 #include "protection/command_reports.h"
 #include "protection/command_texts.h"

@@ -6,8 +6,8 @@
 
 #include <cerrno>
 
-#include "platform/error_text.h"
-#include "platform/unique_fd.h"
+#include "base/system_error.h"
+#include "base/unique_fd.h"
 #include "protection/name_state.h"
 
 namespace mirebolt::protection {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/result.h"
+#include "base/result.h"
 
 namespace mirebolt::protection {
 

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/error_text.h"
-#include "platform/interruption.h"
+#include "base/interruption.h"
+#include "base/system_error.h"
 
 namespace mirebolt::protection {
 

@@ -7,11 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "base/byte_source.h"
+#include "base/byte_stream.h"
+#include "base/result.h"
+#include "base/unique_fd.h"
 #include "feedback/wait_cursor.h"
-#include "platform/byte_source.h"
-#include "platform/byte_stream.h"
-#include "platform/result.h"
-#include "platform/unique_fd.h"
 #include "protection/file_identity.h"
 
 namespace mirebolt::protection {

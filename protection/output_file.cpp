@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/error_text.h"
-#include "platform/interruption.h"
+#include "base/interruption.h"
+#include "base/system_error.h"
 
 namespace mirebolt::protection {
 

@@ -5,9 +5,9 @@
 #include <span>
 #include <string>
 
-#include "platform/byte_stream.h"
-#include "platform/result.h"
-#include "platform/unique_fd.h"
+#include "base/byte_stream.h"
+#include "base/result.h"
+#include "base/unique_fd.h"
 #include "protection/file_identity.h"
 #include "protection/name_state.h"
 

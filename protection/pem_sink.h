@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/byte_stream.h"
+#include "base/byte_stream.h"
 
 namespace mirebolt::protection {
 

@@ -1,6 +1,6 @@
 #include "recipients/add_recipients.h"
 
-#include "platform/certificate_file.h"
+#include "nss/certificate_file.h"
 
 namespace mirebolt::recipients {
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/certificate.h"
-#include "platform/personal_store.h"
+#include "nss/certificate.h"
+#include "nss/personal_store.h"
 
 namespace mirebolt::recipients {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/certificate.h"
+#include "nss/certificate.h"
 #include "protection/recipient_source.h"
 #include "recipients/recipient_target.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/certificate.h"
+#include "nss/certificate.h"
 
 namespace mirebolt::recipients {
 

@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QString>
 
-#include "platform/certificate.h"
+#include "nss/certificate.h"
 
 namespace mirebolt::ui {
 

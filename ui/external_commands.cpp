@@ -4,7 +4,7 @@
 #include <QDBusConnection>
 #include <QTimer>
 
-#include "platform/product_facts.h"
+#include "base/product_facts.h"
 #include "ui/main_dialog.h"
 
 namespace mirebolt::ui {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/product_facts.h"
+#include "base/product_facts.h"
 
 namespace mirebolt::ui {
 

@@ -22,8 +22,8 @@
 #include <random>
 #include <thread>
 
+#include "base/unique_fd.h"
 #include "cli/alices_home.h"
-#include "platform/unique_fd.h"
 #include "support/neighbour.h"
 
 extern char** environ;

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/unique_fd.h"
 #include "cli/alices_home.h"
-#include "platform/unique_fd.h"
 
 extern char** environ;
 

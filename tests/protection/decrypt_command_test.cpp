@@ -13,7 +13,7 @@
 #include <thread>
 #include <tuple>
 
-#include "platform/unique_fd.h"
+#include "base/unique_fd.h"
 #include "protection/size_limits.h"
 #include "support/envelope_helpers.h"
 #include "support/fake_ports.h"

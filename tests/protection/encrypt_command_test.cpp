@@ -12,7 +12,7 @@
 #include <functional>
 #include <set>
 
-#include "platform/certificate_file.h"
+#include "nss/certificate_file.h"
 #include "protection/decrypt_command.h"
 #include "protection/size_limits.h"
 #include "support/certificate_rows.h"

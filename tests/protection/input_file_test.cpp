@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "platform/unique_fd.h"
+#include "base/unique_fd.h"
 #include "support/envelope_helpers.h"
 
 namespace mirebolt::protection {

@@ -13,7 +13,7 @@
 #include <functional>
 #include <set>
 
-#include "platform/private_buffer.h"
+#include "base/private_buffer.h"
 #include "protection/input_file.h"
 #include "protection/output_file.h"
 #include "support/resource_limits.h"

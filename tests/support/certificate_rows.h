@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/certificate.h"
+#include "nss/certificate.h"
 #include "protection/recipient_source.h"
 
 namespace mirebolt::testing {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <utility>
 
-#include "platform/child_process.h"
-#include "platform/unique_fd.h"
+#include "base/unique_fd.h"
+#include "support/child_process.h"
 
 namespace mirebolt::testing {
 
@@ -35,10 +35,10 @@ std::string ReadAll(int fd) {
 }
 
 // Runs the program with its outputs in the given files; nothing when it could not start.
-std::optional<int> RunInto(platform::ChildSetup setup, int out, int err) {
+std::optional<int> RunInto(ChildSetup setup, int out, int err) {
     setup.standardOutput = out;
     setup.standardError = err;
-    const platform::ChildOutcome outcome = platform::RunChild(setup);
+    const ChildOutcome outcome = RunChild(setup);
     return outcome.started ? std::optional<int>(outcome.exitCode) : std::nullopt;
 }
 
@@ -46,7 +46,7 @@ std::optional<int> RunInto(platform::ChildSetup setup, int out, int err) {
 
 CommandResult RunCommand(const std::vector<std::string>& arguments) {
     platform::UniqueFd output = AnonymousFile();
-    platform::ChildSetup setup;
+    ChildSetup setup;
     setup.arguments = arguments;
     const std::optional<int> exitCode = RunInto(std::move(setup), output.get(), output.get());
     if (!exitCode) {
@@ -60,7 +60,7 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments,
                          const std::string& workingDirectory) {
     platform::UniqueFd out = AnonymousFile();
     platform::UniqueFd err = AnonymousFile();
-    platform::ChildSetup setup;
+    ChildSetup setup;
     setup.arguments = arguments;
     setup.environmentChanges = environment;
     setup.workingDirectory = workingDirectory;

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/ber_stream.h"
-#include "platform/envelope.h"
-#include "platform/message_reader.h"
-#include "platform/open_envelope.h"
+#include "asn1/ber_stream.h"
+#include "cms/envelope.h"
+#include "cms/message_reader.h"
+#include "cms/open_envelope.h"
 #include "protection/content_cipher.h"
 #include "support/commands.h"
 #include "support/test_files.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace mirebolt::testing {
 

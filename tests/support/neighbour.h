@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace mirebolt::testing {
 

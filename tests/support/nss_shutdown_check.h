@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/nss_runtime.h"
+#include "nss/nss_runtime.h"
 
 namespace mirebolt::testing {
 

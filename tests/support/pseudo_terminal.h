@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace mirebolt::testing {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/byte_stream.h"
-#include "platform/open_envelope.h"
+#include "base/byte_stream.h"
+#include "cms/open_envelope.h"
 #include "support/commands.h"
 #include "support/envelope_helpers.h"
 #include "support/test_files.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/key_access.h"
+#include "nss/key_access.h"
 
 namespace mirebolt::testing {
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <random>
 
-#include "platform/certificate_file.h"
+#include "nss/certificate_file.h"
 
 namespace mirebolt::testing {
 

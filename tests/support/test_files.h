@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/certificate.h"
-#include "platform/personal_store.h"
+#include "nss/certificate.h"
+#include "nss/personal_store.h"
 
 namespace mirebolt::testing {
 

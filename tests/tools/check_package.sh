@@ -6,7 +6,7 @@ set -euo pipefail
 build=$1
 install=${2:-}
 # The application id as the build made it from the project's facts.
-facts=$build/generated/platform/product_facts.h
+facts=$build/generated/base/product_facts.h
 id=$(sed -n 's/.*kApplicationId\[\] = "\(.*\)";$/\1/p' "$facts")
 [ -n "$id" ] || { echo "no application id in $facts"; exit 1; }
 out=$(mktemp -d)

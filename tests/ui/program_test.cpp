@@ -1,7 +1,7 @@
 // The program itself, started as a desktop would start it.
 #include <gtest/gtest.h>
 
-#include "platform/product_facts.h"
+#include "base/product_facts.h"
 #include "support/commands.h"
 #include "support/test_files.h"
 #include "ui/centring.h"

@@ -1,0 +1,66 @@
+#include "base/interruption.h"
+
+#include <signal.h>
+
+#include <cerrno>
+#include <iterator>
+
+namespace mirebolt::platform {
+
+namespace {
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kIgnoredSignals[] = {SIGXFSZ, SIGPIPE};
+volatile sig_atomic_t noted = 0;
+struct sigaction previousEnding[std::size(kEndingSignals)];
+struct sigaction previousIgnored[std::size(kIgnoredSignals)];
+
+extern "C" void Note(int signal) {
+    noted = signal;
+}
+
+}  // namespace
+
+Interruption::Interruption() {
+    noted = 0;
+    struct sigaction note {};
+    note.sa_handler = &Note;
+    sigemptyset(&note.sa_mask);
+    note.sa_flags = 0;  // no SA_RESTART: a blocked read or write returns with EINTR
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+        ::sigaction(kEndingSignals[i], nullptr, &previousEnding[i]);
+        if (previousEnding[i].sa_handler != SIG_IGN) {
+            ::sigaction(kEndingSignals[i], &note, nullptr);
+        }
+    }
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (std::size_t i = 0; i < std::size(kIgnoredSignals); ++i) {
+        ::sigaction(kIgnoredSignals[i], &ignore, &previousIgnored[i]);
+    }
+}
+
+Interruption::~Interruption() {
+    for (std::size_t i = 0; i < std::size(kIgnoredSignals); ++i) {
+        ::sigaction(kIgnoredSignals[i], &previousIgnored[i], nullptr);
+    }
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+        ::sigaction(kEndingSignals[i], &previousEnding[i], nullptr);
+    }
+    if (const int signal = noted; signal != 0) {
+        noted = 0;
+        ::raise(signal);
+    }
+}
+
+bool Interruption::Noted() {
+    return noted != 0;
+}
+
+Failure Interruption::Interrupted() {
+    return Failure{static_cast<std::uint32_t>(EINTR), "Interrupted by a signal.",
+                   FailureOrigin::Interrupted};
+}
+
+}  // namespace mirebolt::platform

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "base/result.h"
+
+namespace mirebolt::platform {
+
+// While a command runs, Ctrl-C, SIGTERM and a closed terminal do not end the program at once:
+// they are noted and interrupt the blocking call under way, so that the command stops at its
+// next read or write, removes what it started, and the program then ends by the same signal.
+// A signal the program inherited as ignored (nohup) stays ignored. A file-size limit and a reader
+// that went away are write failures while it lives, not deaths by SIGXFSZ or SIGPIPE.
+class Interruption {
+  public:
+    Interruption();
+    Interruption(const Interruption&) = delete;
+    Interruption& operator=(const Interruption&) = delete;
+    // Puts back the dispositions found and, when a signal was noted, delivers it again under
+    // them: the program ends as it would have without this guard, only later.
+    ~Interruption();
+
+    static bool Noted();
+    // The failure of a read or write that stopped for a noted signal.
+    static Failure Interrupted();
+};
+
+}  // namespace mirebolt::platform

@@ -1,0 +1,256 @@
+#include "cms/content_decryptor.h"
+
+#include <pk11pub.h>
+#include <secerr.h>
+#include <string.h>
+
+#include <algorithm>
+#include <array>
+
+#include "cms/gcm_hash.h"
+#include "cms/open_failures.h"
+#include "nss/error_text.h"
+#include "nss/nss_types.h"
+
+namespace mirebolt::platform {
+
+namespace {
+
+constexpr std::size_t kPieceBytes = 1 << 20;
+
+// NSS's block ciphers take whole blocks in each call: content arriving in odd-sized pieces is
+// run through here, whole blocks straight from the piece, the rest carried to the next.
+class BlockFeeder {
+  public:
+    explicit BlockFeeder(std::size_t blockBytes) : blockBytes_(blockBytes) {}
+    ~BlockFeeder() { explicit_bzero(carry_.data(), carry_.size()); }
+
+    template <class Run>
+    Status Feed(std::span<const std::uint8_t> bytes, Run&& run) {
+        std::size_t used = 0;
+        if (carried_ > 0) {
+            const std::size_t take = std::min(bytes.size(), blockBytes_ - carried_);
+            memcpy(carry_.data() + carried_, bytes.data(), take);
+            carried_ += take;
+            used = take;
+            if (carried_ < blockBytes_) {
+                return {};
+            }
+            carried_ = 0;
+            if (Status ran = run(std::span<const std::uint8_t>(carry_.data(), blockBytes_)); !ran) {
+                return ran;
+            }
+        }
+        while (bytes.size() - used >= blockBytes_) {
+            const std::size_t whole = (bytes.size() - used) / blockBytes_ * blockBytes_;
+            const std::size_t piece = std::min(whole, kPieceBytes);
+            if (Status ran = run(bytes.subspan(used, piece)); !ran) {
+                return ran;
+            }
+            used += piece;
+        }
+        carried_ = bytes.size() - used;
+        memcpy(carry_.data(), bytes.data() + used, carried_);
+        return {};
+    }
+
+    std::span<const std::uint8_t> carried() const { return {carry_.data(), carried_}; }
+
+  private:
+    std::size_t blockBytes_;
+    std::array<std::uint8_t, 16> carry_{};
+    std::size_t carried_ = 0;
+};
+
+Status RunCipher(PK11Context* context, std::span<const std::uint8_t> in, PlainTextTarget& target) {
+    Result<std::span<std::uint8_t>> room = target.Room(in.size());
+    if (!room) {
+        return room.failure();
+    }
+    int produced = 0;
+    if (PK11_CipherOp(context, room->data(), &produced, static_cast<int>(room->size()), in.data(),
+                      static_cast<int>(in.size())) != SECSuccess) {
+        return NssFailure();
+    }
+    return target.Commit(static_cast<std::size_t>(produced));
+}
+
+class CbcDecryptor final : public ContentDecryptor {
+  public:
+    CbcDecryptor(UniqueCipherContext context, std::size_t blockBytes, PlainTextTarget& target)
+        : context_(std::move(context)),
+          blockBytes_(blockBytes),
+          feeder_(blockBytes),
+          target_(target) {}
+
+    Status Take(std::span<const std::uint8_t> cipherText) override {
+        taken_ += cipherText.size();
+        // The padded mode holds back the last block until the end: output runs one block
+        // behind the input and never exceeds it.
+        return feeder_.Feed(cipherText, [this](std::span<const std::uint8_t> blocks) {
+            return RunCipher(context_.get(), blocks, target_);
+        });
+    }
+
+    Status Finish(std::span<const std::uint8_t> /*tag*/) override {
+        if (taken_ == 0) {
+            return NoEncryptedContent();
+        }
+        if (!feeder_.carried().empty()) {
+            return BadPadding();
+        }
+        Result<std::span<std::uint8_t>> room = target_.Room(blockBytes_);
+        if (!room) {
+            return room.failure();
+        }
+        unsigned produced = 0;
+        if (PK11_DigestFinal(context_.get(), room->data(), &produced,
+                             static_cast<unsigned>(room->size())) != SECSuccess) {
+            return BadPadding();
+        }
+        return target_.Commit(produced);
+    }
+
+  private:
+    UniqueCipherContext context_;
+    std::size_t blockBytes_;
+    BlockFeeder feeder_;
+    PlainTextTarget& target_;
+    std::uint64_t taken_ = 0;
+};
+
+using Block = GcmHash::Block;
+
+Result<UniqueCipherContext> CounterContext(PK11SymKey* key, const Block& counter) {
+    CK_AES_CTR_PARAMS parameters{};
+    parameters.ulCounterBits = 32;
+    std::copy(counter.begin(), counter.end(), parameters.cb);
+    SECItem item{siBuffer, reinterpret_cast<unsigned char*>(&parameters), sizeof parameters};
+    UniqueCipherContext context(PK11_CreateContextBySymKey(CKM_AES_CTR, CKA_DECRYPT, key, &item));
+    if (!context) {
+        return NssFailure();
+    }
+    return context;
+}
+
+// E(K, block): counter mode over a zero block from that counter.
+Result<Block> EncryptBlock(PK11SymKey* key, const Block& block) {
+    Result<UniqueCipherContext> context = CounterContext(key, block);
+    if (!context) {
+        return context.failure();
+    }
+    Block zeros{};
+    Block out{};
+    int produced = 0;
+    if (PK11_CipherOp(context->get(), out.data(), &produced, static_cast<int>(out.size()),
+                      zeros.data(), static_cast<int>(zeros.size())) != SECSuccess ||
+        produced != static_cast<int>(out.size())) {
+        return NssFailure();
+    }
+    return out;
+}
+
+class GcmDecryptor final : public ContentDecryptor {
+  public:
+    static Result<std::unique_ptr<ContentDecryptor>> Start(PK11SymKey* key,
+                                                           std::span<const std::uint8_t> nonce,
+                                                           PlainTextTarget& target) {
+        if (nonce.empty()) {
+            return UnsupportedMessageFeature("uses AES-GCM with an empty nonce");
+        }
+        Result<Block> hashKey = EncryptBlock(key, Block{});
+        if (!hashKey) {
+            return hashKey.failure();
+        }
+        Block first{};
+        if (nonce.size() == 12) {
+            std::copy(nonce.begin(), nonce.end(), first.begin());
+            first[15] = 1;
+        } else {
+            GcmHash nonceHash(*hashKey);
+            nonceHash.Update(nonce);
+            first = nonceHash.Finish(0, nonce.size());
+        }
+        Result<Block> tagMask = EncryptBlock(key, first);
+        if (!tagMask) {
+            return tagMask.failure();
+        }
+        Block counter = first;
+        for (int i = 15; i >= 12; --i) {
+            if (++counter[i] != 0) {
+                break;
+            }
+        }
+        Result<UniqueCipherContext> context = CounterContext(key, counter);
+        if (!context) {
+            return context.failure();
+        }
+        auto decryptor = std::unique_ptr<GcmDecryptor>(
+            new GcmDecryptor(std::move(*context), *hashKey, *tagMask, target));
+        explicit_bzero(hashKey->data(), hashKey->size());
+        explicit_bzero(tagMask->data(), tagMask->size());
+        return std::unique_ptr<ContentDecryptor>(std::move(decryptor));
+    }
+
+    ~GcmDecryptor() override { explicit_bzero(tagMask_.data(), tagMask_.size()); }
+
+    Status Take(std::span<const std::uint8_t> cipherText) override {
+        taken_ += cipherText.size();
+        hash_.Update(cipherText);
+        return feeder_.Feed(cipherText, [this](std::span<const std::uint8_t> blocks) {
+            return RunCipher(context_.get(), blocks, target_);
+        });
+    }
+
+    Status Finish(std::span<const std::uint8_t> tag) override {
+        if (!feeder_.carried().empty()) {
+            if (Status ran = RunCipher(context_.get(), feeder_.carried(), target_); !ran) {
+                return ran;
+            }
+        }
+        Block expected = hash_.Finish(0, taken_);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            expected[i] ^= tagMask_[i];
+        }
+        const bool matches = tag.size() >= 4 && tag.size() <= expected.size() &&
+                             NSS_SecureMemcmp(expected.data(), tag.data(), tag.size()) == 0;
+        explicit_bzero(expected.data(), expected.size());
+        return matches ? Status() : Status(TamperedMessage());
+    }
+
+  private:
+    GcmDecryptor(UniqueCipherContext context, const Block& hashKey, const Block& tagMask,
+                 PlainTextTarget& target)
+        : context_(std::move(context)), hash_(hashKey), tagMask_(tagMask), target_(target) {}
+
+    UniqueCipherContext context_;
+    GcmHash hash_;
+    Block tagMask_;
+    BlockFeeder feeder_{16};
+    PlainTextTarget& target_;
+    std::uint64_t taken_ = 0;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<ContentDecryptor>> ContentDecryptor::Start(
+    const ContentAlgorithmFacts& cipher, PK11SymKey* key, std::span<const std::uint8_t> parameter,
+    PlainTextTarget& target) {
+    if (cipher.mode == ContentMode::Gcm) {
+        return GcmDecryptor::Start(key, parameter, target);
+    }
+    if (parameter.size() != cipher.blockBytes) {
+        return NssFailure(SEC_ERROR_BAD_DER);
+    }
+    const CK_MECHANISM_TYPE padded = PaddedMechanism(cipher);
+    SECItem iv{siBuffer, const_cast<unsigned char*>(parameter.data()),
+               static_cast<unsigned>(parameter.size())};
+    UniqueCipherContext context(PK11_CreateContextBySymKey(padded, CKA_DECRYPT, key, &iv));
+    if (!context) {
+        return NssFailure();
+    }
+    return std::unique_ptr<ContentDecryptor>(
+        new CbcDecryptor(std::move(context), cipher.blockBytes, target));
+}
+
+}  // namespace mirebolt::platform

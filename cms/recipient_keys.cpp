@@ -1,0 +1,268 @@
+#include "cms/recipient_keys.h"
+
+#include <cert.h>
+#include <keyhi.h>
+#include <pk11pub.h>
+#include <secerr.h>
+#include <sechash.h>
+
+#include <algorithm>
+#include <array>
+
+#include "asn1/der_writer.h"
+#include "base/hex_text.h"
+#include "cms/ecc_shared_info.h"
+#include "cms/open_failures.h"
+#include "nss/error_text.h"
+#include "nss/key_access_nss.h"
+#include "nss/public_key_nss.h"
+
+namespace mirebolt::platform {
+
+namespace {
+
+std::vector<std::uint8_t> KeyIdentifierOf(CERTCertificate* cert) {
+    FilledItem extension;
+    if (CERT_FindSubjectKeyIDExtension(cert, extension.get()) == SECSuccess) {
+        return std::vector<std::uint8_t>(extension->data, extension->data + extension->len);
+    }
+    // Without the extension, peers name the key by the SHA-1 of the public key's bits.
+    const SECItem& bits = cert->subjectPublicKeyInfo.subjectPublicKey;
+    std::array<std::uint8_t, 20> digest{};
+    if (PK11_HashBuf(SEC_OID_SHA1, digest.data(), bits.data, (bits.len + 7) / 8) != SECSuccess) {
+        return {};
+    }
+    return {digest.begin(), digest.end()};
+}
+
+std::vector<KnownCertificate> ListCertificates(PK11CertListType type, bool own) {
+    std::vector<KnownCertificate> known;
+    UniqueCertList list(PK11_ListCerts(type, nullptr));
+    if (!list) {
+        return known;
+    }
+    for (CERTCertListNode* node = CERT_LIST_HEAD(list.get()); !CERT_LIST_END(node, list.get());
+         node = CERT_LIST_NEXT(node)) {
+        known.push_back(
+            KnownCertificate{Certificate::Share(node->cert), KeyIdentifierOf(node->cert), own});
+    }
+    return known;
+}
+
+bool Names(const KnownCertificate& known, const RecipientIdentifier& id) {
+    const CERTCertificate* cert = known.certificate.get();
+    if (id.byKeyIdentifier) {
+        return !known.keyIdentifier.empty() && known.keyIdentifier == id.keyIdentifier;
+    }
+    return std::equal(id.issuer.begin(), id.issuer.end(), cert->derIssuer.data,
+                      cert->derIssuer.data + cert->derIssuer.len) &&
+           std::equal(id.serial.begin(), id.serial.end(), cert->serialNumber.data,
+                      cert->serialNumber.data + cert->serialNumber.len);
+}
+
+Result<UniqueSymKey> CheckedKey(PK11SymKey* key, const ContentAlgorithmFacts& cipher) {
+    UniqueSymKey owned(key);
+    if (!owned) {
+        return KeyNotUnwrapped();
+    }
+    // A smart card may not tell the length of a key it unwrapped (SoftHSM2 does not): such a
+    // key stays on the card, where a wrong length fails the content's decryption instead.
+    const unsigned length = PK11_GetKeyLength(owned.get());
+    if (length != 0 && length != cipher.keyBytes) {
+        return KeyNotUnwrapped();
+    }
+    return owned;
+}
+
+Result<UniqueSymKey> UnwrapTransported(const RecipientEntry& entry, SECKEYPrivateKey* key,
+                                       const ContentAlgorithmFacts& cipher) {
+    SECItem wrapped{siBuffer, const_cast<unsigned char*>(entry.encryptedKey.data()),
+                    static_cast<unsigned>(entry.encryptedKey.size())};
+    // A size of 0 takes the key's own length: any other silently cuts the key.
+    if (!entry.oaep) {
+        return CheckedKey(
+            PK11_PubUnwrapSymKey(key, &wrapped, PaddedMechanism(cipher), CKA_DECRYPT, 0), cipher);
+    }
+    CK_RSA_PKCS_OAEP_PARAMS parameters{entry.oaepHash->mechanism, entry.mgfHash->mgf1,
+                                       CKZ_DATA_SPECIFIED, nullptr, 0};
+    SECItem parameterItem{siBuffer, reinterpret_cast<unsigned char*>(&parameters),
+                          sizeof parameters};
+    return CheckedKey(
+        PK11_PubUnwrapSymKeyWithMechanism(key, CKM_RSA_PKCS_OAEP, &parameterItem, &wrapped,
+                                          PaddedMechanism(cipher), CKA_DECRYPT, 0),
+        cipher);
+}
+
+Result<UniqueSymKey> UnwrapAgreed(const RecipientEntry& entry, const Certificate& certificate,
+                                  SECKEYPrivateKey* key, const ContentAlgorithmFacts& cipher,
+                                  KeyAccessSession& session) {
+    UniquePublicKey own(CERT_ExtractPublicKey(certificate.get()));
+    if (!own || SECKEY_GetPublicKeyType(own.get()) != ecKey) {
+        return KeyNotUnwrapped();
+    }
+    // The curve is the recipient's: senders often leave it out of their ephemeral key.
+    SECKEYPublicKey originator{};
+    originator.keyType = ecKey;
+    originator.pkcs11ID = CK_INVALID_HANDLE;
+    originator.u.ec.DEREncodedParams = own->u.ec.DEREncodedParams;
+    originator.u.ec.size = own->u.ec.size;
+    originator.u.ec.encoding = ECPoint_Uncompressed;
+    originator.u.ec.publicValue = {siBuffer, const_cast<unsigned char*>(entry.originatorKey.data()),
+                                   static_cast<unsigned>(entry.originatorKey.size())};
+    der::Bytes sharedInfo = SharedInfo(*entry.wrap, entry.userKeyingMaterial);
+    SECItem sharedInfoItem{siBuffer, sharedInfo.data(), static_cast<unsigned>(sharedInfo.size())};
+    UniqueSymKey kek(PK11_PubDeriveWithKDF(
+        key, &originator, PR_FALSE, nullptr, nullptr,
+        entry.kdf->cofactor ? CKM_ECDH1_COFACTOR_DERIVE : CKM_ECDH1_DERIVE, CKM_NSS_AES_KEY_WRAP,
+        CKA_UNWRAP, static_cast<int>(entry.wrap->kekBytes), entry.kdf->kdf, &sharedInfoItem,
+        &session));
+    if (!kek) {
+        return KeyNotUnwrapped();
+    }
+    SECItem wrapped{siBuffer, const_cast<unsigned char*>(entry.encryptedKey.data()),
+                    static_cast<unsigned>(entry.encryptedKey.size())};
+    return CheckedKey(PK11_UnwrapSymKey(kek.get(), CKM_NSS_AES_KEY_WRAP, nullptr, &wrapped,
+                                        PaddedMechanism(cipher), CKA_DECRYPT, 0),
+                      cipher);
+}
+
+// The curve of an EC certificate's key, when this program can use it.
+bool UsableCurve(const Certificate& certificate) {
+    const std::optional<std::span<const std::uint8_t>> oid = NamedCurveOf(*certificate.get());
+    return oid && FindCurve(*oid) != nullptr;
+}
+
+std::string CurveName(const Certificate& certificate) {
+    if (!OidMatches(KeyAlgorithmOid(*certificate.get()), oid::kEcPublicKey)) {
+        return "a key that is not elliptic-curve";
+    }
+    const std::optional<std::span<const std::uint8_t>> oid = NamedCurveOf(*certificate.get());
+    return oid ? "the curve " + DottedOid(*oid) : "an unnamed curve";
+}
+
+Failure NotARecipient(const std::vector<RecipientEntry>& entries,
+                      const std::vector<std::string>& extra) {
+    const std::vector<KnownCertificate> known = AllCertificates();
+    std::vector<std::string> names;
+    std::vector<std::string> reasons = extra;
+    for (const RecipientEntry& entry : entries) {
+        if (entry.kind == RecipientKind::KeyTransport ||
+            entry.kind == RecipientKind::KeyAgreement) {
+            names.push_back(RecipientText(entry.id, known));
+        }
+        if (!entry.unusable.empty()) {
+            reasons.push_back(UnusableKindText(entry));
+        }
+    }
+    std::string text = PlatformErrorText(static_cast<std::uint32_t>(SEC_ERROR_NOT_A_RECIPIENT));
+    if (!names.empty()) {
+        constexpr std::size_t kNamed = 5;
+        text += " The message is for: ";
+        for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) {
+            text += (i > 0 ? "; " : "") + names[i];
+        }
+        if (names.size() > kNamed) {
+            text += "; and " + std::to_string(names.size() - kNamed) + " more";
+        }
+        text += ".";
+    }
+    std::vector<std::string> said;
+    for (const std::string& reason : reasons) {
+        if (std::find(said.begin(), said.end(), reason) == said.end()) {
+            text += " " + reason;
+            said.push_back(reason);
+        }
+    }
+    return NssFailure(SEC_ERROR_NOT_A_RECIPIENT, text);
+}
+
+}  // namespace
+
+std::vector<KnownCertificate> OwnCertificates() {
+    return ListCertificates(PK11CertListUser, true);
+}
+
+std::vector<KnownCertificate> AllCertificates() {
+    std::vector<KnownCertificate> all = ListCertificates(PK11CertListAll, false);
+    const std::vector<KnownCertificate> own = OwnCertificates();
+    for (KnownCertificate& certificate : all) {
+        for (const KnownCertificate& mine : own) {
+            if (SameCertificate(certificate.certificate, mine.certificate)) {
+                certificate.ownKey = true;
+            }
+        }
+    }
+    return all;
+}
+
+const KnownCertificate* FindNamed(const std::vector<KnownCertificate>& certificates,
+                                  const RecipientIdentifier& id) {
+    for (const KnownCertificate& known : certificates) {
+        if (Names(known, id)) {
+            return &known;
+        }
+    }
+    return nullptr;
+}
+
+std::string RecipientText(const RecipientIdentifier& id,
+                          const std::vector<KnownCertificate>& known) {
+    if (const KnownCertificate* certificate = FindNamed(known, id)) {
+        return SubjectDisplayName(certificate->certificate);
+    }
+    if (id.byKeyIdentifier) {
+        return "key identifier " + HexText(id.keyIdentifier);
+    }
+    SECItem issuer{siBuffer, const_cast<unsigned char*>(id.issuer.data()),
+                   static_cast<unsigned>(id.issuer.size())};
+    const UniquePortString issuerText(CERT_DerNameToAscii(&issuer));
+    return "issuer \"" + std::string(issuerText ? issuerText.get() : "?") + "\", serial number " +
+           HexText(id.serial);
+}
+
+Result<UniqueSymKey> RecoverContentKey(const std::vector<RecipientEntry>& entries,
+                                       const ContentAlgorithmFacts& cipher,
+                                       KeyAccessPrompt* prompt) {
+    const std::vector<KnownCertificate> own = OwnCertificates();
+    KeyAccessSession session(prompt);
+    std::optional<Failure> unwrapFailure;
+    std::vector<std::string> extra;
+    for (const RecipientEntry& entry : entries) {
+        if (!entry.unusable.empty()) {
+            continue;
+        }
+        const KnownCertificate* mine = FindNamed(own, entry.id);
+        if (mine == nullptr) {
+            continue;
+        }
+        if (entry.kind == RecipientKind::KeyAgreement && !UsableCurve(mine->certificate)) {
+            extra.push_back("The message was encrypted for your key on " +
+                            CurveName(mine->certificate) + ", which this program cannot use.");
+            continue;
+        }
+        UniquePrivateKey key(PK11_FindKeyByAnyCert(mine->certificate.get(), &session));
+        if (session.cancelled()) {
+            return NssFailure(SEC_ERROR_USER_CANCELLED);
+        }
+        if (session.exhausted()) {
+            return NssFailure(SEC_ERROR_BAD_PASSWORD);
+        }
+        if (!key) {
+            continue;
+        }
+        Result<UniqueSymKey> contentKey =
+            entry.kind == RecipientKind::KeyAgreement
+                ? UnwrapAgreed(entry, mine->certificate, key.get(), cipher, session)
+                : UnwrapTransported(entry, key.get(), cipher);
+        if (contentKey) {
+            return contentKey;
+        }
+        unwrapFailure = contentKey.failure();
+    }
+    if (unwrapFailure) {
+        return *unwrapFailure;
+    }
+    return NotARecipient(entries, extra);
+}
+
+}  // namespace mirebolt::platform

@@ -1,0 +1,45 @@
+#pragma once
+
+// How the content key will reach each recipient, settled from the certificates before any key
+// exists, so that the size of every entry is known up front.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "base/result.h"
+#include "cms/oaep_parameters.h"
+#include "nss/certificate.h"
+#include "nss/cms_algorithms.h"
+#include "nss/nss_types.h"
+
+namespace mirebolt::platform {
+
+// How the content key reaches one recipient of a message we write.
+enum class KeyDelivery {
+    RsaPkcs1,      // key transport, RSA PKCS #1 v1.5: every ordinary RSA certificate
+    RsaOaep,       // key transport, RSAES-OAEP: certificates whose key is marked for it
+    KeyAgreement,  // ephemeral-static ECDH, the key wrapped with AES
+};
+
+struct KeyAgreementChoice {
+    const KdfSchemeFacts* scheme = nullptr;
+    const KeyWrapFacts* wrap = nullptr;
+    std::size_t pointBytes = 0;  // the uncompressed point on the recipient's curve
+};
+
+struct RecipientPlan {
+    const Certificate* certificate = nullptr;
+    KeyDelivery delivery = KeyDelivery::RsaPkcs1;
+    UniquePublicKey key;
+    std::size_t wrappedKeyBytes = 0;
+    OaepChoice oaep;
+    KeyAgreementChoice agreement;
+};
+
+// The plan for one recipient of content encrypted with `cipher`; fails with a text naming the
+// certificate and its key when that key cannot receive content.
+Result<RecipientPlan> PlanRecipient(const Certificate& certificate,
+                                    const ContentAlgorithmFacts& cipher);
+
+}  // namespace mirebolt::platform

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "base/result.h"
+#include "base/secret.h"
+
+namespace mirebolt::platform {
+
+// The answers an import needs from the person, each asked only when it is needed. Nothing back
+// means the person cancelled.
+class ImportPrompts {
+  public:
+    virtual ~ImportPrompts() = default;
+
+    // The password that protects the PKCS #12 file; `retry` after a wrong one.
+    virtual std::optional<Secret> AskFilePassword(bool retry) = 0;
+    // The password of a store about to be created (empty: a store without a password).
+    virtual std::optional<Secret> AskNewStorePassword() = 0;
+    // The password of the existing store; `retry` after a wrong one.
+    virtual std::optional<Secret> AskStorePassword(bool retry) = 0;
+};
+
+struct ImportOutcome {
+    bool storeCreated = false;
+};
+
+// Puts the certificates and private key of a PKCS #12 file into the NSS database in
+// `storeDirectory`, creating the folder and the database when they are not there yet. The only
+// operation that ever writes a personal store.
+Result<ImportOutcome> ImportPkcs12(const std::string& storeDirectory,
+                                   std::span<const std::uint8_t> pkcs12, ImportPrompts& prompts);
+
+}  // namespace mirebolt::platform

@@ -1,0 +1,154 @@
+#include "asn1/ber_reader.h"
+
+#include <gtest/gtest.h>
+#include <secerr.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "asn1/ber_stream.h"
+#include "nss/error_text.h"
+#include "support/test_files.h"
+
+namespace mirebolt::platform {
+namespace {
+
+using testing::Bytes;
+
+Result<std::uint64_t> EndOfFirst(const Bytes& bytes) {
+    MemorySource source(bytes);
+    BerReader reader(source);
+    Result<BerElement> element = reader.ElementAt(0, bytes.size());
+    if (!element) {
+        return element.failure();
+    }
+    return reader.EndOf(*element, bytes.size());
+}
+
+// A pipe: every read gives a few bytes, in sizes that never line up with elements.
+class TrickleStream final : public ByteStream {
+  public:
+    explicit TrickleStream(const Bytes& bytes) : bytes_(bytes) {}
+
+    Result<std::size_t> Read(std::span<std::uint8_t> out) override {
+        static constexpr std::size_t kSizes[] = {1, 7, 2, 13, 3};
+        const std::size_t wanted = std::min({out.size(), kSizes[turn_++ % 5], bytes_.size() - at_});
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), wanted, out.begin());
+        at_ += wanted;
+        return wanted;
+    }
+
+  private:
+    const Bytes& bytes_;
+    std::size_t at_ = 0;
+    std::size_t turn_ = 0;
+};
+
+// The same through the one-pass walker: from a file it may skip in, or from a pipe that gives a
+// few bytes at a time and whose size it does not know.
+Result<std::uint64_t> StreamedEndOfFirst(const Bytes& bytes, bool pipe) {
+    MemorySource source(bytes);
+    SourceStream file(source);
+    TrickleStream trickle(bytes);
+    BerStream ber =
+        pipe ? BerStream(trickle, nullptr, std::nullopt) : BerStream(file, &file, bytes.size());
+    BerFrame top = ber.TopFrame();
+    Result<BerHeader> first = ber.Next(top);
+    if (!first) {
+        return first.failure();
+    }
+    if (Status skipped = ber.Skip(*first, top); !skipped) {
+        return skipped.failure();
+    }
+    return ber.position();
+}
+
+Bytes WithContent(Bytes header, std::size_t count) {
+    header.resize(header.size() + count, 0x11);
+    return header;
+}
+
+struct BerCase {
+    const char* what;
+    Bytes bytes;
+    std::optional<std::uint64_t> end;  // end-of-contents octets included; none: malformed
+};
+
+const BerCase kCases[] = {
+    // SEQUENCE (indefinite) { OCTET STRING (constructed, indefinite) { "ab", "c" }, NULL }
+    {"streamed",
+     {0x30, 0x80, 0x24, 0x80, 0x04, 0x02, 'a', 'b', 0x04, 0x01, 'c', 0x00, 0x00, 0x05, 0x00, 0x00,
+      0x00, 0xFF},
+     17},
+    {"long-form length", WithContent({0x04, 0x82, 0x01, 0x00}, 256), 260},
+    {"length not in its shortest form", {0x04, 0x81, 0x01, 0xAA}, 4},
+    {"zeros inside a definite child are no end", {0x30, 0x80, 0x30, 0x02, 0, 0, 0, 0}, 8},
+    {"indefinite inside definite", {0x30, 0x04, 0x30, 0x80, 0x00, 0x00}, 6},
+    {"nothing", {}, std::nullopt},
+    {"no length", {0x30}, std::nullopt},
+    {"content reaches past the end", {0x30, 0x05, 0x01}, std::nullopt},
+    {"a child reaches past the end", {0x30, 0x80, 0x04, 0x05, 0x01, 0x00, 0x00}, std::nullopt},
+    {"a length that wraps the offset",
+     {0x04, 0x88, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+     std::nullopt},
+    {"indefinite length on a primitive", {0x04, 0x80, 0x00, 0x00}, std::nullopt},
+    {"more length octets than a count can hold",
+     {0x30, 0x89, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+     std::nullopt},
+    {"indefinite without its end", {0x30, 0x80, 0x05, 0x00}, std::nullopt},
+    {"half an end", {0x30, 0x80, 0x05, 0x00, 0x00}, std::nullopt},
+    {"multi-octet tag numbers are not used here", {0x1F, 0x81, 0x01, 0x00}, std::nullopt},
+};
+
+TEST(BerReader, FindsTheEndOfDefiniteAndIndefiniteElements) {
+    for (const BerCase& c : kCases) {
+        if (c.end) {
+            Result<std::uint64_t> end = EndOfFirst(c.bytes);
+            ASSERT_TRUE(end) << c.what;
+            EXPECT_EQ(*end, *c.end) << c.what;
+        }
+    }
+}
+
+TEST(BerReader, RefusesMalformedInputWithoutReadingPastIt) {
+    for (const BerCase& c : kCases) {
+        if (!c.end) {
+            Result<std::uint64_t> end = EndOfFirst(c.bytes);
+            ASSERT_FALSE(end) << c.what;
+            EXPECT_EQ(end.failure().code, static_cast<std::uint32_t>(SEC_ERROR_BAD_DER)) << c.what;
+            EXPECT_EQ(end.failure().text, PlatformErrorText(end.failure().code))
+                << c.what << ": malformed bytes read as NSS's own text for them";
+        }
+    }
+}
+
+TEST(BerStream, AgreesWithTheReaderFromAFileAndFromAPipe) {
+    for (const BerCase& c : kCases) {
+        for (bool pipe : {false, true}) {
+            Result<std::uint64_t> end = StreamedEndOfFirst(c.bytes, pipe);
+            const char* from = pipe ? " from a pipe" : " from a file";
+            if (c.end) {
+                ASSERT_TRUE(end) << c.what << from << ": " << end.failure().text;
+                EXPECT_EQ(*end, *c.end) << c.what << from;
+            } else {
+                ASSERT_FALSE(end) << c.what << from;
+                EXPECT_EQ(end.failure().code, static_cast<std::uint32_t>(SEC_ERROR_BAD_DER))
+                    << c.what << from;
+            }
+        }
+    }
+}
+
+TEST(BerReader, SurvivesDeepNesting) {
+    Bytes nested;
+    for (int i = 0; i < 10000; ++i) {
+        nested.push_back(0x30);
+        nested.push_back(0x80);
+    }
+    EXPECT_FALSE(EndOfFirst(nested));
+    EXPECT_FALSE(StreamedEndOfFirst(nested, false));
+    EXPECT_FALSE(StreamedEndOfFirst(nested, true));
+}
+
+}  // namespace
+}  // namespace mirebolt::platform
