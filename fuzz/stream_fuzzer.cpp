@@ -14,30 +14,14 @@
 
 #include "asn1/ber_stream.h"
 #include "cms/open_envelope.h"
+#include "fuzzing_stores.h"
 #include "nss/personal_store.h"
 
 namespace {
 
 using mirebolt::Result;
 using namespace mirebolt::platform;
-
-constexpr const char* kHolders[] = {"alice", "erin"};
-
-std::vector<PersonalStore>& Stores() {
-    static std::vector<PersonalStore> stores;
-    return stores;
-}
-
-std::filesystem::path& StoreFolder() {
-    static std::filesystem::path folder;
-    return folder;
-}
-
-void RemoveStoreFolder() {
-    Stores().clear();
-    std::error_code ignored;
-    std::filesystem::remove_all(StoreFolder(), ignored);
-}
+using namespace mirebolt::fuzzing;
 
 // Gives its bytes in pieces of odd sizes, where the turn to start with depends on the input.
 class PieceStream final : public ByteStream {
@@ -60,40 +44,10 @@ class PieceStream final : public ByteStream {
     std::size_t turn_;
 };
 
-struct ContentCounter final : ByteSink {
-    mirebolt::Status Write(std::span<const std::uint8_t> piece) override {
-        bytes += piece.size();
-        return {};
-    }
-    std::uint64_t bytes = 0;
-};
-
 }  // namespace
 
-// Opens copies of the stores once: NSS can be started only once in a process, and opening a
-// database for every input would measure NSS rather than the reader.
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-    char folder[] = "/tmp/mirebolt-fuzz-XXXXXX";
-    if (::mkdtemp(folder) == nullptr) {
-        std::perror("mkdtemp");
-        std::abort();
-    }
-    StoreFolder() = folder;
-    // The stores are made before the handler is registered, so that they outlive it.
-    Stores().reserve(std::size(kHolders));
-    std::atexit(RemoveStoreFolder);
-    for (const char* holder : kHolders) {
-        const std::filesystem::path copy = StoreFolder() / holder;
-        std::filesystem::copy(
-            std::filesystem::path(MIREBOLT_FIXTURES) / ("store-" + std::string(holder)), copy,
-            std::filesystem::copy_options::recursive);
-        Result<PersonalStore> opened = PersonalStore::Open(copy.string());
-        if (!opened || !opened->hasDatabase()) {
-            std::fprintf(stderr, "cannot open %s's store for fuzzing\n", holder);
-            std::abort();
-        }
-        Stores().push_back(std::move(*opened));
-    }
+    OpenStoreCopies({"alice", "erin"});
     return 0;
 }
 
