@@ -5,7 +5,6 @@
 
 #include "feedback/feedback.h"
 #include "feedback/save_file_question.h"
-#include "feedback/wait_cursor.h"
 #include "nss/key_access.h"
 
 namespace mirebolt::cli {
@@ -33,13 +32,6 @@ class TerminalFeedback : public feedback::Feedback {
     std::string program_;
     bool answerYes_;
     InformationTo information_;
-};
-
-// A terminal has no wait cursor.
-class NoBusyIndicator : public feedback::BusyIndicator {
-  public:
-    void ShowBusy() override {}
-    void ShowIdle() override {}
 };
 
 // The command line names the output beforehand, so there is nothing to ask.

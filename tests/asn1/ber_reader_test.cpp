@@ -9,6 +9,7 @@
 #include "asn1/ber_stream.h"
 #include "nss/error_text.h"
 #include "support/test_files.h"
+#include "support/trickle_stream.h"
 
 namespace mirebolt::platform {
 namespace {
@@ -25,31 +26,14 @@ Result<std::uint64_t> EndOfFirst(const Bytes& bytes) {
     return reader.EndOf(*element, bytes.size());
 }
 
-// A pipe: every read gives a few bytes, in sizes that never line up with elements.
-class TrickleStream final : public ByteStream {
-  public:
-    explicit TrickleStream(const Bytes& bytes) : bytes_(bytes) {}
-
-    Result<std::size_t> Read(std::span<std::uint8_t> out) override {
-        static constexpr std::size_t kSizes[] = {1, 7, 2, 13, 3};
-        const std::size_t wanted = std::min({out.size(), kSizes[turn_++ % 5], bytes_.size() - at_});
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), wanted, out.begin());
-        at_ += wanted;
-        return wanted;
-    }
-
-  private:
-    const Bytes& bytes_;
-    std::size_t at_ = 0;
-    std::size_t turn_ = 0;
-};
-
 // The same through the one-pass walker: from a file it may skip in, or from a pipe that gives a
 // few bytes at a time and whose size it does not know.
 Result<std::uint64_t> StreamedEndOfFirst(const Bytes& bytes, bool pipe) {
     MemorySource source(bytes);
     SourceStream file(source);
-    TrickleStream trickle(bytes);
+    // A pipe that gives a few bytes at a time.
+    static constexpr std::size_t kFewBytes[] = {1, 7, 2, 13, 3};
+    testing::TrickleStream trickle(bytes, kFewBytes);
     BerStream ber =
         pipe ? BerStream(trickle, nullptr, std::nullopt) : BerStream(file, &file, bytes.size());
     BerFrame top = ber.TopFrame();

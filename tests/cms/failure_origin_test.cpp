@@ -100,9 +100,7 @@ TEST_F(FailureOrigins, AFailedReadIsTheInputsAtEveryPointOfAWholeFile) {
             FailingSource bound(message, failAt);
             Result<MessageOutline> size = ReadOutline(bound);
             FailingSource source(message, failAt);
-            Bytes out(message.size());
-            Result<std::uint64_t> opened =
-                testing::OpenIntoBuffer(source, store_.store(), nullptr, out);
+            Result<Bytes> opened = testing::OpenSource(source, store_.store());
             if (!bound.failed() && !source.failed()) {
                 ASSERT_TRUE(size);
                 ASSERT_TRUE(opened) << testing::Describe(opened.failure());
@@ -169,10 +167,7 @@ TEST_F(FailureOrigins, WhatTheMessageDoesWrongIsTheMessages) {
                  {"not a message", notAMessage},
                  {"for someone else", *forBob}};
     for (const auto& each : cases) {
-        Bytes out(each.bytes.size());
-        MemorySource source(each.bytes);
-        Result<std::uint64_t> opened =
-            testing::OpenIntoBuffer(source, store_.store(), nullptr, out);
+        Result<Bytes> opened = testing::Unseal(each.bytes, store_.store());
         ASSERT_FALSE(opened) << each.what;
         EXPECT_EQ(opened.failure().origin, FailureOrigin::Message) << each.what;
         testing::TrickleStream stream(each.bytes);

@@ -210,11 +210,14 @@ TEST_P(OutputFileTest, AWriteThatCannotCompleteFailsAndLeavesTheOldFile) {
     EXPECT_EQ(testing::FolderEntries(dir_.path()), std::set<std::string>{"limited"});
 }
 
-TEST_P(OutputFileTest, ATemporaryNameSwappedForAnotherFileIsNeverMadeTheOutput) {
-    if (GetParam() == OutputFile::Temporary::Unnamed) {
-        GTEST_SKIP() << "a file without a name has no name to swap";
-    }
-    const std::string name = dir_ / "out";
+// Only a named temporary has a name to swap.
+TEST(NamedTemporary, SwappedForAnotherFileIsNeverMadeTheOutput) {
+    testing::TempDir dir;
+    const auto Start = [](const std::string& name) {
+        return OutputFile::Open(name, OutputFile::Access::Shared, NameState::Of(name), std::nullopt,
+                                OutputFile::Temporary::Named);
+    };
+    const std::string name = dir / "out";
     const Bytes planted = testing::RandomBytes(300);
     for (bool replacing : {false, true}) {
         if (replacing) {
@@ -223,12 +226,12 @@ TEST_P(OutputFileTest, ATemporaryNameSwappedForAnotherFileIsNeverMadeTheOutput) 
         auto output = Start(name);
         ASSERT_TRUE(output);
         ASSERT_TRUE(output->Write(testing::RandomBytes(5000)));
-        std::set<std::string> entries = testing::FolderEntries(dir_.path());
+        std::set<std::string> entries = testing::FolderEntries(dir.path());
         entries.erase("out");
         ASSERT_EQ(entries.size(), 1u);
-        const std::string temporary = dir_ / *entries.begin();
+        const std::string temporary = dir / *entries.begin();
         // Someone who may write the folder moves our file aside and plants their own.
-        std::filesystem::rename(temporary, dir_ / "moved");
+        std::filesystem::rename(temporary, dir / "moved");
         testing::WriteBytes(temporary, planted);
         EXPECT_FALSE(output->Commit()) << replacing;
         output = Result<OutputFile>(Failure{});
@@ -239,7 +242,7 @@ TEST_P(OutputFileTest, ATemporaryNameSwappedForAnotherFileIsNeverMadeTheOutput) 
             EXPECT_FALSE(std::filesystem::exists(name));
         }
         std::filesystem::remove(temporary);
-        std::filesystem::remove(dir_ / "moved");
+        std::filesystem::remove(dir / "moved");
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <sstream>
 #include <string>
@@ -53,39 +52,27 @@ inline Result<Bytes> Seal(protection::ContentCipher cipher,
     return sink.got;
 }
 
-// Opens a message held in `source` the way Decrypt opens a file, into `out`; gives the
-// content's length, or the failure with `out` wiped.
-inline Result<std::uint64_t> OpenIntoBuffer(platform::ByteSource& source,
-                                            const platform::PersonalStore& store,
-                                            platform::KeyAccessPrompt* prompt,
-                                            std::span<std::uint8_t> out) {
-    CollectingSink sink;
-    platform::SourceStream stream(source);
-    Result<std::uint64_t> length = platform::OpenEnvelope(stream, &source, store, prompt, sink);
-    Status checked = length ? source.ConfirmUnchanged() : Status(length.failure());
-    if (checked && sink.got.size() > out.size()) {
-        checked = Failure{0, "more content than the buffer holds"};
-    }
-    if (!checked) {
-        std::fill(out.begin(), out.end(), 0);
-        return checked.failure();
-    }
-    std::copy(sink.got.begin(), sink.got.end(), out.begin());
-    return *length;
-}
-
-// Opens a message the way Decrypt opens a file.
-inline Result<Bytes> Unseal(const Bytes& message, const platform::PersonalStore& store,
-                            platform::KeyAccessPrompt* prompt = nullptr) {
-    platform::MemorySource source(message);
+// Opens a message held in `source` the way Decrypt opens a file: in one pass with random
+// access, the source then checked for changes.
+inline Result<Bytes> OpenSource(platform::ByteSource& source, const platform::PersonalStore& store,
+                                platform::KeyAccessPrompt* prompt = nullptr) {
     platform::SourceStream stream(source);
     CollectingSink sink;
     Result<std::uint64_t> length = platform::OpenEnvelope(stream, &source, store, prompt, sink);
     if (!length) {
         return length.failure();
     }
+    if (Status unchanged = source.ConfirmUnchanged(); !unchanged) {
+        return unchanged.failure();
+    }
     EXPECT_EQ(*length, sink.got.size());
     return sink.got;
+}
+
+inline Result<Bytes> Unseal(const Bytes& message, const platform::PersonalStore& store,
+                            platform::KeyAccessPrompt* prompt = nullptr) {
+    platform::MemorySource source(message);
+    return OpenSource(source, store, prompt);
 }
 
 // An NSS error number as a failure carries it.

@@ -11,28 +11,9 @@
 #include "support/commands.h"
 #include "support/envelope_helpers.h"
 #include "support/test_files.h"
+#include "support/trickle_stream.h"
 
 namespace mirebolt::testing {
-
-// A pipe's behaviour: every read gives fewer bytes than asked, in sizes that never line up
-// with blocks or elements.
-class TrickleStream final : public platform::ByteStream {
-  public:
-    explicit TrickleStream(const Bytes& bytes) : bytes_(bytes) {}
-
-    Result<std::size_t> Read(std::span<std::uint8_t> out) override {
-        static constexpr std::size_t kSizes[] = {1, 7, 4093, 13, 65537, 3, 100003};
-        const std::size_t wanted = std::min({out.size(), kSizes[turn_++ % 7], bytes_.size() - at_});
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), wanted, out.begin());
-        at_ += wanted;
-        return wanted;
-    }
-
-  private:
-    const Bytes& bytes_;
-    std::size_t at_ = 0;
-    std::size_t turn_ = 0;
-};
 
 inline Result<Bytes> UnsealStream(const Bytes& message, const platform::PersonalStore& store,
                                   platform::KeyAccessPrompt* prompt = nullptr) {
