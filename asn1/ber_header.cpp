@@ -2,43 +2,40 @@
 
 namespace mirebolt::platform {
 
-DecodedHeader DecodeBerHeader(std::span<const std::uint8_t> bytes) {
-    DecodedHeader header;
+HeaderDecoding DecodeBerHeader(std::span<const std::uint8_t> bytes, BerHeader& header) {
     if (bytes.size() < 2) {
-        header.outcome = DecodedHeader::Outcome::TooShort;
-        return header;
+        return HeaderDecoding::TooShort;
     }
     if ((bytes[0] & 0x1F) == 0x1F) {
-        return header;
+        return HeaderDecoding::Malformed;
     }
     header.tag = bytes[0];
-    const bool constructed = (header.tag & 0x20) != 0;
+    header.indefinite = false;
+    header.length = 0;
     const std::uint8_t first = bytes[1];
     if (first < 0x80) {
         header.headerLength = 2;
         header.length = first;
     } else if (first == 0x80) {
-        if (!constructed) {
-            return header;
+        if (!header.constructed()) {
+            return HeaderDecoding::Malformed;
         }
         header.headerLength = 2;
         header.indefinite = true;
     } else {
         const std::size_t count = first & 0x7F;
         if (count > 8) {
-            return header;
+            return HeaderDecoding::Malformed;
         }
         if (bytes.size() < 2 + count) {
-            header.outcome = DecodedHeader::Outcome::TooShort;
-            return header;
+            return HeaderDecoding::TooShort;
         }
         for (std::size_t i = 0; i < count; ++i) {
             header.length = (header.length << 8) | bytes[2 + i];
         }
         header.headerLength = static_cast<std::uint32_t>(2 + count);
     }
-    header.outcome = DecodedHeader::Outcome::Complete;
-    return header;
+    return HeaderDecoding::Complete;
 }
 
 }  // namespace mirebolt::platform

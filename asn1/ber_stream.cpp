@@ -4,14 +4,17 @@
 #include <array>
 #include <cstring>
 
+#include "asn1/ber_cursor.h"
 #include "asn1/ber_header.h"
-#include "asn1/der_writer.h"
 #include "asn1/malformed.h"
 
 namespace mirebolt::platform {
 
 namespace {
 
+// Indefinite lengths nest one level per constructed element: a message's shell goes six deep,
+// attributes and names a few more. Skipping walks without recursion, so the bound only keeps
+// the walk's own frames small.
 constexpr int kMaxSkipDepth = 64;
 
 }  // namespace
@@ -75,15 +78,6 @@ Result<std::size_t> BerStream::Fill(std::size_t count) {
 }
 
 void BerStream::Consume(std::size_t count) {
-    if (recording_ != nullptr) {
-        if (recording_->size() + count > recordingLimit_) {
-            recordingOverflow_ = true;
-        } else {
-            recording_->insert(recording_->end(),
-                               buffer_.begin() + static_cast<std::ptrdiff_t>(begin_),
-                               buffer_.begin() + static_cast<std::ptrdiff_t>(begin_ + count));
-        }
-    }
     begin_ += count;
     position_ += count;
 }
@@ -97,7 +91,7 @@ Status BerStream::SkipBytes(std::uint64_t count) {
     }
     // A source is not read where nothing is wanted from it: the buffer is empty by now, so the
     // source stands where the walk does.
-    if (skippable_ != nullptr && recording_ == nullptr && !streamEnded_) {
+    if (skippable_ != nullptr && !streamEnded_) {
         if (count > skippable_->Size() - position_) {
             return Truncated();
         }
@@ -194,20 +188,16 @@ Result<BerHeader> BerStream::Next(BerFrame& frame) {
     if (!got) {
         return got.failure();
     }
-    const DecodedHeader decoded =
-        DecodeBerHeader(std::span<const std::uint8_t>(buffer_.data() + begin_, *got));
-    if (decoded.outcome == DecodedHeader::Outcome::TooShort) {
+    BerHeader header;
+    const HeaderDecoding decoded =
+        DecodeBerHeader(std::span<const std::uint8_t>(buffer_.data() + begin_, *got), header);
+    if (decoded == HeaderDecoding::TooShort) {
         return Truncated();
     }
-    if (decoded.outcome == DecodedHeader::Outcome::Malformed) {
+    if (decoded == HeaderDecoding::Malformed) {
         return Malformed();
     }
-    BerHeader header;
-    header.tag = decoded.tag;
     header.offset = position_;
-    header.headerLength = decoded.headerLength;
-    header.indefinite = decoded.indefinite;
-    header.length = decoded.length;
     const std::uint64_t contentStart = position_ + header.headerLength;
     if (contentStart > frame.limit) {
         return Malformed();
@@ -336,27 +326,37 @@ Result<std::vector<std::uint8_t>> BerStream::ReadSmall(const BerHeader& element,
     return content;
 }
 
-Result<std::vector<std::uint8_t>> BerStream::Capture(const BerHeader& element,
-                                                     const BerFrame& parent, std::size_t largest) {
-    // The header again, its length in the shortest form.
-    std::vector<std::uint8_t> bytes = element.indefinite
-                                          ? std::vector<std::uint8_t>{element.tag, 0x80}
-                                          : der::Header(element.tag, element.length);
-    if (!element.indefinite && element.length > largest) {
+Result<std::span<const std::uint8_t>> BerStream::HoldContent(const BerHeader& element,
+                                                             const BerFrame& parent,
+                                                             std::size_t largest) {
+    if (!element.indefinite) {
+        if (element.length > largest) {
+            return Malformed();
+        }
+        const auto count = static_cast<std::size_t>(element.length);
+        ASSIGN_OR_RETURN(const std::size_t got, Fill(count));
+        if (got < count) {
+            return Truncated();
+        }
+        const std::span<const std::uint8_t> content(buffer_.data() + begin_, count);
+        Consume(count);
+        return content;
+    }
+    // The end of an indefinite element is found in memory, among at most `largest` bytes and
+    // the two that close it.
+    ASSIGN_OR_RETURN(const std::size_t got, Fill(largest + 2));
+    const std::span<const std::uint8_t> buffered(buffer_.data() + begin_,
+                                                 std::min(got, largest + 2));
+    Result<std::size_t> length = IndefiniteContentLength(buffered);
+    if (!length) {
+        return streamEnded_ && got < largest + 2 ? Truncated() : length.failure();
+    }
+    if (position_ + *length + 2 > parent.limit) {
         return Malformed();
     }
-    recording_ = &bytes;
-    recordingLimit_ = largest + bytes.size();
-    recordingOverflow_ = false;
-    Status skipped = Skip(element, parent);
-    recording_ = nullptr;
-    if (!skipped) {
-        return skipped.failure();
-    }
-    if (recordingOverflow_) {
-        return Malformed();
-    }
-    return bytes;
+    const std::span<const std::uint8_t> content = buffered.first(*length);
+    Consume(*length + 2);
+    return content;
 }
 
 Status BerStream::SkipEmpty(BerFrame& frame, std::uint8_t tag) {

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "asn1/ber_header.h"
 #include "base/byte_source.h"
 #include "base/byte_stream.h"
 #include "base/result.h"
@@ -24,18 +25,6 @@ class SourceStream final : public ByteStream {
   private:
     ByteSource& source_;
     std::uint64_t position_ = 0;
-};
-
-// One BER element's identifier and length, as read from a stream.
-struct BerHeader {
-    std::uint8_t tag = 0;
-    bool indefinite = false;
-    std::uint64_t length = 0;  // definite lengths only
-    std::uint64_t offset = 0;  // of the identifier octet
-    std::uint32_t headerLength = 0;
-
-    bool constructed() const { return (tag & 0x20) != 0; }
-    std::uint64_t contentOffset() const { return offset + headerLength; }
 };
 
 // The content of a constructed element being walked: where it ends when its length is known,
@@ -78,9 +67,11 @@ class BerStream {
     Status Skip(const BerHeader& element, const BerFrame& parent);
     // The content of a small definite primitive element.
     Result<std::vector<std::uint8_t>> ReadSmall(const BerHeader& element, std::size_t largest);
-    // The whole element, header and content, as DER or BER bytes to be parsed in memory.
-    Result<std::vector<std::uint8_t>> Capture(const BerHeader& element, const BerFrame& parent,
-                                              std::size_t largest);
+    // The content of an element of at most `largest` bytes, to be read in memory: a view of
+    // the stream's buffer, valid until the stream is next used. An indefinite element's
+    // content comes without the end-of-contents octets that close it.
+    Result<std::span<const std::uint8_t>> HoldContent(const BerHeader& element,
+                                                      const BerFrame& parent, std::size_t largest);
 
     // Hands the content of a definite primitive element to `take` in pieces, or skips it
     // when `take` is null.
@@ -117,9 +108,6 @@ class BerStream {
     std::size_t end_ = 0;
     bool streamEnded_ = false;
     std::uint64_t position_ = 0;
-    std::vector<std::uint8_t>* recording_ = nullptr;
-    std::size_t recordingLimit_ = 0;
-    bool recordingOverflow_ = false;
 };
 
 template <class Take>

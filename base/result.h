@@ -77,3 +77,24 @@ class [[nodiscard]] Status {
 };
 
 }  // namespace mirebolt
+
+// Early returns of a failure in one line each. `RETURN_IF_FAILED(step)` ends the calling
+// function with the failure of a Status or Result; `ASSIGN_OR_RETURN(auto name, step)` gives
+// the value of a Result to `name`, or ends the function with its failure.
+#define RETURN_IF_FAILED(step)                             \
+    do {                                                   \
+        if (auto&& mireboltStep = (step); !mireboltStep) { \
+            return mireboltStep.failure();                 \
+        }                                                  \
+    } while (false)
+
+#define MIREBOLT_JOIN_NAMES(a, b) a##b
+#define MIREBOLT_RESULT_NAME(line) MIREBOLT_JOIN_NAMES(mireboltResult, line)
+#define ASSIGN_OR_RETURN(declaration, step) \
+    ASSIGN_OR_RETURN_WITH(MIREBOLT_RESULT_NAME(__LINE__), declaration, step)
+#define ASSIGN_OR_RETURN_WITH(result, declaration, step) \
+    auto result = (step);                                \
+    if (!result) {                                       \
+        return result.failure();                         \
+    }                                                    \
+    declaration = std::move(*result)

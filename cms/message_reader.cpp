@@ -5,7 +5,7 @@
 #include <array>
 
 #include "asn1/asn1_tags.h"
-#include "asn1/ber_reader.h"
+#include "asn1/ber_cursor.h"
 #include "asn1/malformed.h"
 #include "base/replay_stream.h"
 #include "cms/open_failures.h"
@@ -16,10 +16,19 @@ namespace mirebolt::platform {
 
 namespace {
 
+// A recipient entry is a few hundred bytes (an RSA key of 16384 bits makes 2 KiB); bounds that
+// are far above them keep what a crafted message can make us hold small. A key agreement entry
+// lists all its recipients, so the bound on all of them counts.
 constexpr std::size_t kLargestEntry = 64 * 1024;
 constexpr std::size_t kLargestEntries = 4 << 20;
+// The content-encryption algorithm: an identifier and an IV or GCM's parameters.
+constexpr std::size_t kLargestAlgorithm = 4096;
+// Enough of the start to tell DER from PEM and S/MIME whatever headers come first.
 constexpr std::size_t kHeadBytes = 64 * 1024;
+// Streaming writers put the content in chunks one or two levels deep; deeper is not BER anyone
+// writes, and the frames of the walk are held in a fixed array.
 constexpr int kMaxChunkDepth = 16;
+// Chunks smaller than this are gathered before they reach the cipher.
 constexpr std::size_t kStagedBytes = 256 * 1024;
 
 std::string TypeName(const std::vector<std::uint8_t>& oidContent) {
@@ -27,133 +36,77 @@ std::string TypeName(const std::vector<std::uint8_t>& oidContent) {
     return name.empty() ? "unknown (" + DottedOid(oidContent) + ")" : std::string(name);
 }
 
-// Reads the content-encryption algorithm and its parameter: the IV for CBC, the nonce (and a
-// tag length of 12 to 16 bytes) for GCM.
-Status ReadCipher(std::span<const std::uint8_t> ber, MessageOutline& outline,
-                  std::size_t& tagBytes) {
-    MemorySource source(ber);
-    BerReader reader(source);
-    Result<BerElement> sequence = reader.ElementAt(0, ber.size());
-    if (!sequence || sequence->tag != tag::kSequence) {
-        return Malformed();
-    }
-    BerChildren fields = reader.ChildrenOf(*sequence, ber.size());
-    Result<std::vector<std::uint8_t>> oidBytes =
-        reader.ExpectSmallChild(fields, tag::kObjectIdentifier);
-    if (!oidBytes) {
-        return oidBytes.failure();
-    }
-    const ContentAlgorithmFacts* cipher = FindContentAlgorithm(*oidBytes);
+// Reads the content-encryption algorithm's identifier and parameter: the IV for CBC, the nonce
+// (and a tag length of 12 to 16 bytes) for GCM.
+Status ReadCipher(BerCursor fields, MessageOutline& outline, std::size_t& tagBytes) {
+    ASSIGN_OR_RETURN(const std::span<const std::uint8_t> oidBytes,
+                     fields.Primitive(tag::kObjectIdentifier));
+    const ContentAlgorithmFacts* cipher = FindContentAlgorithm(oidBytes);
     if (cipher == nullptr) {
-        return UnsupportedContentCipher("the algorithm " + DottedOid(*oidBytes));
+        return UnsupportedContentCipher("the algorithm " + DottedOid(oidBytes));
     }
     if ((cipher->mode == ContentMode::Gcm) != outline.authenticated) {
         return UnsupportedContentCipher(std::string(cipher->name) + " in a message of this type");
     }
     outline.cipher = cipher;
-    Result<std::optional<BerElement>> parameters = reader.NextChild(fields);
-    if (!parameters || !parameters->has_value()) {
-        return Malformed();
-    }
     if (cipher->mode == ContentMode::Cbc) {
-        if ((*parameters)->tag != tag::kOctetString) {
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> iv,
+                         fields.Primitive(tag::kOctetString));
+        if (iv.size() != cipher->blockBytes) {
             return Malformed();
         }
-        Result<std::vector<std::uint8_t>> iv = reader.SmallContent(**parameters);
-        if (!iv || iv->size() != cipher->blockBytes) {
-            return Malformed();
-        }
-        outline.cipherParameter = std::move(*iv);
+        outline.cipherParameter.assign(iv.begin(), iv.end());
         return {};
     }
     // GCMParameters ::= SEQUENCE { aes-nonce OCTET STRING, aes-ICVlen INTEGER DEFAULT 12 }
-    if ((*parameters)->tag != tag::kSequence) {
+    ASSIGN_OR_RETURN(BerCursor gcm, fields.Enter(tag::kSequence));
+    ASSIGN_OR_RETURN(const std::span<const std::uint8_t> nonce, gcm.Primitive(tag::kOctetString));
+    if (nonce.empty()) {
         return Malformed();
     }
-    BerChildren gcm = reader.ChildrenOf(**parameters, ber.size());
-    Result<std::vector<std::uint8_t>> nonceBytes = reader.ExpectSmallChild(gcm, tag::kOctetString);
-    if (!nonceBytes || nonceBytes->empty()) {
-        return Malformed();
-    }
-    outline.cipherParameter = std::move(*nonceBytes);
+    outline.cipherParameter.assign(nonce.begin(), nonce.end());
     tagBytes = 12;
-    Result<std::optional<BerElement>> length = reader.NextChild(gcm);
-    if (!length) {
-        return length.failure();
-    }
-    if (length->has_value()) {
-        Result<std::vector<std::uint8_t>> value = reader.SmallContent(**length);
-        if ((*length)->tag != tag::kInteger || !value || value->size() != 1 || (*value)[0] < 12 ||
-            (*value)[0] > 16) {
+    if (!gcm.empty()) {
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> length, gcm.Primitive(tag::kInteger));
+        if (length.size() != 1 || length[0] < 12 || length[0] > 16) {
             return Malformed();
         }
-        tagBytes = (*value)[0];
+        tagBytes = length[0];
     }
     return {};
 }
 
-class Reader {
+class EnvelopeParser {
   public:
-    Reader(BerStream& ber, ContentOpener* opener) : ber_(ber), opener_(opener) {}
+    EnvelopeParser(BerStream& ber, ContentOpener* opener) : ber_(ber), opener_(opener) {}
 
     Result<MessageOutline> Read(MessageForm form) {
         outline_.form = form;
-        if (Status read = ReadAll(); !read) {
-            return read.failure();
-        }
+        RETURN_IF_FAILED(ReadAll());
         return std::move(outline_);
     }
 
   private:
     Status ReadAll() {
         BerFrame top = ber_.TopFrame();
-        Result<bool> empty = ber_.AtEnd();
-        if (!empty) {
-            return empty.failure();
-        }
-        if (*empty) {
+        ASSIGN_OR_RETURN(const bool empty, ber_.AtEnd());
+        if (empty) {
             return Malformed();
         }
-        Result<BerHeader> contentInfo = ber_.Expect(top, tag::kSequence);
-        if (!contentInfo) {
-            return contentInfo.failure();
-        }
-        Note(*contentInfo);
-        Result<BerFrame> info = ber_.Enter(*contentInfo, top);
-        if (!info) {
-            return info.failure();
-        }
-        Result<std::vector<std::uint8_t>> type = SmallOid(*info);
-        if (!type) {
-            return type.failure();
-        }
-        if (OidMatches(*type, oid::kAuthEnvelopedData)) {
+        ASSIGN_OR_RETURN(BerFrame info, EnterNext(top, tag::kSequence));
+        ASSIGN_OR_RETURN(const std::vector<std::uint8_t> type, SmallOid(info));
+        if (OidMatches(type, oid::kAuthEnvelopedData)) {
             outline_.authenticated = true;
-        } else if (!OidMatches(*type, oid::kEnvelopedData)) {
-            return NotEncryptedMessage(TypeName(*type));
+        } else if (!OidMatches(type, oid::kEnvelopedData)) {
+            return NotEncryptedMessage(TypeName(type));
         }
-        Result<BerFrame> wrapper = EnterNext(*info, tag::kContextConstructed0);
-        if (!wrapper) {
-            return wrapper.failure();
-        }
-        Result<BerFrame> enveloped = EnterNext(*wrapper, tag::kSequence);
-        if (!enveloped) {
-            return enveloped.failure();
-        }
-        if (Status fields = ReadEnvelopedData(*enveloped); !fields) {
-            return fields;
-        }
-        if (Status closed = ber_.Close(*wrapper); !closed) {
-            return closed;
-        }
-        if (Status closed = ber_.Close(*info); !closed) {
-            return closed;
-        }
-        Result<bool> end = ber_.AtEnd();
+        ASSIGN_OR_RETURN(BerFrame wrapper, EnterNext(info, tag::kContextConstructed0));
+        ASSIGN_OR_RETURN(BerFrame enveloped, EnterNext(wrapper, tag::kSequence));
+        RETURN_IF_FAILED(ReadEnvelopedData(enveloped));
+        RETURN_IF_FAILED(ber_.Close(wrapper));
+        RETURN_IF_FAILED(ber_.Close(info));
+        ASSIGN_OR_RETURN(const bool end, ber_.AtEnd());
         if (!end) {
-            return end.failure();
-        }
-        if (!*end) {
             return BytesAfterMessage();
         }
         if (decryptor_) {
@@ -167,145 +120,87 @@ class Reader {
     // AuthEnvelopedData ::= SEQUENCE { version, originatorInfo [0] OPTIONAL, recipientInfos,
     //   authEncryptedContentInfo, authAttrs [1] OPTIONAL, mac, unauthAttrs [2] OPTIONAL }
     Status ReadEnvelopedData(BerFrame& fields) {
-        if (Status skipped = SkipNext(fields, tag::kInteger); !skipped) {
-            return skipped;
-        }
-        if (Status originator = SkipIfThere(fields, tag::kContextConstructed0); !originator) {
-            return originator;
-        }
-        if (Status recipients = ReadRecipients(fields); !recipients) {
-            return recipients;
-        }
-        if (Status content = ReadEncryptedContentInfo(fields); !content) {
-            return content;
-        }
+        ASSIGN_OR_RETURN(const BerHeader version, ber_.Expect(fields, tag::kInteger));
+        RETURN_IF_FAILED(ber_.Skip(version, fields));
+        RETURN_IF_FAILED(SkipIfThere(fields, tag::kContextConstructed0));
+        RETURN_IF_FAILED(ReadRecipients(fields));
+        RETURN_IF_FAILED(ReadEncryptedContentInfo(fields));
         if (outline_.authenticated) {
-            Result<std::optional<BerHeader>> attributes =
-                ber_.NextIf(fields, tag::kContextConstructed1);
-            if (!attributes) {
-                return attributes.failure();
-            }
-            if (attributes->has_value()) {
+            ASSIGN_OR_RETURN(const std::optional<BerHeader> attributes,
+                             ber_.NextIf(fields, tag::kContextConstructed1));
+            if (attributes) {
                 return UnsupportedMessageFeature("carries authenticated attributes");
             }
-            Result<BerHeader> mac = ber_.Expect(fields, tag::kOctetString);
-            if (!mac) {
-                return mac.failure();
-            }
-            Result<std::vector<std::uint8_t>> tag = ber_.ReadSmall(*mac, 16);
-            if (!tag) {
-                return tag.failure();
-            }
-            if (tag->size() != tagBytes_) {
+            ASSIGN_OR_RETURN(const BerHeader mac, ber_.Expect(fields, tag::kOctetString));
+            ASSIGN_OR_RETURN(tag_, ber_.ReadSmall(mac, 16));
+            if (tag_.size() != tagBytes_) {
                 return TamperedMessage();
             }
-            tag_ = std::move(*tag);
         }
         const std::uint8_t trailing =
             outline_.authenticated ? tag::kContextConstructed2 : tag::kContextConstructed1;
-        if (Status attributes = SkipIfThere(fields, trailing); !attributes) {
-            return attributes;
-        }
+        RETURN_IF_FAILED(SkipIfThere(fields, trailing));
         return ber_.Close(fields);
     }
 
     Status ReadRecipients(BerFrame& fields) {
-        Result<BerFrame> infos = EnterNext(fields, tag::kSet);
-        if (!infos) {
-            return infos.failure();
-        }
+        ASSIGN_OR_RETURN(BerFrame infos, EnterNext(fields, tag::kSet));
         std::size_t total = 0;
         for (;;) {
-            Result<bool> more = ber_.HasMore(*infos);
+            ASSIGN_OR_RETURN(const bool more, ber_.HasMore(infos));
             if (!more) {
-                return more.failure();
+                return {};
             }
-            if (!*more) {
-                break;
-            }
-            Result<BerHeader> info = ber_.Next(*infos);
-            if (!info) {
-                return info.failure();
-            }
-            Note(*info);
-            Result<std::vector<std::uint8_t>> bytes = ber_.Capture(*info, *infos, kLargestEntry);
-            if (!bytes) {
-                return bytes.failure();
-            }
-            total += bytes->size();
+            ASSIGN_OR_RETURN(const BerHeader info, ber_.Next(infos));
+            NoteLengthForm(info);
+            ASSIGN_OR_RETURN(const std::span<const std::uint8_t> content,
+                             ber_.HoldContent(info, infos, kLargestEntry));
+            total += content.size();
             if (total > kLargestEntries) {
                 return Malformed();
             }
-            Result<std::vector<RecipientEntry>> entries = ParseRecipientInfo(*bytes);
-            if (!entries) {
-                return entries.failure();
-            }
-            for (RecipientEntry& entry : *entries) {
+            ASSIGN_OR_RETURN(std::vector<RecipientEntry> entries,
+                             ParseRecipientInfo(info.tag, BerCursor(content)));
+            for (RecipientEntry& entry : entries) {
                 outline_.recipients.push_back(std::move(entry));
             }
         }
-        return {};
     }
 
     // EncryptedContentInfo ::= SEQUENCE { contentType, contentEncryptionAlgorithm,
     //   encryptedContent [0] IMPLICIT OCTET STRING OPTIONAL }
     Status ReadEncryptedContentInfo(BerFrame& fields) {
-        Result<BerFrame> info = EnterNext(fields, tag::kSequence);
-        if (!info) {
-            return info.failure();
+        ASSIGN_OR_RETURN(BerFrame info, EnterNext(fields, tag::kSequence));
+        ASSIGN_OR_RETURN(const std::vector<std::uint8_t> type, SmallOid(info));
+        ASSIGN_OR_RETURN(const BerHeader algorithm, ber_.Expect(info, tag::kSequence));
+        NoteLengthForm(algorithm);
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> algorithmFields,
+                         ber_.HoldContent(algorithm, info, kLargestAlgorithm));
+        if (!OidMatches(type, oid::kData)) {
+            return NotPlainData(TypeName(type));
         }
-        Result<std::vector<std::uint8_t>> type = SmallOid(*info);
-        if (!type) {
-            return type.failure();
-        }
-        Result<BerHeader> algorithm = ber_.Expect(*info, tag::kSequence);
-        if (!algorithm) {
-            return algorithm.failure();
-        }
-        Note(*algorithm);
-        Result<std::vector<std::uint8_t>> algorithmBytes = ber_.Capture(*algorithm, *info, 4096);
-        if (!algorithmBytes) {
-            return algorithmBytes.failure();
-        }
-        if (!OidMatches(*type, oid::kData)) {
-            return NotPlainData(TypeName(*type));
-        }
-        if (Status cipher = ReadCipher(*algorithmBytes, outline_, tagBytes_); !cipher) {
-            return cipher;
-        }
-        Result<bool> present = ber_.HasMore(*info);
+        RETURN_IF_FAILED(ReadCipher(BerCursor(algorithmFields), outline_, tagBytes_));
+        ASSIGN_OR_RETURN(const bool present, ber_.HasMore(info));
         if (!present) {
-            return present.failure();
-        }
-        if (!*present) {
             return NoEncryptedContent();
         }
-        Result<BerHeader> content = ber_.Next(*info);
-        if (!content) {
-            return content.failure();
-        }
-        Note(*content);
-        if (content->tag != tag::kContextPrimitive0 && content->tag != tag::kContextConstructed0) {
+        ASSIGN_OR_RETURN(const BerHeader content, ber_.Next(info));
+        NoteLengthForm(content);
+        if (content.tag != tag::kContextPrimitive0 && content.tag != tag::kContextConstructed0) {
             return Malformed();
         }
         const bool cbc = outline_.cipher->mode == ContentMode::Cbc;
-        if (cbc && content->tag == tag::kContextPrimitive0 && content->length == 0) {
+        if (cbc && content.tag == tag::kContextPrimitive0 && content.length == 0) {
             return NoEncryptedContent();
         }
         if (opener_ != nullptr) {
-            Result<std::unique_ptr<ContentDecryptor>> decryptor = opener_->Begin(outline_);
-            if (!decryptor) {
-                return decryptor.failure();
-            }
-            decryptor_ = std::move(*decryptor);
+            ASSIGN_OR_RETURN(decryptor_, opener_->Begin(outline_));
         }
-        if (Status read = ReadContent(*content, *info); !read) {
-            return read;
-        }
+        RETURN_IF_FAILED(ReadContent(content, info));
         if (cbc && outline_.encryptedBytes == 0) {
             return NoEncryptedContent();
         }
-        return ber_.Close(*info);
+        return ber_.Close(info);
     }
 
     // The content octets, primitive or in chunks of any depth, to the decryptor.
@@ -315,50 +210,31 @@ class Reader {
             return Stage(piece);
         };
         if (!content.constructed()) {
-            if (Status read = Primitive(content, take); !read) {
-                return read;
-            }
+            RETURN_IF_FAILED(ReadContentOctets(content, take));
             return FlushStaged();
         }
         std::array<BerFrame, kMaxChunkDepth> frames;
         std::size_t depth = 0;
-        Result<BerFrame> first = ber_.Enter(content, parent);
-        if (!first) {
-            return first.failure();
-        }
-        frames[depth++] = *first;
+        ASSIGN_OR_RETURN(frames[depth++], ber_.Enter(content, parent));
         while (depth > 0) {
             BerFrame& frame = frames[depth - 1];
-            if (Status skipped = ber_.SkipEmpty(frame, tag::kOctetString); !skipped) {
-                return skipped;
-            }
-            Result<bool> more = ber_.HasMore(frame);
+            RETURN_IF_FAILED(ber_.SkipEmpty(frame, tag::kOctetString));
+            ASSIGN_OR_RETURN(const bool more, ber_.HasMore(frame));
             if (!more) {
-                return more.failure();
-            }
-            if (!*more) {
                 --depth;
                 continue;
             }
-            Result<BerHeader> chunk = ber_.Next(frame);
-            if (!chunk) {
-                return chunk.failure();
-            }
-            if (chunk->tag == tag::kOctetString) {
-                if (Status read = Primitive(*chunk, take); !read) {
-                    return read;
-                }
+            ASSIGN_OR_RETURN(const BerHeader chunk, ber_.Next(frame));
+            if (chunk.tag == tag::kOctetString) {
+                RETURN_IF_FAILED(ReadContentOctets(chunk, take));
                 continue;
             }
-            if (chunk->tag != tag::kConstructedOctetString || depth == frames.size()) {
+            if (chunk.tag != tag::kConstructedOctetString || depth == frames.size()) {
                 return Malformed();
             }
-            Note(*chunk);
-            Result<BerFrame> inner = ber_.Enter(*chunk, frame);
-            if (!inner) {
-                return inner.failure();
-            }
-            frames[depth++] = *inner;
+            NoteLengthForm(chunk);
+            ASSIGN_OR_RETURN(frames[depth], ber_.Enter(chunk, frame));
+            ++depth;
         }
         return FlushStaged();
     }
@@ -370,9 +246,7 @@ class Reader {
             return decryptor_->Take(piece);
         }
         if (staged_.size() + piece.size() > kStagedBytes) {
-            if (Status flushed = FlushStaged(); !flushed) {
-                return flushed;
-            }
+            RETURN_IF_FAILED(FlushStaged());
             if (piece.size() >= kStagedBytes) {
                 return decryptor_->Take(piece);
             }
@@ -390,8 +264,10 @@ class Reader {
         return taken;
     }
 
+    // A primitive piece of the encrypted content: to the decryptor, or passed over when there
+    // is none.
     template <class Take>
-    Status Primitive(const BerHeader& piece, Take& take) {
+    Status ReadContentOctets(const BerHeader& piece, Take& take) {
         if (decryptor_) {
             return ber_.StreamContent(piece, &take);
         }
@@ -400,44 +276,28 @@ class Reader {
     }
 
     Result<std::vector<std::uint8_t>> SmallOid(BerFrame& frame) {
-        Result<BerHeader> oid = ber_.Expect(frame, tag::kObjectIdentifier);
-        if (!oid) {
-            return oid.failure();
-        }
-        return ber_.ReadSmall(*oid, 128);
+        ASSIGN_OR_RETURN(const BerHeader oid, ber_.Expect(frame, tag::kObjectIdentifier));
+        return ber_.ReadSmall(oid, 128);
     }
 
     Result<BerFrame> EnterNext(BerFrame& parent, std::uint8_t tag) {
-        Result<BerHeader> header = ber_.Expect(parent, tag);
-        if (!header) {
-            return header.failure();
-        }
-        Note(*header);
-        return ber_.Enter(*header, parent);
-    }
-
-    Status SkipNext(BerFrame& parent, std::uint8_t tag) {
-        Result<BerHeader> header = ber_.Expect(parent, tag);
-        if (!header) {
-            return header.failure();
-        }
-        return ber_.Skip(*header, parent);
+        ASSIGN_OR_RETURN(const BerHeader header, ber_.Expect(parent, tag));
+        NoteLengthForm(header);
+        return ber_.Enter(header, parent);
     }
 
     // Passes over the next element when it is there with the tag.
     Status SkipIfThere(BerFrame& parent, std::uint8_t tag) {
-        Result<std::optional<BerHeader>> header = ber_.NextIf(parent, tag);
+        ASSIGN_OR_RETURN(const std::optional<BerHeader> header, ber_.NextIf(parent, tag));
         if (!header) {
-            return header.failure();
-        }
-        if (!header->has_value()) {
             return {};
         }
-        Note(**header);
-        return ber_.Skip(**header, parent);
+        NoteLengthForm(*header);
+        return ber_.Skip(*header, parent);
     }
 
-    void Note(const BerHeader& header) {
+    // Whether the message is BER rather than DER, for `info`.
+    void NoteLengthForm(const BerHeader& header) {
         outline_.indefiniteLengths = outline_.indefiniteLengths || header.indefinite;
     }
 
@@ -455,14 +315,11 @@ Result<std::vector<std::uint8_t>> ReadHead(ByteStream& input) {
     std::vector<std::uint8_t> head(kHeadBytes);
     std::size_t filled = 0;
     while (filled < head.size()) {
-        Result<std::size_t> got = input.Read(std::span(head).subspan(filled));
-        if (!got) {
-            return got.failure();
-        }
-        if (*got == 0) {
+        ASSIGN_OR_RETURN(const std::size_t got, input.Read(std::span(head).subspan(filled)));
+        if (got == 0) {
             break;
         }
-        filled += *got;
+        filled += got;
     }
     head.resize(filled);
     return head;
@@ -471,29 +328,23 @@ Result<std::vector<std::uint8_t>> ReadHead(ByteStream& input) {
 }  // namespace
 
 Result<MessageOutline> ReadMessage(ByteStream& input, ByteSource* source, ContentOpener* opener) {
-    Result<std::vector<std::uint8_t>> head = ReadHead(input);
-    if (!head) {
-        return head.failure();
-    }
-    Result<ArmourKind> armour = RecogniseArmour(*head);
-    if (!armour) {
-        return armour.failure();
-    }
-    if (armour->form == MessageForm::Binary) {
+    ASSIGN_OR_RETURN(std::vector<std::uint8_t> head, ReadHead(input));
+    ASSIGN_OR_RETURN(const ArmourKind armour, RecogniseArmour(head));
+    if (armour.form == MessageForm::Binary) {
         if (source != nullptr) {
             // A source is read again from its start, so that its content can be skipped.
             SourceStream again(*source);
             BerStream ber(again, &again, source->Size());
-            return Reader(ber, opener).Read(MessageForm::Binary);
+            return EnvelopeParser(ber, opener).Read(MessageForm::Binary);
         }
-        ReplayStream replay(std::move(*head), 0, input);
+        ReplayStream replay(std::move(head), 0, input);
         BerStream ber(replay, nullptr, std::nullopt);
-        return Reader(ber, opener).Read(MessageForm::Binary);
+        return EnvelopeParser(ber, opener).Read(MessageForm::Binary);
     }
-    ReplayStream replay(std::move(*head), armour->bodyStart, input);
+    ReplayStream replay(std::move(head), armour.bodyStart, input);
     Base64Stream decoded(replay);
     BerStream ber(decoded, nullptr, std::nullopt);
-    return Reader(ber, opener).Read(armour->form);
+    return EnvelopeParser(ber, opener).Read(armour.form);
 }
 
 Result<MessageOutline> ReadOutline(ByteSource& message) {

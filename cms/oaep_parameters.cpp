@@ -5,8 +5,7 @@
 #include <string>
 
 #include "asn1/asn1_tags.h"
-#include "asn1/ber_reader.h"
-#include "base/byte_source.h"
+#include "asn1/ber_cursor.h"
 #include "nss/error_text.h"
 
 namespace mirebolt::platform {
@@ -22,14 +21,49 @@ Failure Unreadable() {
 }
 
 // MGF1's hash: the AlgorithmIdentifier that follows MGF1's identifier.
-const HashFacts* MgfHash(BerReader& reader, BerChildren& parts, std::uint64_t limit) {
-    Result<BerElement> algorithm = reader.ExpectChild(parts, tag::kSequence);
+const HashFacts* MgfHash(BerCursor& parts) {
+    Result<BerCursor> algorithm = parts.Enter(tag::kSequence);
     if (!algorithm) {
         return nullptr;
     }
-    BerChildren inner = reader.ChildrenOf(*algorithm, limit);
-    Result<std::vector<std::uint8_t>> oid = reader.ExpectSmallChild(inner, tag::kObjectIdentifier);
+    Result<std::span<const std::uint8_t>> oid = algorithm->Primitive(tag::kObjectIdentifier);
     return oid ? FindHash(*oid) : nullptr;
+}
+
+// One of the parameters, given by its tag and the AlgorithmIdentifier's fields after the
+// identifier.
+Status ReadField(std::uint8_t field, std::span<const std::uint8_t> oid, BerCursor& parts,
+                 OaepChoice& choice) {
+    switch (field) {
+        case tag::kContextConstructed0:
+            choice.hash = FindHash(oid);
+            if (choice.hash == nullptr) {
+                return Unusable("the hash " + DottedOid(oid));
+            }
+            return {};
+        case tag::kContextConstructed1:
+            choice.mgfHash = OidMatches(oid, oid::kMgf1) ? MgfHash(parts) : nullptr;
+            if (choice.mgfHash == nullptr) {
+                return Unusable("a mask generation other than MGF1 with a known hash");
+            }
+            return {};
+        case tag::kContextConstructed2: {
+            if (!OidMatches(oid, oid::kPSpecified)) {
+                return Unusable("a label");
+            }
+            if (parts.empty()) {
+                return {};
+            }
+            Result<std::span<const std::uint8_t>> label = parts.Primitive(tag::kOctetString);
+            if (!label) {
+                return Unreadable();
+            }
+            choice.label.assign(label->begin(), label->end());
+            return {};
+        }
+        default:
+            return Unreadable();
+    }
 }
 
 }  // namespace
@@ -46,75 +80,28 @@ Result<OaepChoice> ReadOaepParameters(std::span<const std::uint8_t> parameters) 
     if (IsAbsentOrNull(parameters)) {
         return choice;
     }
-    MemorySource source(parameters);
-    BerReader reader(source);
-    const std::uint64_t limit = parameters.size();
-    Result<BerElement> sequence = reader.ElementAt(0, limit);
-    if (!sequence || sequence->tag != tag::kSequence) {
+    BerCursor whole(parameters);
+    Result<BerCursor> fields = whole.Enter(tag::kSequence);
+    if (!fields || !whole.empty()) {
         return Unreadable();
     }
-    Result<std::uint64_t> end = reader.EndOf(*sequence, limit);
-    if (!end || *end != limit) {
-        return Unreadable();
-    }
-    BerChildren fields = reader.ChildrenOf(*sequence, limit);
-    for (;;) {
-        Result<std::optional<BerElement>> field = reader.NextChild(fields);
+    while (!fields->empty()) {
+        Result<BerElement> field = fields->Next();
         if (!field) {
             return Unreadable();
         }
-        if (!field->has_value()) {
-            return choice;
-        }
-        BerChildren tagged = reader.ChildrenOf(**field, limit);
-        Result<BerElement> algorithm = reader.ExpectChild(tagged, tag::kSequence);
-        if (!algorithm) {
+        BerCursor tagged = BerCursor::Children(*field);
+        Result<BerCursor> parts = tagged.Enter(tag::kSequence);
+        if (!parts) {
             return Unreadable();
         }
-        BerChildren parts = reader.ChildrenOf(*algorithm, limit);
-        Result<std::vector<std::uint8_t>> oid =
-            reader.ExpectSmallChild(parts, tag::kObjectIdentifier);
+        Result<std::span<const std::uint8_t>> oid = parts->Primitive(tag::kObjectIdentifier);
         if (!oid) {
             return Unreadable();
         }
-        switch ((*field)->tag) {
-            case tag::kContextConstructed0:
-                choice.hash = FindHash(*oid);
-                if (choice.hash == nullptr) {
-                    return Unusable("the hash " + DottedOid(*oid));
-                }
-                break;
-            case tag::kContextConstructed1:
-                choice.mgfHash =
-                    OidMatches(*oid, oid::kMgf1) ? MgfHash(reader, parts, limit) : nullptr;
-                if (choice.mgfHash == nullptr) {
-                    return Unusable("a mask generation other than MGF1 with a known hash");
-                }
-                break;
-            case tag::kContextConstructed2: {
-                if (!OidMatches(*oid, oid::kPSpecified)) {
-                    return Unusable("a label");
-                }
-                Result<std::optional<BerElement>> label = reader.NextChild(parts);
-                if (!label) {
-                    return Unreadable();
-                }
-                if (label->has_value()) {
-                    if ((*label)->tag != tag::kOctetString) {
-                        return Unreadable();
-                    }
-                    Result<std::vector<std::uint8_t>> bytes = reader.SmallContent(**label);
-                    if (!bytes) {
-                        return Unreadable();
-                    }
-                    choice.label = std::move(*bytes);
-                }
-                break;
-            }
-            default:
-                return Unreadable();
-        }
+        RETURN_IF_FAILED(ReadField(field->tag(), *oid, *parts, choice));
     }
+    return choice;
 }
 
 }  // namespace mirebolt::platform

@@ -1,10 +1,9 @@
 #include "cms/recipient_entries.h"
 
 #include "asn1/asn1_tags.h"
-#include "asn1/ber_reader.h"
+#include "asn1/ber_cursor.h"
 #include "asn1/der_writer.h"
 #include "asn1/malformed.h"
-#include "base/byte_source.h"
 #include "cms/oaep_parameters.h"
 
 namespace mirebolt::platform {
@@ -18,147 +17,80 @@ constexpr std::string_view kTripleDesWrap = "1.2.840.113549.1.9.16.3.6";
 // and the whole entry is held in memory and bounded anyway.
 constexpr std::size_t kLargestEncryptedKey = 8 * 1024;
 
-// Parses the pieces of one RecipientInfo held in memory.
-class EntryParser {
-  public:
-    explicit EntryParser(std::span<const std::uint8_t> ber)
-        : ber_(ber), source_(ber), reader_(source_) {}
+// Names are matched as the certificate's DER, and a streaming writer may give one indefinite
+// lengths; names nest four levels, so this is far above any real one.
+constexpr int kMaxNameDepth = 32;
 
-    BerReader& reader() { return reader_; }
-    std::uint64_t size() const { return ber_.size(); }
-
-    Result<std::vector<std::uint8_t>> Content(const BerElement& element) {
-        return reader_.SmallContent(element);
+// The element with its lengths definite and in their shortest form, as DER gives them. Sets
+// `indefinite` when there were any.
+Result<std::vector<std::uint8_t>> Definite(const BerElement& element, int depth, bool& indefinite) {
+    if (!element.header.constructed()) {
+        return der::Element(element.tag(), element.content);
     }
-
-    // The element's whole encoding.
-    Result<std::vector<std::uint8_t>> Whole(const BerElement& element) {
-        Result<std::uint64_t> end = reader_.EndOf(element, ber_.size());
-        if (!end) {
-            return end.failure();
-        }
-        const auto start = static_cast<std::size_t>(element.offset);
-        return std::vector<std::uint8_t>(ber_.begin() + static_cast<std::ptrdiff_t>(start),
-                                         ber_.begin() + static_cast<std::ptrdiff_t>(*end));
+    if (depth == kMaxNameDepth) {
+        return Malformed();
     }
-
-    struct Algorithm {
-        std::vector<std::uint8_t> oid;
-        std::optional<BerElement> parameters;
-    };
-
-    Result<Algorithm> AlgorithmIn(const BerElement& sequence) {
-        if (sequence.tag != tag::kSequence) {
-            return Malformed();
-        }
-        BerChildren children = reader_.ChildrenOf(sequence, ber_.size());
-        Result<std::vector<std::uint8_t>> content =
-            reader_.ExpectSmallChild(children, tag::kObjectIdentifier);
-        if (!content) {
-            return content.failure();
-        }
-        Algorithm algorithm;
-        algorithm.oid = std::move(*content);
-        Result<std::optional<BerElement>> parameters = reader_.NextChild(children);
-        if (!parameters) {
-            return parameters.failure();
-        }
-        algorithm.parameters = *parameters;
-        return algorithm;
+    indefinite = indefinite || element.header.indefinite;
+    std::vector<std::uint8_t> content;
+    for (BerCursor children = BerCursor::Children(element); !children.empty();) {
+        ASSIGN_OR_RETURN(const BerElement child, children.Next());
+        ASSIGN_OR_RETURN(const std::vector<std::uint8_t> inner,
+                         Definite(child, depth + 1, indefinite));
+        der::Append(content, inner);
     }
+    return der::Element(element.tag(), content);
+}
 
-    // IssuerAndSerialNumber ::= SEQUENCE { issuer Name, serialNumber INTEGER }
-    Result<RecipientIdentifier> IssuerAndSerial(const BerElement& sequence) {
-        BerChildren children = reader_.ChildrenOf(sequence, ber_.size());
-        Result<BerElement> issuer = reader_.ExpectChild(children, tag::kSequence);
-        if (!issuer) {
-            return issuer.failure();
-        }
-        Result<BerElement> serial = reader_.ExpectChild(children, tag::kInteger);
-        if (!serial) {
-            return serial.failure();
-        }
-        RecipientIdentifier id;
-        Result<std::vector<std::uint8_t>> issuerBytes = Whole(*issuer);
-        bool indefinite = false;
-        if (Result<std::vector<std::uint8_t>> definite = Definite(*issuer, 0, indefinite);
-            definite && indefinite) {
-            issuerBytes = std::move(definite);
-        }
-        Result<std::vector<std::uint8_t>> serialBytes = Content(*serial);
-        if (!issuerBytes || !serialBytes) {
-            return Malformed();
-        }
-        id.issuer = std::move(*issuerBytes);
-        id.serial = std::move(*serialBytes);
-        return id;
-    }
+std::vector<std::uint8_t> Copy(std::span<const std::uint8_t> bytes) {
+    return {bytes.begin(), bytes.end()};
+}
 
-    Result<RecipientIdentifier> KeyIdentifier(const BerElement& octets) {
-        Result<std::vector<std::uint8_t>> bytes = Content(octets);
-        if (!bytes) {
-            return bytes.failure();
-        }
-        RecipientIdentifier id;
-        id.byKeyIdentifier = true;
-        id.keyIdentifier = std::move(*bytes);
-        return id;
-    }
+// IssuerAndSerialNumber ::= SEQUENCE { issuer Name, serialNumber INTEGER }
+Result<RecipientIdentifier> IssuerAndSerial(const BerElement& sequence) {
+    BerCursor fields = BerCursor::Children(sequence);
+    ASSIGN_OR_RETURN(const BerElement issuer, fields.Next(tag::kSequence));
+    ASSIGN_OR_RETURN(const std::span<const std::uint8_t> serial, fields.Primitive(tag::kInteger));
+    RecipientIdentifier id;
+    bool indefinite = false;
+    Result<std::vector<std::uint8_t>> definite = Definite(issuer, 0, indefinite);
+    id.issuer = definite && indefinite ? std::move(*definite) : Copy(issuer.whole);
+    id.serial = Copy(serial);
+    return id;
+}
 
-  private:
-    static constexpr int kMaxNameDepth = 32;
+Result<RecipientIdentifier> KeyIdentifier(const BerElement& octets) {
+    ASSIGN_OR_RETURN(const std::span<const std::uint8_t> bytes, PrimitiveContent(octets));
+    RecipientIdentifier id;
+    id.byKeyIdentifier = true;
+    id.keyIdentifier = Copy(bytes);
+    return id;
+}
 
-    // The element with its lengths definite and in their shortest form, as DER gives them: names
-    // are matched as the certificate's DER, and a streaming writer may give one indefinite
-    // lengths. Sets `indefinite` when there were any.
-    Result<std::vector<std::uint8_t>> Definite(const BerElement& element, int depth,
-                                               bool& indefinite) {
-        if (!element.constructed()) {
-            std::vector<std::uint8_t> bytes = der::Header(element.tag, element.contentLength);
-            const auto content = ber_.subspan(static_cast<std::size_t>(element.contentOffset()),
-                                              static_cast<std::size_t>(element.contentLength));
-            bytes.insert(bytes.end(), content.begin(), content.end());
-            return bytes;
-        }
-        if (depth == kMaxNameDepth) {
-            return Malformed();
-        }
-        indefinite = indefinite || element.indefinite;
-        std::vector<std::uint8_t> content;
-        BerChildren children = reader_.ChildrenOf(element, ber_.size());
-        for (;;) {
-            Result<std::optional<BerElement>> child = reader_.NextChild(children);
-            if (!child) {
-                return child.failure();
-            }
-            if (!child->has_value()) {
-                return der::Element(element.tag, content);
-            }
-            Result<std::vector<std::uint8_t>> inner = Definite(**child, depth + 1, indefinite);
-            if (!inner) {
-                return inner.failure();
-            }
-            der::Append(content, *inner);
-        }
-    }
-
-    std::span<const std::uint8_t> ber_;
-    MemorySource source_;
-    BerReader reader_;
+// AlgorithmIdentifier ::= SEQUENCE { algorithm OBJECT IDENTIFIER, parameters ANY OPTIONAL }
+struct Algorithm {
+    std::span<const std::uint8_t> oid;
+    std::optional<BerElement> parameters;
 };
 
+Result<Algorithm> AlgorithmIn(const BerElement& sequence) {
+    if (sequence.tag() != tag::kSequence) {
+        return Malformed();
+    }
+    BerCursor fields = BerCursor::Children(sequence);
+    Algorithm algorithm;
+    ASSIGN_OR_RETURN(algorithm.oid, fields.Primitive(tag::kObjectIdentifier));
+    if (!fields.empty()) {
+        ASSIGN_OR_RETURN(algorithm.parameters, fields.Next());
+    }
+    return algorithm;
+}
+
 // The entry's RSAES-OAEP parameters, or why they cannot be used: this program gives no label.
-void ReadOaepChoice(EntryParser& parser, const std::optional<BerElement>& parameters,
-                    RecipientEntry& entry) {
+void ReadOaepChoice(const std::optional<BerElement>& parameters, RecipientEntry& entry) {
     entry.oaepHash = &Sha1Facts();
     entry.mgfHash = &Sha1Facts();
-    Result<std::vector<std::uint8_t>> bytes =
-        parameters ? parser.Whole(*parameters) : std::vector<std::uint8_t>();
-    if (!bytes) {
-        entry.unusable = "RSAES-OAEP with parameters that cannot be read";
-        return;
-    }
-    Result<OaepChoice> choice = ReadOaepParameters(*bytes);
+    Result<OaepChoice> choice =
+        ReadOaepParameters(parameters ? parameters->whole : std::span<const std::uint8_t>());
     if (!choice) {
         entry.unusable = choice.failure().text;
     } else if (!choice->label.empty()) {
@@ -170,46 +102,29 @@ void ReadOaepChoice(EntryParser& parser, const std::optional<BerElement>& parame
 }
 
 // KeyTransRecipientInfo ::= SEQUENCE { version, rid, keyEncryptionAlgorithm, encryptedKey }
-Result<RecipientEntry> KeyTransport(EntryParser& parser, const BerElement& outer) {
-    BerReader& reader = parser.reader();
+Result<RecipientEntry> KeyTransport(BerCursor fields) {
     RecipientEntry entry;
     entry.kind = RecipientKind::KeyTransport;
-    BerChildren fields = reader.ChildrenOf(outer, parser.size());
-    if (!reader.ExpectChild(fields, tag::kInteger)) {
+    RETURN_IF_FAILED(fields.Next(tag::kInteger));
+    ASSIGN_OR_RETURN(const BerElement rid, fields.Next());
+    if (rid.tag() == tag::kSequence) {
+        ASSIGN_OR_RETURN(entry.id, IssuerAndSerial(rid));
+    } else if (rid.tag() == tag::kContextPrimitive0) {
+        ASSIGN_OR_RETURN(entry.id, KeyIdentifier(rid));
+    } else {
         return Malformed();
     }
-    Result<std::optional<BerElement>> rid = reader.NextChild(fields);
-    if (!rid || !rid->has_value()) {
-        return Malformed();
-    }
-    Result<RecipientIdentifier> id = (*rid)->tag == tag::kSequence ? parser.IssuerAndSerial(**rid)
-                                     : (*rid)->tag == tag::kContextPrimitive0
-                                         ? parser.KeyIdentifier(**rid)
-                                         : Result<RecipientIdentifier>(Malformed());
-    if (!id) {
-        return id.failure();
-    }
-    entry.id = std::move(*id);
-    Result<BerElement> algorithmElement = reader.ExpectChild(fields, tag::kSequence);
-    if (!algorithmElement) {
-        return algorithmElement.failure();
-    }
-    Result<EntryParser::Algorithm> algorithm = parser.AlgorithmIn(*algorithmElement);
-    if (!algorithm) {
-        return algorithm.failure();
-    }
-    Result<std::vector<std::uint8_t>> keyBytes =
-        reader.ExpectSmallChild(fields, tag::kOctetString, kLargestEncryptedKey);
-    if (!keyBytes) {
-        return keyBytes.failure();
-    }
-    entry.encryptedKey = std::move(*keyBytes);
+    ASSIGN_OR_RETURN(const BerElement algorithmElement, fields.Next(tag::kSequence));
+    ASSIGN_OR_RETURN(const Algorithm algorithm, AlgorithmIn(algorithmElement));
+    ASSIGN_OR_RETURN(const std::span<const std::uint8_t> key,
+                     fields.Primitive(tag::kOctetString, kLargestEncryptedKey));
+    entry.encryptedKey = Copy(key);
 
-    if (OidMatches(algorithm->oid, oid::kRsaEncryption)) {
+    if (OidMatches(algorithm.oid, oid::kRsaEncryption)) {
         entry.algorithm = "RSA (PKCS #1 v1.5)";
-    } else if (OidMatches(algorithm->oid, oid::kRsaesOaep)) {
+    } else if (OidMatches(algorithm.oid, oid::kRsaesOaep)) {
         entry.oaep = true;
-        ReadOaepChoice(parser, algorithm->parameters, entry);
+        ReadOaepChoice(algorithm.parameters, entry);
         if (entry.unusable.empty()) {
             entry.algorithm = "RSAES-OAEP with " + std::string(entry.oaepHash->name) +
                               " and MGF1 with " + std::string(entry.mgfHash->name);
@@ -217,137 +132,99 @@ Result<RecipientEntry> KeyTransport(EntryParser& parser, const BerElement& outer
             entry.algorithm = entry.unusable;
         }
     } else {
-        entry.algorithm = "the key transport algorithm " + DottedOid(algorithm->oid);
+        entry.algorithm = "the key transport algorithm " + DottedOid(algorithm.oid);
         entry.unusable = entry.algorithm;
     }
     return entry;
 }
 
-// KeyAgreeRecipientInfo ::= SEQUENCE { version, originator [0], ukm [1] OPTIONAL,
-// keyEncryptionAlgorithm, recipientEncryptedKeys SEQUENCE OF { rid, encryptedKey } }
-Result<std::vector<RecipientEntry>> KeyAgreement(EntryParser& parser, const BerElement& outer) {
-    BerReader& reader = parser.reader();
-    RecipientEntry common;
-    common.kind = RecipientKind::KeyAgreement;
-    BerChildren fields = reader.ChildrenOf(outer, parser.size());
-    if (!reader.ExpectChild(fields, tag::kInteger)) {
-        return Malformed();
-    }
-    Result<BerElement> originator = reader.ExpectChild(fields, tag::kContextConstructed0);
-    if (!originator) {
-        return originator.failure();
-    }
-    BerChildren inOriginator = reader.ChildrenOf(*originator, parser.size());
-    Result<std::optional<BerElement>> choice = reader.NextChild(inOriginator);
-    if (!choice || !choice->has_value()) {
-        return Malformed();
-    }
-    if ((*choice)->tag == tag::kContextConstructed1) {
-        BerChildren key = reader.ChildrenOf(**choice, parser.size());
-        if (!reader.ExpectChild(key, tag::kSequence)) {
-            return Malformed();
-        }
-        Result<BerElement> point = reader.ExpectChild(key, tag::kBitString);
-        if (!point) {
-            return point.failure();
-        }
-        Result<std::vector<std::uint8_t>> bits = parser.Content(*point);
-        if (!bits || bits->empty() || (*bits)[0] != 0) {
-            return Malformed();
-        }
-        common.originatorKey.assign(bits->begin() + 1, bits->end());
-    } else {
+// OriginatorIdentifierOrKey ::= CHOICE { issuerAndSerialNumber, [0] subjectKeyIdentifier,
+// [1] originatorKey OriginatorPublicKey }: only a fresh key is ephemeral-static ECDH.
+Status ReadOriginator(BerCursor choice, RecipientEntry& common) {
+    ASSIGN_OR_RETURN(const BerElement originator, choice.Next());
+    if (originator.tag() != tag::kContextConstructed1) {
         common.unusable = "key agreement with a static key of the sender's certificate";
+        return {};
     }
-    Result<std::optional<BerElement>> next = reader.NextChild(fields);
-    if (!next || !next->has_value()) {
+    // OriginatorPublicKey ::= SEQUENCE { algorithm AlgorithmIdentifier, publicKey BIT STRING }
+    BerCursor key = BerCursor::Children(originator);
+    RETURN_IF_FAILED(key.Next(tag::kSequence));
+    ASSIGN_OR_RETURN(const std::span<const std::uint8_t> bits, key.Primitive(tag::kBitString));
+    if (bits.empty() || bits[0] != 0) {
         return Malformed();
     }
-    if ((*next)->tag == tag::kContextConstructed1) {
-        BerChildren inUkm = reader.ChildrenOf(**next, parser.size());
-        Result<std::vector<std::uint8_t>> ukmBytes =
-            reader.ExpectSmallChild(inUkm, tag::kOctetString);
-        if (!ukmBytes) {
-            return ukmBytes.failure();
-        }
-        common.userKeyingMaterial = std::move(*ukmBytes);
-        next = reader.NextChild(fields);
-        if (!next || !next->has_value()) {
-            return Malformed();
-        }
-    }
-    Result<EntryParser::Algorithm> scheme = parser.AlgorithmIn(**next);
-    if (!scheme) {
-        return scheme.failure();
-    }
-    common.kdf = FindKdfScheme(scheme->oid);
+    common.originatorKey = Copy(bits.subspan(1));
+    return {};
+}
+
+// The key derivation and the key wrap, and the texts that name them.
+Status ReadAgreementScheme(const BerElement& element, RecipientEntry& common) {
+    ASSIGN_OR_RETURN(const Algorithm scheme, AlgorithmIn(element));
+    common.kdf = FindKdfScheme(scheme.oid);
     std::string wrapName = "an unknown key wrap";
-    if (scheme->parameters && scheme->parameters->tag == tag::kSequence) {
-        Result<EntryParser::Algorithm> wrap = parser.AlgorithmIn(*scheme->parameters);
-        if (!wrap) {
-            return wrap.failure();
-        }
-        common.wrap = FindKeyWrap(wrap->oid);
+    if (scheme.parameters && scheme.parameters->tag() == tag::kSequence) {
+        ASSIGN_OR_RETURN(const Algorithm wrap, AlgorithmIn(*scheme.parameters));
+        common.wrap = FindKeyWrap(wrap.oid);
         if (common.wrap != nullptr) {
             wrapName = std::string(common.wrap->name);
-        } else if (OidMatches(wrap->oid, kTripleDesWrap)) {
+        } else if (OidMatches(wrap.oid, kTripleDesWrap)) {
             wrapName = "the Triple DES key wrap (id-alg-CMS3DESwrap)";
         } else {
-            wrapName = "the key wrap " + DottedOid(wrap->oid);
+            wrapName = "the key wrap " + DottedOid(wrap.oid);
         }
     }
     const std::string schemeName = common.kdf != nullptr ? std::string(common.kdf->name)
-                                                         : "the scheme " + DottedOid(scheme->oid);
+                                                         : "the scheme " + DottedOid(scheme.oid);
     common.algorithm = "ECDH (" + schemeName + ", " + wrapName + ")";
     if (common.unusable.empty() && common.kdf == nullptr) {
         common.unusable = "key agreement with " + schemeName;
     } else if (common.unusable.empty() && common.wrap == nullptr) {
         common.unusable = "key agreement with " + wrapName;
     }
+    return {};
+}
 
-    Result<BerElement> keys = reader.ExpectChild(fields, tag::kSequence);
-    if (!keys) {
-        return keys.failure();
+// KeyAgreeRecipientIdentifier ::= CHOICE { issuerAndSerialNumber,
+// [0] RecipientKeyIdentifier SEQUENCE { subjectKeyIdentifier, date OPTIONAL, other OPTIONAL } }
+Result<RecipientIdentifier> AgreementRecipient(const BerElement& rid) {
+    if (rid.tag() == tag::kSequence) {
+        return IssuerAndSerial(rid);
     }
+    if (rid.tag() != tag::kContextConstructed0) {
+        return Malformed();
+    }
+    BerCursor fields = BerCursor::Children(rid);
+    ASSIGN_OR_RETURN(const BerElement identifier, fields.Next(tag::kOctetString));
+    return KeyIdentifier(identifier);
+}
+
+// KeyAgreeRecipientInfo ::= SEQUENCE { version, originator [0], ukm [1] OPTIONAL,
+// keyEncryptionAlgorithm, recipientEncryptedKeys SEQUENCE OF { rid, encryptedKey } }
+Result<std::vector<RecipientEntry>> KeyAgreement(BerCursor fields) {
+    RecipientEntry common;
+    common.kind = RecipientKind::KeyAgreement;
+    RETURN_IF_FAILED(fields.Next(tag::kInteger));
+    ASSIGN_OR_RETURN(const BerCursor originator, fields.Enter(tag::kContextConstructed0));
+    RETURN_IF_FAILED(ReadOriginator(originator, common));
+    ASSIGN_OR_RETURN(const std::optional<BerElement> ukm, fields.NextIf(tag::kContextConstructed1));
+    if (ukm) {
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> material,
+                         BerCursor::Children(*ukm).Primitive(tag::kOctetString));
+        common.userKeyingMaterial = Copy(material);
+    }
+    ASSIGN_OR_RETURN(const BerElement scheme, fields.Next());
+    RETURN_IF_FAILED(ReadAgreementScheme(scheme, common));
+
     std::vector<RecipientEntry> entries;
-    BerChildren inKeys = reader.ChildrenOf(*keys, parser.size());
-    for (;;) {
-        Result<std::optional<BerElement>> key = reader.NextChild(inKeys);
-        if (!key) {
-            return key.failure();
-        }
-        if (!key->has_value()) {
-            break;
-        }
-        if ((*key)->tag != tag::kSequence) {
-            return Malformed();
-        }
-        BerChildren inKey = reader.ChildrenOf(**key, parser.size());
-        Result<std::optional<BerElement>> rid = reader.NextChild(inKey);
-        if (!rid || !rid->has_value()) {
-            return Malformed();
-        }
-        Result<RecipientIdentifier> id = Malformed();
-        if ((*rid)->tag == tag::kSequence) {
-            id = parser.IssuerAndSerial(**rid);
-        } else if ((*rid)->tag == tag::kContextConstructed0) {
-            // RecipientKeyIdentifier ::= SEQUENCE { subjectKeyIdentifier, date, other }
-            BerChildren inRid = reader.ChildrenOf(**rid, parser.size());
-            Result<BerElement> identifier = reader.ExpectChild(inRid, tag::kOctetString);
-            id = identifier ? parser.KeyIdentifier(*identifier)
-                            : Result<RecipientIdentifier>(identifier.failure());
-        }
-        if (!id) {
-            return id.failure();
-        }
-        Result<std::vector<std::uint8_t>> encryptedBytes =
-            reader.ExpectSmallChild(inKey, tag::kOctetString, kLargestEncryptedKey);
-        if (!encryptedBytes) {
-            return encryptedBytes.failure();
-        }
+    ASSIGN_OR_RETURN(BerCursor keys, fields.Enter(tag::kSequence));
+    while (!keys.empty()) {
+        ASSIGN_OR_RETURN(BerCursor key, keys.Enter(tag::kSequence));
+        ASSIGN_OR_RETURN(const BerElement rid, key.Next());
         RecipientEntry entry = common;
-        entry.id = std::move(*id);
-        entry.encryptedKey = std::move(*encryptedBytes);
+        ASSIGN_OR_RETURN(entry.id, AgreementRecipient(rid));
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> encrypted,
+                         key.Primitive(tag::kOctetString, kLargestEncryptedKey));
+        entry.encryptedKey = Copy(encrypted);
         entries.push_back(std::move(entry));
     }
     return entries;
@@ -363,24 +240,16 @@ RecipientEntry OtherKind(RecipientKind kind, std::string algorithm) {
 
 }  // namespace
 
-Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::span<const std::uint8_t> ber) {
-    EntryParser parser(ber);
-    Result<BerElement> outer = parser.reader().ElementAt(0, ber.size());
-    if (!outer) {
-        return outer.failure();
-    }
+Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::uint8_t identifier, BerCursor fields) {
     std::vector<RecipientEntry> entries;
-    switch (outer->tag) {
+    switch (identifier) {
         case tag::kSequence: {
-            Result<RecipientEntry> entry = KeyTransport(parser, *outer);
-            if (!entry) {
-                return entry.failure();
-            }
-            entries.push_back(std::move(*entry));
+            ASSIGN_OR_RETURN(RecipientEntry entry, KeyTransport(fields));
+            entries.push_back(std::move(entry));
             return entries;
         }
         case tag::kContextConstructed1:
-            return KeyAgreement(parser, *outer);
+            return KeyAgreement(fields);
         case tag::kContextConstructed2:
             entries.push_back(OtherKind(RecipientKind::KeyEncryptionKey,
                                         "a key-encryption key agreed in advance"));

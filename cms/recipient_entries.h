@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "asn1/ber_cursor.h"
 #include "base/result.h"
 #include "nss/cms_algorithms.h"
 
@@ -42,9 +43,10 @@ struct RecipientEntry {
     std::optional<std::vector<std::uint8_t>> userKeyingMaterial;
 };
 
-// The entries of one RecipientInfo, given whole as BER. Kinds this program cannot use come back
-// with `unusable` set rather than as failures, so that they never stop another entry.
-Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::span<const std::uint8_t> ber);
+// The entries of one RecipientInfo, given by its tag (which tells the kind) and its fields.
+// Kinds this program cannot use come back with `unusable` set rather than as failures, so that
+// they never stop another entry.
+Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::uint8_t identifier, BerCursor fields);
 
 // The sentence that says why no entry of this kind can be used.
 std::string UnusableKindText(const RecipientEntry& entry);

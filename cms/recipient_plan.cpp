@@ -7,7 +7,6 @@
 #include <string>
 
 #include "asn1/asn1_tags.h"
-#include "asn1/ber_reader.h"
 #include "base/byte_source.h"
 #include "nss/error_text.h"
 #include "nss/public_key_nss.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "asn1/base64.h"
-#include "asn1/ber_reader.h"
+#include "asn1/ber_cursor.h"
 #include "asn1/der_writer.h"
 #include "base/system_error.h"
 #include "base/unique_fd.h"
@@ -42,82 +42,55 @@ Result<Certificate> CertificateFromDer(std::span<const std::uint8_t> der) {
 
 // ContentInfo { signedData, [0] SignedData { version, digestAlgorithms, contentInfo,
 // [0] IMPLICIT certificates OPTIONAL, ... } }: the certificates, in order.
-Result<std::vector<Certificate>> BundleCertificates(std::span<const std::uint8_t> der,
-                                                    BerReader& reader, BerChildren contentInfo) {
-    Result<BerElement> wrapper = reader.ExpectChild(contentInfo, tag::kContextConstructed0);
-    if (!wrapper) {
+Result<std::vector<Certificate>> BundleCertificates(BerCursor contentInfo) {
+    Result<BerCursor> wrapper = contentInfo.Enter(tag::kContextConstructed0);
+    Result<BerCursor> fields = wrapper ? wrapper->Enter(tag::kSequence) : wrapper;
+    if (!fields) {
         return NotCertificates();
     }
-    BerChildren inWrapper = reader.ChildrenOf(*wrapper, der.size());
-    Result<BerElement> signedData = reader.ExpectChild(inWrapper, tag::kSequence);
-    if (!signedData) {
-        return NotCertificates();
-    }
-    BerChildren fields = reader.ChildrenOf(*signedData, der.size());
     for (std::uint8_t expected : {tag::kInteger, tag::kSet, tag::kSequence}) {
-        if (!reader.ExpectChild(fields, expected)) {
+        if (!fields->Next(expected)) {
             return NotCertificates();
         }
     }
     std::vector<Certificate> certificates;
-    Result<std::optional<BerElement>> field = reader.NextChild(fields);
-    if (!field) {
-        return NotCertificates();
-    }
-    if (!field->has_value() || (*field)->tag != tag::kContextConstructed0) {
+    if (!fields->NextIs(tag::kContextConstructed0)) {
         return certificates;
     }
-    BerChildren choices = reader.ChildrenOf(**field, der.size());
-    for (;;) {
-        Result<std::optional<BerElement>> choice = reader.NextChild(choices);
+    Result<BerCursor> choices = fields->Enter(tag::kContextConstructed0);
+    while (choices && !choices->empty()) {
+        Result<BerElement> choice = choices->Next();
         if (!choice) {
             return NotCertificates();
         }
-        if (!choice->has_value()) {
-            return certificates;
-        }
-        if ((*choice)->tag != tag::kSequence) {
+        if (choice->tag() != tag::kSequence) {
             continue;  // attribute certificates and other kinds are not recipients
         }
-        const std::size_t start = (*choice)->offset;
-        const std::size_t end = choices.position;
-        Result<Certificate> certificate = CertificateFromDer(der.subspan(start, end - start));
-        if (!certificate) {
-            return certificate.failure();
-        }
-        certificates.push_back(std::move(*certificate));
+        ASSIGN_OR_RETURN(Certificate certificate, CertificateFromDer(choice->whole));
+        certificates.push_back(std::move(certificate));
     }
+    if (!choices) {
+        return NotCertificates();
+    }
+    return certificates;
 }
 
 Result<std::vector<Certificate>> DecodeDer(std::span<const std::uint8_t> der) {
-    MemorySource source(der);
-    BerReader reader(source);
-    Result<BerElement> outer = reader.ElementAt(0, der.size());
-    if (!outer || outer->tag != tag::kSequence) {
+    BerCursor whole(der);
+    Result<BerCursor> children = whole.Enter(tag::kSequence);
+    if (!children || !whole.empty() || children->empty()) {
         return NotCertificates();
     }
-    Result<std::uint64_t> end = reader.EndOf(*outer, der.size());
-    if (!end || *end != der.size()) {
-        return NotCertificates();
-    }
-    BerChildren children = reader.ChildrenOf(*outer, der.size());
-    Result<std::optional<BerElement>> first = reader.NextChild(children);
-    if (!first || !first->has_value()) {
-        return NotCertificates();
-    }
-    if ((*first)->tag == tag::kObjectIdentifier) {
-        Result<bool> isBundle = reader.IsObjectIdentifier(**first, oid::kSignedData);
-        if (!isBundle || !*isBundle) {
+    if (children->NextIs(tag::kObjectIdentifier)) {
+        Result<std::span<const std::uint8_t>> type = children->Primitive(tag::kObjectIdentifier);
+        if (!type || !OidMatches(*type, oid::kSignedData)) {
             return NotCertificates();
         }
-        return BundleCertificates(der, reader, children);
+        return BundleCertificates(*children);
     }
-    Result<Certificate> certificate = CertificateFromDer(der);
-    if (!certificate) {
-        return certificate.failure();
-    }
+    ASSIGN_OR_RETURN(Certificate certificate, CertificateFromDer(der));
     std::vector<Certificate> one;
-    one.push_back(std::move(*certificate));
+    one.push_back(std::move(certificate));
     return one;
 }
 

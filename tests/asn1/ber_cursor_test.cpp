@@ -1,4 +1,4 @@
-#include "asn1/ber_reader.h"
+#include "asn1/ber_cursor.h"
 
 #include <gtest/gtest.h>
 #include <secerr.h>
@@ -17,18 +17,21 @@ namespace {
 using testing::Bytes;
 
 Result<std::uint64_t> EndOfFirst(const Bytes& bytes) {
-    MemorySource source(bytes);
-    BerReader reader(source);
-    Result<BerElement> element = reader.ElementAt(0, bytes.size());
-    if (!element) {
-        return element.failure();
-    }
-    return reader.EndOf(*element, bytes.size());
+    BerCursor cursor(bytes);
+    ASSIGN_OR_RETURN(const BerElement element, cursor.Next());
+    EXPECT_EQ(element.whole.size(), element.header.headerLength + element.content.size() +
+                                        (element.header.indefinite ? 2 : 0));
+    return element.whole.size();
 }
+
+// How the one-pass walker passes over an element: skipping it, or holding its content in memory
+// to be read with a cursor.
+enum class StreamedWay { Skip, Hold };
 
 // The same through the one-pass walker: from a file it may skip in, or from a pipe that gives a
 // few bytes at a time and whose size it does not know.
-Result<std::uint64_t> StreamedEndOfFirst(const Bytes& bytes, bool pipe) {
+Result<std::uint64_t> StreamedEndOfFirst(const Bytes& bytes, bool pipe,
+                                         StreamedWay way = StreamedWay::Skip) {
     MemorySource source(bytes);
     SourceStream file(source);
     // A pipe that gives a few bytes at a time.
@@ -37,12 +40,15 @@ Result<std::uint64_t> StreamedEndOfFirst(const Bytes& bytes, bool pipe) {
     BerStream ber =
         pipe ? BerStream(trickle, nullptr, std::nullopt) : BerStream(file, &file, bytes.size());
     BerFrame top = ber.TopFrame();
-    Result<BerHeader> first = ber.Next(top);
-    if (!first) {
-        return first.failure();
-    }
-    if (Status skipped = ber.Skip(*first, top); !skipped) {
-        return skipped.failure();
+    ASSIGN_OR_RETURN(const BerHeader first, ber.Next(top));
+    if (way == StreamedWay::Hold) {
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> content,
+                         ber.HoldContent(first, top, 1024));
+        BerCursor whole(bytes);
+        ASSIGN_OR_RETURN(const BerElement element, whole.Next());
+        EXPECT_TRUE(std::ranges::equal(content, element.content));
+    } else {
+        RETURN_IF_FAILED(ber.Skip(first, top));
     }
     return ber.position();
 }
@@ -84,7 +90,7 @@ const BerCase kCases[] = {
     {"multi-octet tag numbers are not used here", {0x1F, 0x81, 0x01, 0x00}, std::nullopt},
 };
 
-TEST(BerReader, FindsTheEndOfDefiniteAndIndefiniteElements) {
+TEST(BerCursor, FindsTheEndOfDefiniteAndIndefiniteElements) {
     for (const BerCase& c : kCases) {
         if (c.end) {
             Result<std::uint64_t> end = EndOfFirst(c.bytes);
@@ -94,7 +100,7 @@ TEST(BerReader, FindsTheEndOfDefiniteAndIndefiniteElements) {
     }
 }
 
-TEST(BerReader, RefusesMalformedInputWithoutReadingPastIt) {
+TEST(BerCursor, RefusesMalformedInputWithoutReadingPastIt) {
     for (const BerCase& c : kCases) {
         if (!c.end) {
             Result<std::uint64_t> end = EndOfFirst(c.bytes);
@@ -106,24 +112,27 @@ TEST(BerReader, RefusesMalformedInputWithoutReadingPastIt) {
     }
 }
 
-TEST(BerStream, AgreesWithTheReaderFromAFileAndFromAPipe) {
+TEST(BerStream, AgreesWithTheCursorFromAFileAndFromAPipe) {
     for (const BerCase& c : kCases) {
         for (bool pipe : {false, true}) {
-            Result<std::uint64_t> end = StreamedEndOfFirst(c.bytes, pipe);
-            const char* from = pipe ? " from a pipe" : " from a file";
-            if (c.end) {
-                ASSERT_TRUE(end) << c.what << from << ": " << end.failure().text;
-                EXPECT_EQ(*end, *c.end) << c.what << from;
-            } else {
-                ASSERT_FALSE(end) << c.what << from;
-                EXPECT_EQ(end.failure().code, static_cast<std::uint32_t>(SEC_ERROR_BAD_DER))
-                    << c.what << from;
+            for (StreamedWay way : {StreamedWay::Skip, StreamedWay::Hold}) {
+                Result<std::uint64_t> end = StreamedEndOfFirst(c.bytes, pipe, way);
+                const std::string from = std::string(pipe ? " from a pipe" : " from a file") +
+                                         (way == StreamedWay::Hold ? ", held" : ", skipped");
+                if (c.end) {
+                    ASSERT_TRUE(end) << c.what << from << ": " << end.failure().text;
+                    EXPECT_EQ(*end, *c.end) << c.what << from;
+                } else {
+                    ASSERT_FALSE(end) << c.what << from;
+                    EXPECT_EQ(end.failure().code, static_cast<std::uint32_t>(SEC_ERROR_BAD_DER))
+                        << c.what << from;
+                }
             }
         }
     }
 }
 
-TEST(BerReader, SurvivesDeepNesting) {
+TEST(BerCursor, SurvivesDeepNesting) {
     Bytes nested;
     for (int i = 0; i < 10000; ++i) {
         nested.push_back(0x30);
