@@ -26,9 +26,7 @@ Result<std::size_t> SourceStream::Read(std::span<std::uint8_t> out) {
     }
     const auto count =
         static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), size - position_));
-    if (Status read = source_.ReadAt(position_, out.first(count)); !read) {
-        return read.failure();
-    }
+    RETURN_IF_FAILED(source_.ReadAt(position_, out.first(count)));
     position_ += count;
     return count;
 }
@@ -65,14 +63,11 @@ Result<std::size_t> BerStream::Fill(std::size_t count) {
         begin_ = 0;
     }
     while (end_ < count && !streamEnded_) {
-        Result<std::size_t> got = stream_.Read(std::span(buffer_).subspan(end_));
-        if (!got) {
-            return got.failure();
-        }
-        if (*got == 0) {
+        ASSIGN_OR_RETURN(std::size_t got, stream_.Read(std::span(buffer_).subspan(end_)));
+        if (got == 0) {
             streamEnded_ = true;
         }
-        end_ += *got;
+        end_ += got;
     }
     return end_ - begin_;
 }
@@ -100,26 +95,20 @@ Status BerStream::SkipBytes(std::uint64_t count) {
         return {};
     }
     while (count > 0) {
-        Result<std::size_t> piece = NextPiece(count);
-        if (!piece) {
-            return piece.failure();
-        }
-        Consume(*piece);
-        count -= *piece;
+        ASSIGN_OR_RETURN(std::size_t piece, NextPiece(count));
+        Consume(piece);
+        count -= piece;
     }
     return {};
 }
 
 Result<std::size_t> BerStream::NextPiece(std::uint64_t left) {
-    Result<std::size_t> got =
-        Fill(static_cast<std::size_t>(std::min<std::uint64_t>(left, kBufferBytes)));
-    if (!got) {
-        return got.failure();
-    }
-    if (*got == 0) {
+    ASSIGN_OR_RETURN(std::size_t got,
+                     Fill(static_cast<std::size_t>(std::min<std::uint64_t>(left, kBufferBytes))));
+    if (got == 0) {
         return Truncated();
     }
-    return static_cast<std::size_t>(std::min<std::uint64_t>(left, *got));
+    return static_cast<std::size_t>(std::min<std::uint64_t>(left, got));
 }
 
 BerFrame BerStream::TopFrame() const {
@@ -158,11 +147,8 @@ Result<bool> BerStream::HasMore(BerFrame& frame) {
         }
         return true;
     }
-    Result<std::size_t> got = Fill(2);
-    if (!got) {
-        return got.failure();
-    }
-    if (*got < 2) {
+    ASSIGN_OR_RETURN(std::size_t got, Fill(2));
+    if (got < 2) {
         return Truncated();
     }
     if (buffer_[begin_] == 0 && buffer_[begin_ + 1] == 0) {
@@ -177,20 +163,14 @@ Result<bool> BerStream::HasMore(BerFrame& frame) {
 }
 
 Result<BerHeader> BerStream::Next(BerFrame& frame) {
-    Result<bool> more = HasMore(frame);
+    ASSIGN_OR_RETURN(bool more, HasMore(frame));
     if (!more) {
-        return more.failure();
-    }
-    if (!*more) {
         return Malformed();
     }
-    Result<std::size_t> got = Fill(kLongestBerHeader);
-    if (!got) {
-        return got.failure();
-    }
+    ASSIGN_OR_RETURN(std::size_t got, Fill(kLongestBerHeader));
     BerHeader header;
     const HeaderDecoding decoded =
-        DecodeBerHeader(std::span<const std::uint8_t>(buffer_.data() + begin_, *got), header);
+        DecodeBerHeader(std::span<const std::uint8_t>(buffer_.data() + begin_, got), header);
     if (decoded == HeaderDecoding::TooShort) {
         return Truncated();
     }
@@ -226,33 +206,21 @@ Result<BerHeader> BerStream::Expect(BerFrame& frame, std::uint8_t tag) {
 }
 
 Result<std::optional<BerHeader>> BerStream::NextIf(BerFrame& frame, std::uint8_t tag) {
-    Result<bool> more = HasMore(frame);
+    ASSIGN_OR_RETURN(bool more, HasMore(frame));
     if (!more) {
-        return more.failure();
-    }
-    if (!*more) {
         return std::optional<BerHeader>();
     }
-    Result<std::size_t> got = Fill(1);
-    if (!got) {
-        return got.failure();
-    }
-    if (*got == 0 || buffer_[begin_] != tag) {
+    ASSIGN_OR_RETURN(std::size_t got, Fill(1));
+    if (got == 0 || buffer_[begin_] != tag) {
         return std::optional<BerHeader>();
     }
-    Result<BerHeader> header = Next(frame);
-    if (!header) {
-        return header.failure();
-    }
-    return std::optional<BerHeader>(*header);
+    ASSIGN_OR_RETURN(BerHeader header, Next(frame));
+    return std::optional<BerHeader>(header);
 }
 
 Status BerStream::Close(BerFrame& frame) {
-    Result<bool> more = HasMore(frame);
-    if (!more) {
-        return more.failure();
-    }
-    if (*more) {
+    ASSIGN_OR_RETURN(bool more, HasMore(frame));
+    if (more) {
         return Malformed();
     }
     return {};
@@ -269,39 +237,25 @@ Status BerStream::Skip(const BerHeader& element, const BerFrame& parent) {
 Status BerStream::SkipIndefinite(const BerHeader& element, const BerFrame& parent) {
     std::array<BerFrame, kMaxSkipDepth> frames;
     std::size_t depth = 0;
-    Result<BerFrame> first = Enter(element, parent);
-    if (!first) {
-        return first.failure();
-    }
-    frames[depth++] = *first;
+    ASSIGN_OR_RETURN(BerFrame first, Enter(element, parent));
+    frames[depth++] = first;
     while (depth > 0) {
         BerFrame& frame = frames[depth - 1];
-        Result<bool> more = HasMore(frame);
+        ASSIGN_OR_RETURN(bool more, HasMore(frame));
         if (!more) {
-            return more.failure();
-        }
-        if (!*more) {
             --depth;
             continue;
         }
-        Result<BerHeader> child = Next(frame);
-        if (!child) {
-            return child.failure();
-        }
-        if (!child->indefinite) {
-            if (Status skipped = SkipBytes(child->length); !skipped) {
-                return skipped;
-            }
+        ASSIGN_OR_RETURN(BerHeader child, Next(frame));
+        if (!child.indefinite) {
+            RETURN_IF_FAILED(SkipBytes(child.length));
             continue;
         }
         if (depth == frames.size()) {
             return Malformed();
         }
-        Result<BerFrame> inner = Enter(*child, frame);
-        if (!inner) {
-            return inner.failure();
-        }
-        frames[depth++] = *inner;
+        ASSIGN_OR_RETURN(BerFrame inner, Enter(child, frame));
+        frames[depth++] = inner;
     }
     return {};
 }
@@ -312,11 +266,8 @@ Result<std::vector<std::uint8_t>> BerStream::ReadSmall(const BerHeader& element,
         return Malformed();
     }
     const auto count = static_cast<std::size_t>(element.length);
-    Result<std::size_t> got = Fill(count);
-    if (!got) {
-        return got.failure();
-    }
-    if (*got < count) {
+    ASSIGN_OR_RETURN(std::size_t got, Fill(count));
+    if (got < count) {
         return Truncated();
     }
     std::vector<std::uint8_t> content(
@@ -362,10 +313,7 @@ Result<std::span<const std::uint8_t>> BerStream::HoldContent(const BerHeader& el
 Status BerStream::SkipEmpty(BerFrame& frame, std::uint8_t tag) {
     const std::uint64_t end = frame.indefinite ? frame.limit : frame.end;
     for (;;) {
-        Result<std::size_t> got = Fill(2);
-        if (!got) {
-            return got.failure();
-        }
+        RETURN_IF_FAILED(Fill(2));
         const std::uint8_t* bytes = buffer_.data() + begin_;
         std::size_t run = 0;
         const std::size_t available = end_ - begin_;
@@ -381,11 +329,8 @@ Status BerStream::SkipEmpty(BerFrame& frame, std::uint8_t tag) {
 }
 
 Result<bool> BerStream::AtEnd() {
-    Result<std::size_t> got = Fill(1);
-    if (!got) {
-        return got.failure();
-    }
-    return *got == 0;
+    ASSIGN_OR_RETURN(std::size_t got, Fill(1));
+    return got == 0;
 }
 
 }  // namespace mirebolt::platform

@@ -121,10 +121,7 @@ Status BerStream::StreamContent(const BerHeader& element, Take* take) {
         if (!piece) {
             return piece.failure();
         }
-        if (Status taken = (*take)(std::span<const std::uint8_t>(buffer_.data() + begin_, *piece));
-            !taken) {
-            return taken;
-        }
+        RETURN_IF_FAILED((*take)(std::span<const std::uint8_t>(buffer_.data() + begin_, *piece)));
         Consume(*piece);
         left -= *piece;
     }

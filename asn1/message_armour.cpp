@@ -78,12 +78,9 @@ Result<int> Base64Stream::NextCharacter() {
         if (ended_) {
             return -1;
         }
-        Result<std::size_t> got = text_.Read(buffer_);
-        if (!got) {
-            return got.failure();
-        }
+        ASSIGN_OR_RETURN(std::size_t got, text_.Read(buffer_));
         position_ = 0;
-        filled_ = *got;
+        filled_ = got;
         if (filled_ == 0) {
             ended_ = true;
             return -1;
@@ -102,11 +99,8 @@ Result<std::size_t> Base64Stream::Read(std::span<std::uint8_t> out) {
         if (ended_ && position_ == filled_) {
             break;
         }
-        Result<int> c = NextCharacter();
-        if (!c) {
-            return c.failure();
-        }
-        if (*c < 0 || *c == '-') {
+        ASSIGN_OR_RETURN(int c, NextCharacter());
+        if (c < 0 || c == '-') {
             // The body ends: a PEM block's closing line, a boundary, or the input's end.
             ended_ = true;
             position_ = filled_;
@@ -115,10 +109,10 @@ Result<std::size_t> Base64Stream::Read(std::span<std::uint8_t> out) {
             }
             break;
         }
-        if (*c == ' ' || *c == '\t' || *c == '\r' || *c == '\n') {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
             continue;
         }
-        if (*c == '=') {
+        if (c == '=') {
             if (sextets_ < 2) {
                 if (!padded_ || sextets_ != 0) {
                     return Malformed();
@@ -136,7 +130,7 @@ Result<std::size_t> Base64Stream::Read(std::span<std::uint8_t> out) {
             sextets_ = 0;
             continue;
         }
-        const int value = Base64DigitValue(static_cast<char>(*c));
+        const int value = Base64DigitValue(static_cast<char>(c));
         if (value < 0 || padded_) {
             return Malformed();
         }

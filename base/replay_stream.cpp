@@ -15,11 +15,8 @@ Result<std::size_t> ReplayStream::Read(std::span<std::uint8_t> out) {
     if (done == out.size()) {
         return done;
     }
-    Result<std::size_t> more = rest_.Read(out.subspan(done));
-    if (!more) {
-        return more.failure();
-    }
-    return done + *more;
+    ASSIGN_OR_RETURN(std::size_t more, rest_.Read(out.subspan(done)));
+    return done + more;
 }
 
 }  // namespace mirebolt::platform

@@ -37,16 +37,12 @@ class BlockFeeder {
                 return {};
             }
             carried_ = 0;
-            if (Status ran = run(std::span<const std::uint8_t>(carry_.data(), blockBytes_)); !ran) {
-                return ran;
-            }
+            RETURN_IF_FAILED(run(std::span<const std::uint8_t>(carry_.data(), blockBytes_)));
         }
         while (bytes.size() - used >= blockBytes_) {
             const std::size_t whole = (bytes.size() - used) / blockBytes_ * blockBytes_;
             const std::size_t piece = std::min(whole, kPieceBytes);
-            if (Status ran = run(bytes.subspan(used, piece)); !ran) {
-                return ran;
-            }
+            RETURN_IF_FAILED(run(bytes.subspan(used, piece)));
             used += piece;
         }
         carried_ = bytes.size() - used;
@@ -63,12 +59,9 @@ class BlockFeeder {
 };
 
 Status RunCipher(PK11Context* context, std::span<const std::uint8_t> in, PlainTextTarget& target) {
-    Result<std::span<std::uint8_t>> room = target.Room(in.size());
-    if (!room) {
-        return room.failure();
-    }
+    ASSIGN_OR_RETURN(std::span<std::uint8_t> room, target.Room(in.size()));
     int produced = 0;
-    if (PK11_CipherOp(context, room->data(), &produced, static_cast<int>(room->size()), in.data(),
+    if (PK11_CipherOp(context, room.data(), &produced, static_cast<int>(room.size()), in.data(),
                       static_cast<int>(in.size())) != SECSuccess) {
         return NssFailure();
     }
@@ -99,13 +92,10 @@ class CbcDecryptor final : public ContentDecryptor {
         if (!feeder_.carried().empty()) {
             return BadPadding();
         }
-        Result<std::span<std::uint8_t>> room = target_.Room(blockBytes_);
-        if (!room) {
-            return room.failure();
-        }
+        ASSIGN_OR_RETURN(std::span<std::uint8_t> room, target_.Room(blockBytes_));
         unsigned produced = 0;
-        if (PK11_DigestFinal(context_.get(), room->data(), &produced,
-                             static_cast<unsigned>(room->size())) != SECSuccess) {
+        if (PK11_DigestFinal(context_.get(), room.data(), &produced,
+                             static_cast<unsigned>(room.size())) != SECSuccess) {
             return BadPadding();
         }
         return target_.Commit(produced);
@@ -135,14 +125,11 @@ Result<UniqueCipherContext> CounterContext(PK11SymKey* key, const Block& counter
 
 // E(K, block): counter mode over a zero block from that counter.
 Result<Block> EncryptBlock(PK11SymKey* key, const Block& block) {
-    Result<UniqueCipherContext> context = CounterContext(key, block);
-    if (!context) {
-        return context.failure();
-    }
+    ASSIGN_OR_RETURN(UniqueCipherContext context, CounterContext(key, block));
     Block zeros{};
     Block out{};
     int produced = 0;
-    if (PK11_CipherOp(context->get(), out.data(), &produced, static_cast<int>(out.size()),
+    if (PK11_CipherOp(context.get(), out.data(), &produced, static_cast<int>(out.size()),
                       zeros.data(), static_cast<int>(zeros.size())) != SECSuccess ||
         produced != static_cast<int>(out.size())) {
         return NssFailure();
@@ -158,37 +145,28 @@ class GcmDecryptor final : public ContentDecryptor {
         if (nonce.empty()) {
             return UnsupportedMessageFeature("uses AES-GCM with an empty nonce");
         }
-        Result<Block> hashKey = EncryptBlock(key, Block{});
-        if (!hashKey) {
-            return hashKey.failure();
-        }
+        ASSIGN_OR_RETURN(Block hashKey, EncryptBlock(key, Block{}));
         Block first{};
         if (nonce.size() == 12) {
             std::copy(nonce.begin(), nonce.end(), first.begin());
             first[15] = 1;
         } else {
-            GcmHash nonceHash(*hashKey);
+            GcmHash nonceHash(hashKey);
             nonceHash.Update(nonce);
             first = nonceHash.Finish(0, nonce.size());
         }
-        Result<Block> tagMask = EncryptBlock(key, first);
-        if (!tagMask) {
-            return tagMask.failure();
-        }
+        ASSIGN_OR_RETURN(Block tagMask, EncryptBlock(key, first));
         Block counter = first;
         for (int i = 15; i >= 12; --i) {
             if (++counter[i] != 0) {
                 break;
             }
         }
-        Result<UniqueCipherContext> context = CounterContext(key, counter);
-        if (!context) {
-            return context.failure();
-        }
+        ASSIGN_OR_RETURN(UniqueCipherContext context, CounterContext(key, counter));
         auto decryptor = std::unique_ptr<GcmDecryptor>(
-            new GcmDecryptor(std::move(*context), *hashKey, *tagMask, target));
-        explicit_bzero(hashKey->data(), hashKey->size());
-        explicit_bzero(tagMask->data(), tagMask->size());
+            new GcmDecryptor(std::move(context), hashKey, tagMask, target));
+        explicit_bzero(hashKey.data(), hashKey.size());
+        explicit_bzero(tagMask.data(), tagMask.size());
         return std::unique_ptr<ContentDecryptor>(std::move(decryptor));
     }
 
@@ -204,9 +182,7 @@ class GcmDecryptor final : public ContentDecryptor {
 
     Status Finish(std::span<const std::uint8_t> tag) override {
         if (!feeder_.carried().empty()) {
-            if (Status ran = RunCipher(context_.get(), feeder_.carried(), target_); !ran) {
-                return ran;
-            }
+            RETURN_IF_FAILED(RunCipher(context_.get(), feeder_.carried(), target_));
         }
         Block expected = hash_.Finish(0, taken_);
         for (std::size_t i = 0; i < expected.size(); ++i) {

@@ -135,11 +135,8 @@ Result<std::vector<RecipientPlan>> PlanRecipients(const ContentAlgorithmFacts& f
         if (certificate == nullptr || !*certificate) {
             return NssFailure(SEC_ERROR_INVALID_ARGS);
         }
-        Result<RecipientPlan> plan = PlanRecipient(*certificate, facts);
-        if (!plan) {
-            return plan.failure();
-        }
-        plans.push_back(std::move(*plan));
+        ASSIGN_OR_RETURN(RecipientPlan plan, PlanRecipient(*certificate, facts));
+        plans.push_back(std::move(plan));
     }
     return plans;
 }
@@ -152,15 +149,9 @@ struct EnvelopePlan {
 
 Result<EnvelopePlan> PlanEnvelope(ContentAlgorithm cipher,
                                   std::span<const Certificate* const> recipients) {
-    Result<const ContentAlgorithmFacts*> facts = StartEnvelope(cipher);
-    if (!facts) {
-        return facts.failure();
-    }
-    Result<std::vector<RecipientPlan>> plans = PlanRecipients(**facts, recipients);
-    if (!plans) {
-        return plans.failure();
-    }
-    return EnvelopePlan{*facts, std::move(*plans)};
+    ASSIGN_OR_RETURN(const ContentAlgorithmFacts* facts, StartEnvelope(cipher));
+    ASSIGN_OR_RETURN(std::vector<RecipientPlan> plans, PlanRecipients(*facts, recipients));
+    return EnvelopePlan{facts, std::move(plans)};
 }
 
 // A fresh content key and IV, the key given to every recipient, and the cipher ready to run.
@@ -188,11 +179,8 @@ Result<Sealing> StartSealing(const ContentAlgorithmFacts& facts,
     }
     std::vector<der::Bytes> infos;
     for (const RecipientPlan& plan : plans) {
-        Result<der::Bytes> info = RecipientInfo(plan, sealing.contentKey.get());
-        if (!info) {
-            return info.failure();
-        }
-        infos.push_back(std::move(*info));
+        ASSIGN_OR_RETURN(der::Bytes info, RecipientInfo(plan, sealing.contentKey.get()));
+        infos.push_back(std::move(info));
     }
     sealing.front = Front(facts, std::span(iv).first(facts.ivBytes), plans, infos);
 
@@ -235,14 +223,11 @@ std::size_t Pad(const ContentAlgorithmFacts& facts, std::span<std::uint8_t> byte
 Result<std::size_t> Fill(ByteStream& content, std::span<std::uint8_t> out) {
     std::size_t filled = 0;
     while (filled < out.size()) {
-        Result<std::size_t> read = content.Read(out.subspan(filled));
-        if (!read) {
-            return read.failure();
-        }
-        if (*read == 0) {
+        ASSIGN_OR_RETURN(std::size_t read, content.Read(out.subspan(filled)));
+        if (read == 0) {
             break;
         }
-        filled += *read;
+        filled += read;
     }
     return filled;
 }
@@ -260,37 +245,25 @@ Failure WrongContentLength(std::uint64_t declared) {
 Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts, PK11Context* context,
                                     ByteStream& content, std::optional<std::uint64_t> declared,
                                     bool chunked, ByteSink& out) {
-    Result<PrivateBuffer> buffer = PrivateBuffer::Allocate(kPieceBytes + facts.blockBytes);
-    if (!buffer) {
-        return buffer.failure();
-    }
+    ASSIGN_OR_RETURN(PrivateBuffer buffer, PrivateBuffer::Allocate(kPieceBytes + facts.blockBytes));
     std::uint64_t contentBytes = 0;
     std::uint64_t written = 0;
     for (bool last = false; !last;) {
-        Result<std::size_t> filled = Fill(content, buffer->bytes().first(kPieceBytes));
-        if (!filled) {
-            return filled.failure();
-        }
-        contentBytes += *filled;
+        ASSIGN_OR_RETURN(std::size_t filled, Fill(content, buffer.bytes().first(kPieceBytes)));
+        contentBytes += filled;
         if (declared && contentBytes > *declared) {
             return WrongContentLength(*declared);
         }
-        last = *filled < kPieceBytes;
-        const std::size_t length = last ? Pad(facts, buffer->bytes(), *filled) : *filled;
-        const std::span<std::uint8_t> piece = buffer->bytes().first(length);
-        if (Status encrypted = EncryptInPlace(context, piece); !encrypted) {
-            return encrypted.failure();
-        }
+        last = filled < kPieceBytes;
+        const std::size_t length = last ? Pad(facts, buffer.bytes(), filled) : filled;
+        const std::span<std::uint8_t> piece = buffer.bytes().first(length);
+        RETURN_IF_FAILED(EncryptInPlace(context, piece));
         if (chunked) {
             const der::Bytes header = der::Header(tag::kOctetString, length);
-            if (Status sent = out.Write(header); !sent) {
-                return sent.failure();
-            }
+            RETURN_IF_FAILED(out.Write(header));
             written += header.size();
         }
-        if (Status sent = out.Write(piece); !sent) {
-            return sent.failure();
-        }
+        RETURN_IF_FAILED(out.Write(piece));
         written += length;
     }
     if (declared && contentBytes != *declared) {
@@ -302,27 +275,17 @@ Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts, PK11Cont
 Result<std::uint64_t> StreamEnvelope(const ContentAlgorithmFacts& facts,
                                      const std::vector<RecipientPlan>& plans, ByteStream& content,
                                      std::optional<std::uint64_t> contentSize, ByteSink& out) {
-    Result<Sealing> sealing = StartSealing(facts, plans);
-    if (!sealing) {
-        return sealing.failure();
-    }
+    ASSIGN_OR_RETURN(Sealing sealing, StartSealing(facts, plans));
     const bool definite = contentSize.has_value();
     const der::Bytes prefix = definite
-                                  ? DerPrefix(sealing->front, CipherTextBytes(facts, *contentSize))
-                                  : BerPrefix(sealing->front);
-    if (Status sent = out.Write(prefix); !sent) {
-        return sent.failure();
-    }
-    Result<std::uint64_t> body =
-        StreamContent(facts, sealing->context.get(), content, contentSize, !definite, out);
-    if (!body) {
-        return body.failure();
-    }
-    std::uint64_t written = prefix.size() + *body;
+                                  ? DerPrefix(sealing.front, CipherTextBytes(facts, *contentSize))
+                                  : BerPrefix(sealing.front);
+    RETURN_IF_FAILED(out.Write(prefix));
+    ASSIGN_OR_RETURN(std::uint64_t body, StreamContent(facts, sealing.context.get(), content,
+                                                       contentSize, !definite, out));
+    std::uint64_t written = prefix.size() + body;
     if (!definite) {
-        if (Status sent = out.Write(kBerTrailer); !sent) {
-            return sent.failure();
-        }
+        RETURN_IF_FAILED(out.Write(kBerTrailer));
         written += kBerTrailer.size();
     }
     return written;
@@ -333,12 +296,9 @@ Result<std::uint64_t> StreamEnvelope(const ContentAlgorithmFacts& facts,
 Result<std::uint64_t> EnvelopeSize(ContentAlgorithm cipher,
                                    std::span<const Certificate* const> recipients,
                                    std::uint64_t contentSize) {
-    Result<EnvelopePlan> plan = PlanEnvelope(cipher, recipients);
-    if (!plan) {
-        return plan.failure();
-    }
-    const std::uint64_t cipherTextBytes = CipherTextBytes(*plan->facts, contentSize);
-    return DerPrefix(PlaceholderFront(*plan->facts, plan->recipients), cipherTextBytes).size() +
+    ASSIGN_OR_RETURN(EnvelopePlan plan, PlanEnvelope(cipher, recipients));
+    const std::uint64_t cipherTextBytes = CipherTextBytes(*plan.facts, contentSize);
+    return DerPrefix(PlaceholderFront(*plan.facts, plan.recipients), cipherTextBytes).size() +
            cipherTextBytes;
 }
 
@@ -346,11 +306,8 @@ Result<std::uint64_t> EnvelopeStream(ContentAlgorithm cipher,
                                      std::span<const Certificate* const> recipients,
                                      ByteStream& content, std::optional<std::uint64_t> contentSize,
                                      ByteSink& out) {
-    Result<EnvelopePlan> plan = PlanEnvelope(cipher, recipients);
-    if (!plan) {
-        return plan.failure();
-    }
-    return StreamEnvelope(*plan->facts, plan->recipients, content, contentSize, out);
+    ASSIGN_OR_RETURN(EnvelopePlan plan, PlanEnvelope(cipher, recipients));
+    return StreamEnvelope(*plan.facts, plan.recipients, content, contentSize, out);
 }
 
 }  // namespace mirebolt::platform

@@ -43,17 +43,14 @@ std::string IdentifierText(const RecipientEntry& entry) {
 }  // namespace
 
 Result<EnvelopeDescription> DescribeEnvelope(ByteSource& message, const PersonalStore& /*store*/) {
-    Result<MessageOutline> outline = ReadOutline(message);
-    if (!outline) {
-        return outline.failure();
-    }
+    ASSIGN_OR_RETURN(MessageOutline outline, ReadOutline(message));
     EnvelopeDescription description;
-    description.form = FormText(*outline);
-    description.type = outline->authenticated ? "authenticated enveloped data" : "enveloped data";
-    description.cipher = std::string(outline->cipher->name);
-    description.encryptedBytes = outline->encryptedBytes;
+    description.form = FormText(outline);
+    description.type = outline.authenticated ? "authenticated enveloped data" : "enveloped data";
+    description.cipher = std::string(outline.cipher->name);
+    description.encryptedBytes = outline.encryptedBytes;
     const std::vector<KnownCertificate> known = AllCertificates();
-    for (const RecipientEntry& entry : outline->recipients) {
+    for (const RecipientEntry& entry : outline.recipients) {
         RecipientDescription recipient;
         recipient.kind = KindText(entry.kind);
         recipient.keyAlgorithm = entry.algorithm;

@@ -24,11 +24,8 @@ class SinkTarget final : public PlainTextTarget {
 
     Result<std::span<std::uint8_t>> Room(std::size_t count) override {
         if (buffer_.bytes().empty()) {
-            Result<PrivateBuffer> allocated = PrivateBuffer::Allocate(kBytes);
-            if (!allocated) {
-                return allocated.failure();
-            }
-            buffer_ = std::move(*allocated);
+            ASSIGN_OR_RETURN(PrivateBuffer allocated, PrivateBuffer::Allocate(kBytes));
+            buffer_ = std::move(allocated);
         }
         return buffer_.bytes().first(std::min(count, kBytes));
     }

@@ -132,11 +132,8 @@ Result<der::Bytes> RecipientInfo(const RecipientPlan& plan, PK11SymKey* contentK
     if (plan.delivery != KeyDelivery::KeyAgreement) {
         return KeyTransportFor(plan, contentKey);
     }
-    Result<AgreedKey> agreed = AgreeAndWrap(plan, contentKey);
-    if (!agreed) {
-        return agreed.failure();
-    }
-    return KeyAgreement(plan, agreed->ephemeralPoint, agreed->wrappedKey);
+    ASSIGN_OR_RETURN(AgreedKey agreed, AgreeAndWrap(plan, contentKey));
+    return KeyAgreement(plan, agreed.ephemeralPoint, agreed.wrappedKey);
 }
 
 }  // namespace mirebolt::platform

@@ -193,20 +193,15 @@ Result<ImportOutcome> ImportPkcs12(const std::string& storeDirectory,
     }
     ImportOutcome outcome;
     outcome.storeCreated = !DatabaseIsThere(storeDirectory);
-    Result<OpenedDatabase> store = OpenForWriting(storeDirectory, outcome.storeCreated);
-    if (!store) {
-        return store.failure();
-    }
-    if (Status loggedIn = LogIn(store->get(), prompts); !loggedIn) {
-        return loggedIn.failure();
-    }
+    ASSIGN_OR_RETURN(OpenedDatabase store, OpenForWriting(storeDirectory, outcome.storeCreated));
+    RETURN_IF_FAILED(LogIn(store.get(), prompts));
     for (int attempt = 0;; ++attempt) {
         std::optional<Secret> answer = prompts.AskFilePassword(attempt > 0);
         if (!answer) {
             return NssFailure(SEC_ERROR_USER_CANCELLED);
         }
         const Secret password = std::move(*answer);
-        Status decoded = Decode(store->get(), pkcs12, password);
+        Status decoded = Decode(store.get(), pkcs12, password);
         if (decoded) {
             return outcome;
         }
