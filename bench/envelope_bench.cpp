@@ -21,8 +21,8 @@
 #include "cms/envelope.h"
 #include "cms/open_envelope.h"
 #include "nss/certificate_file.h"
+#include "nss/cms_algorithms.h"
 #include "nss/nss_runtime.h"
-#include "protection/content_cipher.h"
 #include "protection/input_file.h"
 #include "protection/output_file.h"
 #include "support/child_process.h"
@@ -136,8 +136,7 @@ double EncryptWithCore(const std::string& plain, const std::vector<std::string>&
     for (const platform::Certificate& certificate : certificates) {
         recipients.push_back(&certificate);
     }
-    const platform::ContentAlgorithm oid =
-        protection::AlgorithmFor(protection::ContentCipher::Aes256Cbc);
+    const platform::ContentAlgorithm oid = platform::ContentAlgorithm::Aes256Cbc;
     const auto start = Clock::now();
     auto input = protection::InputFile::Open(plain);
     if (!input) {

@@ -155,22 +155,22 @@ Result<EnvelopePlan> PlanEnvelope(ContentAlgorithm cipher,
 }
 
 // A fresh content key and IV, the key given to every recipient, and the cipher ready to run.
-struct Sealing {
+struct ContentEncryption {
     UniqueSymKey contentKey;
     UniqueCipherContext context;
     MessageFront front;
 };
 
-Result<Sealing> StartSealing(const ContentAlgorithmFacts& facts,
-                             const std::vector<RecipientPlan>& plans) {
-    Sealing sealing;
+Result<ContentEncryption> StartContentEncryption(const ContentAlgorithmFacts& facts,
+                                                 const std::vector<RecipientPlan>& plans) {
+    ContentEncryption encryption;
     UniqueSlot slot(PK11_GetBestSlot(facts.mechanism, nullptr));
     if (!slot) {
         return NssFailure();
     }
-    sealing.contentKey.reset(PK11_KeyGen(slot.get(), facts.mechanism, nullptr,
-                                         static_cast<int>(facts.keyBytes), nullptr));
-    if (!sealing.contentKey) {
+    encryption.contentKey.reset(PK11_KeyGen(slot.get(), facts.mechanism, nullptr,
+                                            static_cast<int>(facts.keyBytes), nullptr));
+    if (!encryption.contentKey) {
         return NssFailure();
     }
     std::array<std::uint8_t, 16> iv{};
@@ -179,22 +179,22 @@ Result<Sealing> StartSealing(const ContentAlgorithmFacts& facts,
     }
     std::vector<der::Bytes> infos;
     for (const RecipientPlan& plan : plans) {
-        ASSIGN_OR_RETURN(der::Bytes info, RecipientInfo(plan, sealing.contentKey.get()));
+        ASSIGN_OR_RETURN(der::Bytes info, RecipientInfo(plan, encryption.contentKey.get()));
         infos.push_back(std::move(info));
     }
-    sealing.front = Front(facts, std::span(iv).first(facts.ivBytes), plans, infos);
+    encryption.front = Front(facts, std::span(iv).first(facts.ivBytes), plans, infos);
 
     SECItem ivItem{siBuffer, iv.data(), static_cast<unsigned>(facts.ivBytes)};
     UniqueSecItem parameter(PK11_ParamFromIV(facts.mechanism, &ivItem));
     if (!parameter) {
         return NssFailure();
     }
-    sealing.context.reset(PK11_CreateContextBySymKey(facts.mechanism, CKA_ENCRYPT,
-                                                     sealing.contentKey.get(), parameter.get()));
-    if (!sealing.context) {
+    encryption.context.reset(PK11_CreateContextBySymKey(
+        facts.mechanism, CKA_ENCRYPT, encryption.contentKey.get(), parameter.get()));
+    if (!encryption.context) {
         return NssFailure();
     }
-    return sealing;
+    return encryption;
 }
 
 // Encrypts whole blocks where they stand.
@@ -275,13 +275,13 @@ Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts, PK11Cont
 Result<std::uint64_t> StreamEnvelope(const ContentAlgorithmFacts& facts,
                                      const std::vector<RecipientPlan>& plans, ByteStream& content,
                                      std::optional<std::uint64_t> contentSize, ByteSink& out) {
-    ASSIGN_OR_RETURN(Sealing sealing, StartSealing(facts, plans));
+    ASSIGN_OR_RETURN(ContentEncryption encryption, StartContentEncryption(facts, plans));
     const bool definite = contentSize.has_value();
-    const der::Bytes prefix = definite
-                                  ? DerPrefix(sealing.front, CipherTextBytes(facts, *contentSize))
-                                  : BerPrefix(sealing.front);
+    const der::Bytes prefix =
+        definite ? DerPrefix(encryption.front, CipherTextBytes(facts, *contentSize))
+                 : BerPrefix(encryption.front);
     RETURN_IF_FAILED(out.Write(prefix));
-    ASSIGN_OR_RETURN(std::uint64_t body, StreamContent(facts, sealing.context.get(), content,
+    ASSIGN_OR_RETURN(std::uint64_t body, StreamContent(facts, encryption.context.get(), content,
                                                        contentSize, !definite, out));
     std::uint64_t written = prefix.size() + body;
     if (!definite) {

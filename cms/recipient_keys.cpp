@@ -15,7 +15,7 @@
 #include "cms/open_failures.h"
 #include "nss/error_text.h"
 #include "nss/key_access_nss.h"
-#include "nss/public_key_nss.h"
+#include "nss/public_key.h"
 
 namespace mirebolt::platform {
 

@@ -9,7 +9,7 @@
 #include "asn1/asn1_tags.h"
 #include "base/byte_source.h"
 #include "nss/error_text.h"
-#include "nss/public_key_nss.h"
+#include "nss/public_key.h"
 
 namespace mirebolt::platform {
 

@@ -5,7 +5,7 @@
 #include "asn1/asn1_tags.h"
 #include "nss/certificate.h"
 #include "nss/cms_algorithms.h"
-#include "nss/public_key_nss.h"
+#include "nss/public_key.h"
 
 namespace mirebolt::platform {
 

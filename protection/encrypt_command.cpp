@@ -8,7 +8,6 @@
 #include "protection/command_input.h"
 #include "protection/command_reports.h"
 #include "protection/command_texts.h"
-#include "protection/content_cipher.h"
 #include "protection/file_operations.h"
 #include "protection/name_state.h"
 #include "protection/output_file.h"
@@ -129,8 +128,10 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
 
     feedback::WaitCursor waitCursor(busy);
     input->ShowProgressOn(&busy);
-    const platform::ContentAlgorithm cipher = AlgorithmFor(
-        CipherForLegacyChoice(request.legacyCipherTicked && request.legacyCipherTicked()));
+    // The legacy-cipher check box asks for Triple DES, for readers that know nothing newer.
+    const bool legacy = request.legacyCipherTicked && request.legacyCipherTicked();
+    const platform::ContentAlgorithm cipher =
+        legacy ? platform::ContentAlgorithm::DesEde3Cbc : platform::ContentAlgorithm::Aes256Cbc;
     if (commandLine == nullptr) {
         Result<std::uint64_t> messageSize = platform::EnvelopeSize(cipher, recipients, *size);
         if (!messageSize) {

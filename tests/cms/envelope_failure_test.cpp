@@ -11,8 +11,6 @@
 
 namespace mirebolt::platform {
 namespace {
-
-using protection::ContentCipher;
 using testing::Bytes;
 using testing::Describe;
 using testing::FixtureCertificate;
@@ -33,7 +31,7 @@ class OpenEnvelopeFailure : public ::testing::Test {
 
     Bytes SealedFor(const char* certificateFile, std::size_t contentSize = 5000) {
         Certificate recipient = FixtureCertificate(certificateFile);
-        auto message = testing::Seal(ContentCipher::Aes256Cbc, {&recipient},
+        auto message = testing::Seal(ContentAlgorithm::Aes256Cbc, {&recipient},
                                      content_ = testing::RandomBytes(contentSize));
         EXPECT_TRUE(message);
         return message ? *message : Bytes();
@@ -131,8 +129,7 @@ TEST(EnvelopeFailure, KeysThatCannotReceiveContentAreNamedWithTheirType) {
     for (const auto& [file, named] : kCases) {
         Certificate unusable = FixtureCertificate(file);
         const std::vector<const Certificate*> recipients{&alice, &unusable};
-        Result<std::uint64_t> size =
-            EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), recipients, 10);
+        Result<std::uint64_t> size = EnvelopeSize(ContentAlgorithm::Aes256Cbc, recipients, 10);
         ASSERT_FALSE(size) << file;
         EXPECT_EQ(size.failure().code, testing::NssCode(SEC_ERROR_UNSUPPORTED_KEYALG));
         EXPECT_NE(size.failure().text.find(named), std::string::npos) << size.failure().text;
@@ -141,8 +138,8 @@ TEST(EnvelopeFailure, KeysThatCannotReceiveContentAreNamedWithTheirType) {
         MemorySource source(content);
         SourceStream stream(source);
         testing::CollectingSink sink;
-        EXPECT_FALSE(EnvelopeStream(testing::Oid(ContentCipher::Aes256Cbc), recipients, stream,
-                                    content.size(), sink));
+        EXPECT_FALSE(
+            EnvelopeStream(ContentAlgorithm::Aes256Cbc, recipients, stream, content.size(), sink));
         EXPECT_TRUE(sink.got.empty())
             << file << ": nothing is written for a list that cannot receive the content";
     }
@@ -155,7 +152,7 @@ TEST(EnvelopeFailure, UnknownCiphersAndEmptyListsAreRefused) {
     auto unknown = EnvelopeSize(ContentAlgorithm::Aes256Gcm, recipients, 10);
     ASSERT_FALSE(unknown);
     EXPECT_EQ(unknown.failure().code, testing::NssCode(SEC_ERROR_INVALID_ALGORITHM));
-    EXPECT_FALSE(EnvelopeSize(testing::Oid(ContentCipher::Aes256Cbc), {}, 10));
+    EXPECT_FALSE(EnvelopeSize(ContentAlgorithm::Aes256Cbc, {}, 10));
 }
 
 }  // namespace

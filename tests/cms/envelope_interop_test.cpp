@@ -8,8 +8,6 @@
 
 namespace mirebolt::platform {
 namespace {
-
-using protection::ContentCipher;
 using testing::Bytes;
 using testing::Describe;
 using testing::FixturePath;
@@ -43,7 +41,7 @@ TEST_F(EnvelopeInterop, OpensslOpensOursWithEachRecipientsKey) {
     Certificate alice = testing::FixtureCertificate("alice.pem");
     Certificate bob = testing::FixtureCertificate("bob.pem");
     Certificate carol = testing::FixtureCertificate("carol.pem");
-    for (ContentCipher cipher : {ContentCipher::Aes256Cbc, ContentCipher::TripleDesCbc}) {
+    for (ContentAlgorithm cipher : {ContentAlgorithm::Aes256Cbc, ContentAlgorithm::DesEde3Cbc}) {
         auto message = testing::Seal(cipher, {&alice, &bob, &carol}, content_);
         ASSERT_TRUE(message);
         testing::WriteBytes(dir_ / "message.p7m", *message);
@@ -60,7 +58,7 @@ TEST_F(EnvelopeInterop, OpensslOpensOursWithEachRecipientsKey) {
 TEST_F(EnvelopeInterop, OpensslOpensKeyAgreementForEachCurve) {
     for (const std::string name : {"erin", "hana", "ivan"}) {
         Certificate recipient = testing::FixtureCertificate(name + ".pem");
-        auto message = testing::Seal(ContentCipher::Aes256Cbc, {&recipient}, content_);
+        auto message = testing::Seal(ContentAlgorithm::Aes256Cbc, {&recipient}, content_);
         ASSERT_TRUE(message) << name << ": " << Describe(message.failure());
         ExpectOpensslOpens(*message, name, true);
     }
@@ -74,7 +72,7 @@ TEST_F(EnvelopeInterop, OpensslOpensAMixedListWithEachKeyAloneWithEitherCipher) 
     }
     const std::vector<const Certificate*> recipients{&certificates[0], &certificates[1],
                                                      &certificates[2], &certificates[3]};
-    for (ContentCipher cipher : {ContentCipher::Aes256Cbc, ContentCipher::TripleDesCbc}) {
+    for (ContentAlgorithm cipher : {ContentAlgorithm::Aes256Cbc, ContentAlgorithm::DesEde3Cbc}) {
         auto message = testing::Seal(cipher, recipients, content_);
         ASSERT_TRUE(message) << Describe(message.failure());
         for (const std::string& name : names) {
@@ -87,7 +85,8 @@ TEST_F(EnvelopeInterop, OpensslOpensOaepEntriesWithAndWithoutParametersInTheCert
     // openssl reads no key marked for OAEP from a certificate: it tries every entry with the key.
     for (const std::string name : {"oscar", "otto"}) {
         Certificate recipient = testing::FixtureCertificate(name + ".pem");
-        for (ContentCipher cipher : {ContentCipher::Aes256Cbc, ContentCipher::TripleDesCbc}) {
+        for (ContentAlgorithm cipher :
+             {ContentAlgorithm::Aes256Cbc, ContentAlgorithm::DesEde3Cbc}) {
             auto message = testing::Seal(cipher, {&recipient}, content_);
             ASSERT_TRUE(message) << name << ": " << Describe(message.failure());
             ExpectOpensslOpens(*message, name, false);

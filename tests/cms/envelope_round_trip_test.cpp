@@ -6,15 +6,13 @@
 
 namespace mirebolt::platform {
 namespace {
-
-using protection::ContentCipher;
 using testing::Bytes;
 using testing::Describe;
 using testing::FixtureCertificate;
 using testing::Seal;
 using testing::Unseal;
 
-class EnvelopeRoundTrip : public ::testing::TestWithParam<ContentCipher> {
+class EnvelopeRoundTrip : public ::testing::TestWithParam<ContentAlgorithm> {
   protected:
     Certificate alice_ = FixtureCertificate("alice.pem");
     Certificate bob_ = FixtureCertificate("bob.pem");
@@ -84,9 +82,11 @@ TEST_P(EnvelopeRoundTrip, EachKeyOfAMixedRsaAndEcListOpensItAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCiphers, EnvelopeRoundTrip,
-                         ::testing::Values(ContentCipher::Aes256Cbc, ContentCipher::TripleDesCbc),
+                         ::testing::Values(ContentAlgorithm::Aes256Cbc,
+                                           ContentAlgorithm::DesEde3Cbc),
                          [](const auto& info) {
-                             return info.param == ContentCipher::Aes256Cbc ? "Aes256" : "TripleDes";
+                             return info.param == ContentAlgorithm::Aes256Cbc ? "Aes256"
+                                                                              : "TripleDes";
                          });
 
 TEST(EnvelopeLargest, TheLargestFileEncryptionTakesGoesThrough) {
@@ -96,7 +96,7 @@ TEST(EnvelopeLargest, TheLargestFileEncryptionTakesGoesThrough) {
     for (std::size_t i = 0; i < content.size(); i += 4093) {
         content[i] = static_cast<std::uint8_t>(i * 31);
     }
-    auto message = Seal(ContentCipher::Aes256Cbc, {&alice}, content);
+    auto message = Seal(ContentAlgorithm::Aes256Cbc, {&alice}, content);
     ASSERT_TRUE(message) << Describe(message.failure());
     EXPECT_LE(message->size(), protection::DecryptSizeLimit)
         << "what Encrypt makes, Decrypt must take";

@@ -12,8 +12,6 @@
 
 namespace mirebolt::platform {
 namespace {
-
-using protection::ContentCipher;
 using testing::Bytes;
 using testing::Describe;
 using testing::FixtureCertificate;
@@ -47,12 +45,12 @@ std::map<std::string, std::string> Inspect(const Bytes& message) {
 
 class EnvelopeStream : public ::testing::Test {
   protected:
-    Result<Bytes> Stream(ContentCipher cipher, const Bytes& content,
+    Result<Bytes> Stream(ContentAlgorithm cipher, const Bytes& content,
                          std::optional<std::uint64_t> declared, std::size_t largestRead = 1 << 16) {
         PipeStream stream(content, largestRead);
         testing::CollectingSink sink;
         Result<std::uint64_t> written =
-            platform::EnvelopeStream(testing::Oid(cipher), recipients_, stream, declared, sink);
+            platform::EnvelopeStream(cipher, recipients_, stream, declared, sink);
         if (!written) {
             return written.failure();
         }
@@ -70,9 +68,9 @@ TEST_F(EnvelopeStream, AKnownSizeGivesTheBufferWritersDerMessage) {
     for (std::size_t size : {std::size_t{1}, std::size_t{(1 << 20) - 1}, std::size_t{1 << 20},
                              std::size_t{(2 << 20) + 17}}) {
         const Bytes content = testing::RandomBytes(size);
-        auto streamed = Stream(ContentCipher::Aes256Cbc, content, size, 1000);
+        auto streamed = Stream(ContentAlgorithm::Aes256Cbc, content, size, 1000);
         ASSERT_TRUE(streamed) << Describe(streamed.failure());
-        auto buffered = testing::Seal(ContentCipher::Aes256Cbc, recipients_, content);
+        auto buffered = testing::Seal(ContentAlgorithm::Aes256Cbc, recipients_, content);
         ASSERT_TRUE(buffered);
         EXPECT_EQ(streamed->size(), buffered->size()) << size;
         auto facts = Inspect(*streamed);
@@ -84,7 +82,7 @@ TEST_F(EnvelopeStream, AKnownSizeGivesTheBufferWritersDerMessage) {
 
 TEST_F(EnvelopeStream, AnUnknownSizeGivesBerThatOpensslOpensWithEachKey) {
     testing::TempDir dir;
-    for (ContentCipher cipher : {ContentCipher::Aes256Cbc, ContentCipher::TripleDesCbc}) {
+    for (ContentAlgorithm cipher : {ContentAlgorithm::Aes256Cbc, ContentAlgorithm::DesEde3Cbc}) {
         for (std::size_t size : {std::size_t{0}, std::size_t{1 << 20}, std::size_t{2500001}}) {
             const Bytes content = testing::RandomBytes(size);
             auto message = Stream(cipher, content, std::nullopt);
@@ -108,7 +106,7 @@ TEST_F(EnvelopeStream, AStreamShorterOrLongerThanDeclaredFails) {
     for (std::uint64_t declared :
          {std::uint64_t{content.size() - 1}, std::uint64_t{content.size() + 1},
           std::uint64_t{1 << 20}, std::uint64_t{0}}) {
-        auto message = Stream(ContentCipher::Aes256Cbc, content, declared);
+        auto message = Stream(ContentAlgorithm::Aes256Cbc, content, declared);
         ASSERT_FALSE(message) << declared;
         EXPECT_EQ(message.failure().code, static_cast<std::uint32_t>(SEC_ERROR_INPUT_LEN));
     }
@@ -120,8 +118,8 @@ TEST_F(EnvelopeStream, AnUnusableRecipientWritesNothing) {
     const Bytes content(10, 0x41);
     PipeStream stream(content, 10);
     testing::CollectingSink sink;
-    auto written = platform::EnvelopeStream(testing::Oid(ContentCipher::Aes256Cbc), recipients_,
-                                            stream, std::nullopt, sink);
+    auto written = platform::EnvelopeStream(ContentAlgorithm::Aes256Cbc, recipients_, stream,
+                                            std::nullopt, sink);
     ASSERT_FALSE(written);
     EXPECT_EQ(written.failure().code, static_cast<std::uint32_t>(SEC_ERROR_UNSUPPORTED_KEYALG));
     EXPECT_TRUE(sink.got.empty());

@@ -6,8 +6,6 @@
 
 namespace mirebolt::platform {
 namespace {
-
-using protection::ContentCipher;
 using testing::Bytes;
 using testing::FixtureCertificate;
 
@@ -20,8 +18,8 @@ TEST(EnvelopeStructure, IsDerEnvelopedDataVersionZeroWithRecipientsInListOrder) 
     Certificate bob = FixtureCertificate("bob.pem");
     Certificate carol = FixtureCertificate("carol.pem");
     // Carol, Alice, Bob: not the order a DER sorting of the set would give.
-    auto message =
-        testing::Seal(ContentCipher::Aes256Cbc, {&carol, &alice, &bob}, testing::RandomBytes(33));
+    auto message = testing::Seal(ContentAlgorithm::Aes256Cbc, {&carol, &alice, &bob},
+                                 testing::RandomBytes(33));
     ASSERT_TRUE(message);
     auto facts = Inspect(*message);
     EXPECT_EQ(facts["outer"], "1.2.840.113549.1.7.3");
@@ -43,7 +41,7 @@ TEST(EnvelopeStructure, IsDerEnvelopedDataVersionZeroWithRecipientsInListOrder) 
 
 TEST(EnvelopeStructure, TripleDesNamesItsIdentifierAndAnEightByteIv) {
     Certificate alice = FixtureCertificate("alice.pem");
-    auto message = testing::Seal(ContentCipher::TripleDesCbc, {&alice}, testing::RandomBytes(8));
+    auto message = testing::Seal(ContentAlgorithm::DesEde3Cbc, {&alice}, testing::RandomBytes(8));
     ASSERT_TRUE(message);
     auto facts = Inspect(*message);
     EXPECT_EQ(facts["cipher"], "1.2.840.113549.3.7");
@@ -57,7 +55,7 @@ TEST(EnvelopeStructure, LengthsStayMinimalAcrossEveryLengthForm) {
     // Content sizes around the points where a DER length needs another octet.
     for (std::size_t size : {std::size_t{100}, std::size_t{200}, std::size_t{65000},
                              std::size_t{70000}, std::size_t{16777300}}) {
-        auto message = testing::Seal(ContentCipher::Aes256Cbc, {&alice}, Bytes(size, 0x5A));
+        auto message = testing::Seal(ContentAlgorithm::Aes256Cbc, {&alice}, Bytes(size, 0x5A));
         ASSERT_TRUE(message);
         EXPECT_EQ(Inspect(*message)["der"], "yes") << size;
     }
@@ -69,7 +67,7 @@ TEST(EnvelopeStructure, KeyAgreementEntriesStandInRowOrderAndMakeVersionTwo) {
     Certificate jack = FixtureCertificate("jack.pem");
     Certificate hana = FixtureCertificate("hana.pem");
     Certificate ivan = FixtureCertificate("ivan.pem");
-    auto message = testing::Seal(ContentCipher::Aes256Cbc, {&alice, &erin, &jack, &hana, &ivan},
+    auto message = testing::Seal(ContentAlgorithm::Aes256Cbc, {&alice, &erin, &jack, &hana, &ivan},
                                  testing::RandomBytes(1000));
     ASSERT_TRUE(message);
     auto facts = Inspect(*message);
@@ -98,7 +96,7 @@ TEST(EnvelopeStructure, EveryEncryptionMakesFreshEphemeralKeys) {
     const Bytes content = testing::RandomBytes(100);
     std::string first;
     for (int round = 0; round < 2; ++round) {
-        auto message = testing::Seal(ContentCipher::Aes256Cbc, {&erin, &erin}, content);
+        auto message = testing::Seal(ContentAlgorithm::Aes256Cbc, {&erin, &erin}, content);
         ASSERT_TRUE(message);
         const std::string keys = Inspect(*message)["originator_keys"];
         const std::size_t comma = keys.find(',');
@@ -118,7 +116,7 @@ TEST(EnvelopeStructure, OaepCertificatesGetOaepWithTheirOwnParametersOthersStayO
     Certificate alice = FixtureCertificate("alice.pem");
     Certificate oscar = FixtureCertificate("oscar.pem");
     Certificate otto = FixtureCertificate("otto.pem");
-    auto message = testing::Seal(ContentCipher::TripleDesCbc, {&oscar, &alice, &otto},
+    auto message = testing::Seal(ContentAlgorithm::DesEde3Cbc, {&oscar, &alice, &otto},
                                  testing::RandomBytes(10));
     ASSERT_TRUE(message);
     auto facts = Inspect(*message);

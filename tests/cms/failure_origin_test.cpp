@@ -79,7 +79,7 @@ class FailureOrigins : public ::testing::Test {
         content_ = testing::RandomBytes(size);
         std::vector<Bytes> messages;
         Result<Bytes> ours =
-            testing::Seal(protection::ContentCipher::Aes256Cbc, {&alice_, &erin_}, content_);
+            testing::Seal(platform::ContentAlgorithm::Aes256Cbc, {&alice_, &erin_}, content_);
         EXPECT_TRUE(ours);
         messages.push_back(*ours);
         messages.push_back(testing::OpensslMessage(
@@ -156,7 +156,7 @@ TEST_F(FailureOrigins, WhatTheMessageDoesWrongIsTheMessages) {
     tampered[tampered.size() - 17] ^= 0x40;  // the padding length decrypts to above 16
     Bytes notAMessage = content_;
     const Certificate bob = testing::FixtureCertificate("bob.pem");
-    Result<Bytes> forBob = testing::Seal(protection::ContentCipher::Aes256Cbc, {&bob}, content_);
+    Result<Bytes> forBob = testing::Seal(platform::ContentAlgorithm::Aes256Cbc, {&bob}, content_);
     ASSERT_TRUE(forBob);
 
     const struct {
@@ -181,7 +181,7 @@ TEST_F(FailureOrigins, WhatTheMessageDoesWrongIsTheMessages) {
 
 TEST_F(FailureOrigins, TheWriterPassesOnTheContentsAndTheSinksFailures) {
     const std::vector<const Certificate*> recipients{&alice_, &erin_};
-    const ContentAlgorithm cipher = testing::Oid(protection::ContentCipher::Aes256Cbc);
+    const ContentAlgorithm cipher = platform::ContentAlgorithm::Aes256Cbc;
     for (int failAt = 0;; ++failAt) {
         FailingStream content(content_, failAt);
         testing::CollectingSink sink;

@@ -153,7 +153,7 @@ TEST(Reader, OurOwnMessagesOpenThroughTheStreamEntry) {
          {std::size_t{0}, std::size_t{1}, std::size_t{16}, std::size_t{1 << 21}}) {
         const Bytes content = testing::RandomBytes(size);
         Result<Bytes> message =
-            testing::Seal(protection::ContentCipher::Aes256Cbc, {&alice}, content);
+            testing::Seal(platform::ContentAlgorithm::Aes256Cbc, {&alice}, content);
         ASSERT_TRUE(message);
         Result<Bytes> streamed = testing::UnsealStream(*message, alices.store());
         ASSERT_TRUE(streamed) << size << ": " << testing::Describe(streamed.failure());

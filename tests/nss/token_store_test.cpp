@@ -136,7 +136,7 @@ TEST_F(TokenInStore, AMessageForAKeyInTheDatabaseAsksForNoPin) {
     auto store = PersonalStore::Open(token_.directory());
     ASSERT_TRUE(store);
     Certificate alice = testing::FixtureCertificate("alice.pem");
-    auto message = testing::Seal(protection::ContentCipher::Aes256Cbc, {&alice}, content_);
+    auto message = testing::Seal(platform::ContentAlgorithm::Aes256Cbc, {&alice}, content_);
     ASSERT_TRUE(message);
     ScriptedKeyPrompt prompt;
     auto opened = testing::Unseal(*message, *store, &prompt);

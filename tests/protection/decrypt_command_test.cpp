@@ -52,7 +52,7 @@ class DecryptCommand : public ::testing::Test {
     // A message for the given recipient, written to `name` in the test's folder.
     std::string Sealed(const std::string& name, const char* recipientFile = "alice.pem") {
         platform::Certificate recipient = testing::FixtureCertificate(recipientFile);
-        auto message = testing::Seal(ContentCipher::Aes256Cbc, {&recipient}, content_);
+        auto message = testing::Seal(platform::ContentAlgorithm::Aes256Cbc, {&recipient}, content_);
         EXPECT_TRUE(message);
         testing::WriteBytes(dir_ / name, *message);
         return dir_ / name;
@@ -309,7 +309,7 @@ TEST_F(DecryptCommand, AFullDiskLeavesTheOldOutputWhole) {
     // The message and the old output leave too little room for the plaintext.
     content_ = testing::RandomBytes(160'000);
     platform::Certificate alice = testing::FixtureCertificate("alice.pem");
-    auto message = testing::Seal(ContentCipher::Aes256Cbc, {&alice}, content_);
+    auto message = testing::Seal(platform::ContentAlgorithm::Aes256Cbc, {&alice}, content_);
     ASSERT_TRUE(message);
     testing::WriteBytes(disk / "x.enc", *message);
     const Bytes old = testing::RandomBytes(40'000);
@@ -366,7 +366,8 @@ class DecryptWithANeighbour : public DecryptCommand {
         // Triple DES runs at some 35 MB/s: 24 MiB keep the command at work for most of a second.
         slowContent_ = std::make_unique<Bytes>(testing::RandomBytes(24 << 20));
         platform::Certificate alice = testing::FixtureCertificate("alice.pem");
-        auto message = testing::Seal(ContentCipher::TripleDesCbc, {&alice}, *slowContent_);
+        auto message =
+            testing::Seal(platform::ContentAlgorithm::DesEde3Cbc, {&alice}, *slowContent_);
         ASSERT_TRUE(message);
         slowMessage_ = std::make_unique<Bytes>(std::move(*message));
     }
@@ -459,7 +460,7 @@ TEST_F(DecryptCommand, PasswordsAreAskedThroughThePrompt) {
 TEST_F(DecryptCommand, EitherRecipientOpensWhatEncryptMadeForBoth) {
     platform::Certificate alice = testing::FixtureCertificate("alice.pem");
     platform::Certificate bob = testing::FixtureCertificate("bob.pem");
-    auto message = testing::Seal(ContentCipher::TripleDesCbc, {&alice, &bob}, content_);
+    auto message = testing::Seal(platform::ContentAlgorithm::DesEde3Cbc, {&alice, &bob}, content_);
     ASSERT_TRUE(message);
     testing::WriteBytes(dir_ / "both.enc", *message);
     testing::StoreFolder bobs("store-bob");

@@ -29,7 +29,7 @@ class InputFileTest : public ::testing::Test {
     Status EnvelopeOf(InputFile& input) {
         testing::CollectingSink sink;
         Result<std::uint64_t> written = platform::EnvelopeStream(
-            testing::Oid(ContentCipher::Aes256Cbc), recipients_, input, input.knownSize(), sink);
+            platform::ContentAlgorithm::Aes256Cbc, recipients_, input, input.knownSize(), sink);
         return written ? input.ConfirmUnchanged() : Status(written.failure());
     }
 

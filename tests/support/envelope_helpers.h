@@ -11,15 +11,11 @@
 #include "cms/envelope.h"
 #include "cms/message_reader.h"
 #include "cms/open_envelope.h"
-#include "protection/content_cipher.h"
+#include "nss/cms_algorithms.h"
 #include "support/commands.h"
 #include "support/test_files.h"
 
 namespace mirebolt::testing {
-
-inline platform::ContentAlgorithm Oid(protection::ContentCipher cipher) {
-    return protection::AlgorithmFor(cipher);
-}
 
 class CollectingSink final : public platform::ByteSink {
   public:
@@ -32,10 +28,10 @@ class CollectingSink final : public platform::ByteSink {
 
 // Makes a message the way Encrypt does from a file: its size known, so DER of the size the
 // size query gives.
-inline Result<Bytes> Seal(protection::ContentCipher cipher,
+inline Result<Bytes> Seal(platform::ContentAlgorithm cipher,
                           const std::vector<const platform::Certificate*>& recipients,
                           const Bytes& content) {
-    Result<std::uint64_t> size = platform::EnvelopeSize(Oid(cipher), recipients, content.size());
+    Result<std::uint64_t> size = platform::EnvelopeSize(cipher, recipients, content.size());
     if (!size) {
         return size.failure();
     }
@@ -43,7 +39,7 @@ inline Result<Bytes> Seal(protection::ContentCipher cipher,
     platform::SourceStream stream(source);
     CollectingSink sink;
     Result<std::uint64_t> written =
-        platform::EnvelopeStream(Oid(cipher), recipients, stream, content.size(), sink);
+        platform::EnvelopeStream(cipher, recipients, stream, content.size(), sink);
     if (!written) {
         return written.failure();
     }
