@@ -9,7 +9,7 @@
 
 #include "asn1/der_writer.h"
 #include "base/private_buffer.h"
-#include "cms/recipient_info_writer.h"
+#include "cms/recipient_kind.h"
 #include "cms/recipient_plan.h"
 #include "nss/error_text.h"
 #include "nss/nss_runtime.h"

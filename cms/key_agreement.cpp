@@ -3,12 +3,71 @@
 #include <keyhi.h>
 #include <secerr.h>
 
+#include <optional>
+#include <string>
+
+#include "asn1/asn1_tags.h"
+#include "asn1/malformed.h"
+#include "asn1/object_identifier.h"
 #include "cms/ecc_shared_info.h"
+#include "cms/open_failures.h"
+#include "cms/recipient_identifier.h"
 #include "nss/error_text.h"
-#include "nss/nss_types.h"
+#include "nss/public_key.h"
 
 namespace mirebolt::platform {
 
+namespace {
+
+// Peers wrap Triple DES content keys so; NSS has no mechanism for it.
+constexpr std::string_view kTripleDesWrap = "1.2.840.113549.1.9.16.3.6";
+
+// A wrapped key is the content key and one block: this is far above any content key.
+constexpr std::size_t kLargestEncryptedKey = 8 * 1024;
+
+constexpr std::uint8_t kOriginatorTag = tag::kContextConstructed0;     // [0] EXPLICIT
+constexpr std::uint8_t kOriginatorKeyTag = tag::kContextConstructed1;  // [1] IMPLICIT
+constexpr std::uint8_t kUkmTag = tag::kContextConstructed1;            // [1] EXPLICIT
+
+bool ServesKey(std::span<const std::uint8_t> algorithm) {
+    return OidMatches(algorithm, oid::kEcPublicKey);
+}
+
+std::optional<KeyAgreementChoice> AgreementFor(const SECKEYPublicKey& key) {
+    const SECItem& parameters = key.u.ec.DEREncodedParams;
+    const std::optional<std::span<const std::uint8_t>> oid =
+        NamedCurveOid(std::span(parameters.data, parameters.len));
+    const CurveFacts* curve = oid ? FindCurve(*oid) : nullptr;
+    if (curve == nullptr) {
+        return std::nullopt;
+    }
+    return KeyAgreementChoice{curve->writtenScheme, &Aes256WrapFacts(), 1 + 2 * curve->fieldBytes};
+}
+
+Result<RecipientPlan> Plan(const Certificate& certificate, const ContentAlgorithmFacts& cipher) {
+    RecipientPlan plan;
+    plan.key.reset(CERT_ExtractPublicKey(certificate.get()));
+    if (!plan.key || SECKEY_GetPublicKeyType(plan.key.get()) != ecKey) {
+        return CannotReceive(certificate);
+    }
+    std::optional<KeyAgreementChoice> agreement = AgreementFor(*plan.key);
+    if (!agreement || agreement->scheme == nullptr || agreement->wrap == nullptr) {
+        return CannotReceive(certificate);
+    }
+    plan.delivery = KeyDelivery::KeyAgreement;
+    plan.agreement = *agreement;
+    // AES key wrap adds one 8-byte block to the content key.
+    plan.wrappedKeyBytes = cipher.keyBytes + 8;
+    return plan;
+}
+
+struct AgreedKey {
+    der::Bytes ephemeralPoint;  // the uncompressed point 04 || X || Y
+    der::Bytes wrappedKey;
+};
+
+// The ephemeral private key lives as a session object of NSS's internal token, never on a token
+// on disk, and is destroyed before this returns.
 Result<AgreedKey> AgreeAndWrap(const RecipientPlan& plan, PK11SymKey* contentKey) {
     const KeyAgreementChoice& choice = plan.agreement;
     UniqueSlot slot(PK11_GetInternalSlot());
@@ -52,6 +111,191 @@ Result<AgreedKey> AgreeAndWrap(const RecipientPlan& plan, PK11SymKey* contentKey
     }
     return AgreedKey{der::Bytes(point.data, point.data + point.len),
                      der::Bytes(wrapped->data, wrapped->data + wrapped->len)};
+}
+
+// KeyAgreeRecipientInfo, version 3: the ephemeral key as the originator (its curve is the
+// recipient's, so the algorithm's parameters are left out), no user keying material.
+der::Bytes Entry(const RecipientPlan& plan, std::span<const std::uint8_t> point,
+                 std::span<const std::uint8_t> wrappedKey) {
+    der::Bytes bits{0};  // no unused bits
+    der::Append(bits, point);
+    der::Bytes originatorKey = der::Sequence({der::ObjectIdentifier(oid::kEcPublicKey)});
+    der::Append(originatorKey, der::Element(tag::kBitString, bits));
+    der::Bytes originator =
+        der::Element(kOriginatorTag, der::Element(kOriginatorKeyTag, originatorKey));
+    der::Bytes algorithm =
+        der::Sequence({der::ObjectIdentifier(plan.agreement.scheme->oid),
+                       der::Sequence({der::ObjectIdentifier(plan.agreement.wrap->oid)})});
+    der::Bytes encryptedKeys = der::Sequence({der::Sequence(
+        {IssuerAndSerialNumber(*plan.certificate), der::Element(tag::kOctetString, wrappedKey)})});
+    der::Bytes content = Version(3);
+    der::Append(content, originator);
+    der::Append(content, algorithm);
+    der::Append(content, encryptedKeys);
+    return der::Element(tag::kContextConstructed1, content);
+}
+
+der::Bytes Placeholder(const RecipientPlan& plan) {
+    return Entry(plan, der::Bytes(plan.agreement.pointBytes), der::Bytes(plan.wrappedKeyBytes));
+}
+
+Result<der::Bytes> Write(const RecipientPlan& plan, PK11SymKey* contentKey) {
+    ASSIGN_OR_RETURN(AgreedKey agreed, AgreeAndWrap(plan, contentKey));
+    return Entry(plan, agreed.ephemeralPoint, agreed.wrappedKey);
+}
+
+// OriginatorIdentifierOrKey ::= CHOICE { issuerAndSerialNumber, [0] subjectKeyIdentifier,
+// [1] originatorKey OriginatorPublicKey }: only a fresh key is ephemeral-static ECDH.
+Status ReadOriginator(BerCursor choice, RecipientEntry& common) {
+    ASSIGN_OR_RETURN(const BerElement originator, choice.Next());
+    if (originator.tag() != kOriginatorKeyTag) {
+        common.unusable = "key agreement with a static key of the sender's certificate";
+        return {};
+    }
+    // OriginatorPublicKey ::= SEQUENCE { algorithm AlgorithmIdentifier, publicKey BIT STRING }
+    BerCursor key = BerCursor::Children(originator);
+    RETURN_IF_FAILED(key.Next(tag::kSequence));
+    ASSIGN_OR_RETURN(const std::span<const std::uint8_t> bits, key.Primitive(tag::kBitString));
+    if (bits.empty() || bits[0] != 0) {
+        return Malformed();
+    }
+    common.originatorKey = Copy(bits.subspan(1));
+    return {};
+}
+
+// The key derivation and the key wrap, and the texts that name them.
+Status ReadScheme(const BerElement& element, RecipientEntry& common) {
+    ASSIGN_OR_RETURN(const Algorithm scheme, ReadAlgorithm(element));
+    common.kdf = FindKdfScheme(scheme.oid);
+    std::string wrapName = "an unknown key wrap";
+    if (scheme.parameters && scheme.parameters->tag() == tag::kSequence) {
+        ASSIGN_OR_RETURN(const Algorithm wrap, ReadAlgorithm(*scheme.parameters));
+        common.wrap = FindKeyWrap(wrap.oid);
+        if (common.wrap != nullptr) {
+            wrapName = std::string(common.wrap->name);
+        } else if (OidMatches(wrap.oid, kTripleDesWrap)) {
+            wrapName = "the Triple DES key wrap (id-alg-CMS3DESwrap)";
+        } else {
+            wrapName = "the key wrap " + DottedOid(wrap.oid);
+        }
+    }
+    const std::string schemeName = common.kdf != nullptr ? std::string(common.kdf->name)
+                                                         : "the scheme " + DottedOid(scheme.oid);
+    common.algorithm = "ECDH (" + schemeName + ", " + wrapName + ")";
+    if (common.unusable.empty() && common.kdf == nullptr) {
+        common.unusable = "key agreement with " + schemeName;
+    } else if (common.unusable.empty() && common.wrap == nullptr) {
+        common.unusable = "key agreement with " + wrapName;
+    }
+    return {};
+}
+
+// KeyAgreeRecipientIdentifier ::= CHOICE { issuerAndSerialNumber,
+// [0] RecipientKeyIdentifier SEQUENCE { subjectKeyIdentifier, date OPTIONAL, other OPTIONAL } }
+Result<RecipientIdentifier> ReadRecipient(const BerElement& rid) {
+    if (rid.tag() == tag::kSequence) {
+        return ReadIssuerAndSerial(rid);
+    }
+    if (rid.tag() != tag::kContextConstructed0) {
+        return Malformed();
+    }
+    BerCursor fields = BerCursor::Children(rid);
+    ASSIGN_OR_RETURN(const BerElement identifier, fields.Next(tag::kOctetString));
+    return ReadKeyIdentifier(identifier);
+}
+
+// KeyAgreeRecipientInfo ::= SEQUENCE { version, originator [0], ukm [1] OPTIONAL,
+// keyEncryptionAlgorithm, recipientEncryptedKeys SEQUENCE OF { rid, encryptedKey } }
+Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
+    RecipientEntry common;
+    common.kind = RecipientKind::KeyAgreement;
+    RETURN_IF_FAILED(fields.Next(tag::kInteger));
+    ASSIGN_OR_RETURN(const BerCursor originator, fields.Enter(kOriginatorTag));
+    RETURN_IF_FAILED(ReadOriginator(originator, common));
+    ASSIGN_OR_RETURN(const std::optional<BerElement> ukm, fields.NextIf(kUkmTag));
+    if (ukm) {
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> material,
+                         BerCursor::Children(*ukm).Primitive(tag::kOctetString));
+        common.userKeyingMaterial = Copy(material);
+    }
+    ASSIGN_OR_RETURN(const BerElement scheme, fields.Next());
+    RETURN_IF_FAILED(ReadScheme(scheme, common));
+
+    std::vector<RecipientEntry> entries;
+    ASSIGN_OR_RETURN(BerCursor keys, fields.Enter(tag::kSequence));
+    while (!keys.empty()) {
+        ASSIGN_OR_RETURN(BerCursor key, keys.Enter(tag::kSequence));
+        ASSIGN_OR_RETURN(const BerElement rid, key.Next());
+        RecipientEntry entry = common;
+        ASSIGN_OR_RETURN(entry.id, ReadRecipient(rid));
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> encrypted,
+                         key.Primitive(tag::kOctetString, kLargestEncryptedKey));
+        entry.encryptedKey = Copy(encrypted);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+// The curve of an EC certificate's key, when this program cannot use it.
+std::optional<std::string> UnusableKey(const Certificate& mine) {
+    const std::optional<std::span<const std::uint8_t>> oid = NamedCurveOf(*mine.get());
+    if (oid && FindCurve(*oid) != nullptr) {
+        return std::nullopt;
+    }
+    const std::string curve = !OidMatches(KeyAlgorithmOid(*mine.get()), oid::kEcPublicKey)
+                                  ? "a key that is not elliptic-curve"
+                              : oid ? "the curve " + DottedOid(*oid)
+                                    : "an unnamed curve";
+    return "The message was encrypted for your key on " + curve +
+           ", which this program cannot use.";
+}
+
+Result<UniqueSymKey> Unwrap(const RecipientEntry& entry, const Certificate& mine,
+                            SECKEYPrivateKey* key, const ContentAlgorithmFacts& cipher,
+                            KeyAccessSession& session) {
+    UniquePublicKey own(CERT_ExtractPublicKey(mine.get()));
+    if (!own || SECKEY_GetPublicKeyType(own.get()) != ecKey) {
+        return KeyNotUnwrapped();
+    }
+    // The curve is the recipient's: senders often leave it out of their ephemeral key.
+    SECKEYPublicKey originator{};
+    originator.keyType = ecKey;
+    originator.pkcs11ID = CK_INVALID_HANDLE;
+    originator.u.ec.DEREncodedParams = own->u.ec.DEREncodedParams;
+    originator.u.ec.size = own->u.ec.size;
+    originator.u.ec.encoding = ECPoint_Uncompressed;
+    originator.u.ec.publicValue = {siBuffer, const_cast<unsigned char*>(entry.originatorKey.data()),
+                                   static_cast<unsigned>(entry.originatorKey.size())};
+    der::Bytes sharedInfo = SharedInfo(*entry.wrap, entry.userKeyingMaterial);
+    SECItem sharedInfoItem{siBuffer, sharedInfo.data(), static_cast<unsigned>(sharedInfo.size())};
+    UniqueSymKey kek(PK11_PubDeriveWithKDF(
+        key, &originator, PR_FALSE, nullptr, nullptr,
+        entry.kdf->cofactor ? CKM_ECDH1_COFACTOR_DERIVE : CKM_ECDH1_DERIVE, CKM_NSS_AES_KEY_WRAP,
+        CKA_UNWRAP, static_cast<int>(entry.wrap->kekBytes), entry.kdf->kdf, &sharedInfoItem,
+        &session));
+    if (!kek) {
+        return KeyNotUnwrapped();
+    }
+    SECItem wrapped{siBuffer, const_cast<unsigned char*>(entry.encryptedKey.data()),
+                    static_cast<unsigned>(entry.encryptedKey.size())};
+    return CheckedContentKey(PK11_UnwrapSymKey(kek.get(), CKM_NSS_AES_KEY_WRAP, nullptr, &wrapped,
+                                               PaddedMechanism(cipher), CKA_DECRYPT, 0),
+                             cipher);
+}
+
+}  // namespace
+
+const RecipientKindUnit& KeyAgreementUnit() {
+    static const RecipientKindUnit kUnit{RecipientKind::KeyAgreement,
+                                         tag::kContextConstructed1,
+                                         ServesKey,
+                                         Plan,
+                                         Placeholder,
+                                         Write,
+                                         Read,
+                                         UnusableKey,
+                                         Unwrap};
+    return kUnit;
 }
 
 }  // namespace mirebolt::platform

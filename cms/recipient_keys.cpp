@@ -11,8 +11,8 @@
 
 #include "asn1/der_writer.h"
 #include "base/hex_text.h"
-#include "cms/ecc_shared_info.h"
 #include "cms/open_failures.h"
+#include "cms/recipient_kind.h"
 #include "nss/error_text.h"
 #include "nss/key_access_nss.h"
 #include "nss/public_key.h"
@@ -58,86 +58,6 @@ bool Names(const KnownCertificate& known, const RecipientIdentifier& id) {
                       cert->derIssuer.data + cert->derIssuer.len) &&
            std::equal(id.serial.begin(), id.serial.end(), cert->serialNumber.data,
                       cert->serialNumber.data + cert->serialNumber.len);
-}
-
-Result<UniqueSymKey> CheckedKey(PK11SymKey* key, const ContentAlgorithmFacts& cipher) {
-    UniqueSymKey owned(key);
-    if (!owned) {
-        return KeyNotUnwrapped();
-    }
-    // A smart card may not tell the length of a key it unwrapped (SoftHSM2 does not): such a
-    // key stays on the card, where a wrong length fails the content's decryption instead.
-    const unsigned length = PK11_GetKeyLength(owned.get());
-    if (length != 0 && length != cipher.keyBytes) {
-        return KeyNotUnwrapped();
-    }
-    return owned;
-}
-
-Result<UniqueSymKey> UnwrapTransported(const RecipientEntry& entry, SECKEYPrivateKey* key,
-                                       const ContentAlgorithmFacts& cipher) {
-    SECItem wrapped{siBuffer, const_cast<unsigned char*>(entry.encryptedKey.data()),
-                    static_cast<unsigned>(entry.encryptedKey.size())};
-    // A size of 0 takes the key's own length: any other silently cuts the key.
-    if (!entry.oaep) {
-        return CheckedKey(
-            PK11_PubUnwrapSymKey(key, &wrapped, PaddedMechanism(cipher), CKA_DECRYPT, 0), cipher);
-    }
-    CK_RSA_PKCS_OAEP_PARAMS parameters{entry.oaepHash->mechanism, entry.mgfHash->mgf1,
-                                       CKZ_DATA_SPECIFIED, nullptr, 0};
-    SECItem parameterItem{siBuffer, reinterpret_cast<unsigned char*>(&parameters),
-                          sizeof parameters};
-    return CheckedKey(
-        PK11_PubUnwrapSymKeyWithMechanism(key, CKM_RSA_PKCS_OAEP, &parameterItem, &wrapped,
-                                          PaddedMechanism(cipher), CKA_DECRYPT, 0),
-        cipher);
-}
-
-Result<UniqueSymKey> UnwrapAgreed(const RecipientEntry& entry, const Certificate& certificate,
-                                  SECKEYPrivateKey* key, const ContentAlgorithmFacts& cipher,
-                                  KeyAccessSession& session) {
-    UniquePublicKey own(CERT_ExtractPublicKey(certificate.get()));
-    if (!own || SECKEY_GetPublicKeyType(own.get()) != ecKey) {
-        return KeyNotUnwrapped();
-    }
-    // The curve is the recipient's: senders often leave it out of their ephemeral key.
-    SECKEYPublicKey originator{};
-    originator.keyType = ecKey;
-    originator.pkcs11ID = CK_INVALID_HANDLE;
-    originator.u.ec.DEREncodedParams = own->u.ec.DEREncodedParams;
-    originator.u.ec.size = own->u.ec.size;
-    originator.u.ec.encoding = ECPoint_Uncompressed;
-    originator.u.ec.publicValue = {siBuffer, const_cast<unsigned char*>(entry.originatorKey.data()),
-                                   static_cast<unsigned>(entry.originatorKey.size())};
-    der::Bytes sharedInfo = SharedInfo(*entry.wrap, entry.userKeyingMaterial);
-    SECItem sharedInfoItem{siBuffer, sharedInfo.data(), static_cast<unsigned>(sharedInfo.size())};
-    UniqueSymKey kek(PK11_PubDeriveWithKDF(
-        key, &originator, PR_FALSE, nullptr, nullptr,
-        entry.kdf->cofactor ? CKM_ECDH1_COFACTOR_DERIVE : CKM_ECDH1_DERIVE, CKM_NSS_AES_KEY_WRAP,
-        CKA_UNWRAP, static_cast<int>(entry.wrap->kekBytes), entry.kdf->kdf, &sharedInfoItem,
-        &session));
-    if (!kek) {
-        return KeyNotUnwrapped();
-    }
-    SECItem wrapped{siBuffer, const_cast<unsigned char*>(entry.encryptedKey.data()),
-                    static_cast<unsigned>(entry.encryptedKey.size())};
-    return CheckedKey(PK11_UnwrapSymKey(kek.get(), CKM_NSS_AES_KEY_WRAP, nullptr, &wrapped,
-                                        PaddedMechanism(cipher), CKA_DECRYPT, 0),
-                      cipher);
-}
-
-// The curve of an EC certificate's key, when this program can use it.
-bool UsableCurve(const Certificate& certificate) {
-    const std::optional<std::span<const std::uint8_t>> oid = NamedCurveOf(*certificate.get());
-    return oid && FindCurve(*oid) != nullptr;
-}
-
-std::string CurveName(const Certificate& certificate) {
-    if (!OidMatches(KeyAlgorithmOid(*certificate.get()), oid::kEcPublicKey)) {
-        return "a key that is not elliptic-curve";
-    }
-    const std::optional<std::span<const std::uint8_t>> oid = NamedCurveOf(*certificate.get());
-    return oid ? "the curve " + DottedOid(*oid) : "an unnamed curve";
 }
 
 Failure NotARecipient(const std::vector<RecipientEntry>& entries,
@@ -235,9 +155,12 @@ Result<UniqueSymKey> RecoverContentKey(const std::vector<RecipientEntry>& entrie
         if (mine == nullptr) {
             continue;
         }
-        if (entry.kind == RecipientKind::KeyAgreement && !UsableCurve(mine->certificate)) {
-            extra.push_back("The message was encrypted for your key on " +
-                            CurveName(mine->certificate) + ", which this program cannot use.");
+        const RecipientKindUnit* unit = UnitForKind(entry.kind);
+        if (unit == nullptr) {
+            continue;
+        }
+        if (std::optional<std::string> unusable = unit->unusableKey(mine->certificate)) {
+            extra.push_back(std::move(*unusable));
             continue;
         }
         UniquePrivateKey key(PK11_FindKeyByAnyCert(mine->certificate.get(), &session));
@@ -251,9 +174,7 @@ Result<UniqueSymKey> RecoverContentKey(const std::vector<RecipientEntry>& entrie
             continue;
         }
         Result<UniqueSymKey> contentKey =
-            entry.kind == RecipientKind::KeyAgreement
-                ? UnwrapAgreed(entry, mine->certificate, key.get(), cipher, session)
-                : UnwrapTransported(entry, key.get(), cipher);
+            unit->unwrap(entry, mine->certificate, key.get(), cipher, session);
         if (contentKey) {
             return contentKey;
         }

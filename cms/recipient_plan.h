@@ -15,6 +15,8 @@
 
 namespace mirebolt::platform {
 
+struct RecipientKindUnit;
+
 // How the content key reaches one recipient of a message we write.
 enum class KeyDelivery {
     RsaPkcs1,      // key transport, RSA PKCS #1 v1.5: every ordinary RSA certificate
@@ -29,6 +31,7 @@ struct KeyAgreementChoice {
 };
 
 struct RecipientPlan {
+    const RecipientKindUnit* unit = nullptr;  // the kind of entry that carries the key
     const Certificate* certificate = nullptr;
     KeyDelivery delivery = KeyDelivery::RsaPkcs1;
     UniquePublicKey key;

@@ -1,0 +1,60 @@
+#pragma once
+
+// A kind of recipient entry, whole: how a certificate's key is planned for, how its entry is
+// written and read, and how the content key comes out of it again. Each kind is one unit
+// (key_transport.cpp, key_agreement.cpp) and one row of the table here; a new kind is one more.
+
+#include <pk11pub.h>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "asn1/ber_cursor.h"
+#include "asn1/der_writer.h"
+#include "base/result.h"
+#include "cms/recipient_entries.h"
+#include "cms/recipient_plan.h"
+#include "nss/certificate.h"
+#include "nss/cms_algorithms.h"
+#include "nss/key_access.h"
+#include "nss/nss_types.h"
+
+namespace mirebolt::platform {
+
+struct RecipientKindUnit {
+    RecipientKind kind;
+    std::uint8_t tag;  // its RecipientInfo's identifier octet
+    // Whether the unit serves keys of this algorithm (a certificate's SubjectPublicKeyInfo).
+    bool (*servesKey)(std::span<const std::uint8_t> keyAlgorithm);
+    Result<RecipientPlan> (*plan)(const Certificate& certificate,
+                                  const ContentAlgorithmFacts& cipher);
+    // The entry with zeros in place of what is random: exactly as long as the real one, so
+    // that sizes are known before any key exists.
+    der::Bytes (*placeholder)(const RecipientPlan& plan);
+    Result<der::Bytes> (*write)(const RecipientPlan& plan, PK11SymKey* contentKey);
+    // The entries of one RecipientInfo of this kind, from its fields.
+    Result<std::vector<RecipientEntry>> (*read)(BerCursor fields);
+    // Why the holder's own certificate cannot take an entry of this kind; nothing when it can.
+    std::optional<std::string> (*unusableKey)(const Certificate& mine);
+    Result<UniqueSymKey> (*unwrap)(const RecipientEntry& entry, const Certificate& mine,
+                                   SECKEYPrivateKey* key, const ContentAlgorithmFacts& cipher,
+                                   KeyAccessSession& session);
+};
+
+// The kinds this program writes and reads, and the one for an entry or a tag.
+std::span<const RecipientKindUnit* const> RecipientKindUnits();
+const RecipientKindUnit* UnitForKind(RecipientKind kind);
+
+// The entry for a planned recipient: its placeholder, and the entry carrying `contentKey`.
+der::Bytes PlaceholderRecipientInfo(const RecipientPlan& plan);
+Result<der::Bytes> RecipientInfo(const RecipientPlan& plan, PK11SymKey* contentKey);
+
+// Shared by the units: a certificate whose key cannot receive content, and an unwrapped key
+// checked for the cipher's length.
+Failure CannotReceive(const Certificate& certificate);
+Result<UniqueSymKey> CheckedContentKey(PK11SymKey* key, const ContentAlgorithmFacts& cipher);
+
+}  // namespace mirebolt::platform
