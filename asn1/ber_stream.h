@@ -88,6 +88,8 @@ class BerStream {
     Failure Truncated() const;
 
   private:
+    // Content passes through in pieces of up to a mebibyte, which keeps the cipher's calls few
+    // and the memory small; a pipe's walk starts with a small buffer, which grows as needed.
     static constexpr std::size_t kBufferBytes = 1 << 20;
     static constexpr std::size_t kFirstBufferBytes = 16 * 1024;
 

@@ -16,6 +16,7 @@ namespace mirebolt::platform {
 
 namespace {
 
+// Cipher text is decrypted in pieces of this size, as it is encrypted.
 constexpr std::size_t kPieceBytes = 1 << 20;
 
 // NSS's block ciphers take whole blocks in each call: content arriving in odd-sized pieces is
