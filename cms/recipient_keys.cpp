@@ -15,6 +15,7 @@
 #include "cms/recipient_kind.h"
 #include "nss/error_text.h"
 #include "nss/key_access_nss.h"
+#include "nss/own_keys.h"
 #include "nss/public_key.h"
 
 namespace mirebolt::platform {
@@ -99,7 +100,10 @@ Failure NotARecipient(const std::vector<RecipientEntry>& entries,
 }  // namespace
 
 std::vector<KnownCertificate> OwnCertificates() {
-    return ListCertificates(PK11CertListUser, true);
+    std::vector<KnownCertificate> own = ListCertificates(PK11CertListAll, true);
+    std::erase_if(
+        own, [](const KnownCertificate& known) { return !HeldByUser(known.certificate.get()); });
+    return own;
 }
 
 std::vector<KnownCertificate> AllCertificates() {

@@ -19,8 +19,8 @@ struct KnownCertificate {
     bool ownKey = false;
 };
 
-// The certificates NSS sees: the user's own (those with a private key, listed without any
-// prompt), or every one.
+// The certificates NSS sees: the user's own (those whose private key NSS sees, and a card's
+// holder's certificates, listed without any prompt), or every one.
 std::vector<KnownCertificate> OwnCertificates();
 std::vector<KnownCertificate> AllCertificates();
 

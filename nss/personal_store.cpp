@@ -14,6 +14,7 @@
 #include "nss/error_text.h"
 #include "nss/nss_runtime.h"
 #include "nss/nss_types.h"
+#include "nss/own_keys.h"
 
 namespace mirebolt::platform {
 
@@ -53,7 +54,7 @@ void AddSlotCertificates(PK11SlotInfo* slot, const std::string& tokenName,
         if (CERT_IsCACert(node->cert, nullptr)) {
             continue;
         }
-        const bool ownKey = CERT_IsUserCert(node->cert) != 0;
+        const bool ownKey = HeldByUser(node->cert);
         auto same = std::find_if(listed.begin(), listed.end(), [&](const StoreCertificate& entry) {
             return SECITEM_ItemsAreEqual(&entry.certificate.get()->derCert, &node->cert->derCert);
         });

@@ -28,7 +28,7 @@ Result<OpenedDatabase> OpenDatabase(const std::string& directory, bool readOnly)
 // A certificate of the personal store as the picker shows it.
 struct StoreCertificate {
     Certificate certificate;
-    bool ownKey = false;    // the store holds its private key: one of the user's own certificates
+    bool ownKey = false;    // the user holds its private key, in the database or on the card
     std::string tokenName;  // the smart card or token that holds it; empty for the database
 };
 

@@ -177,6 +177,22 @@ TEST_F(TokenInStore, ACardTakenOutIsAPlainFailureNotAWait) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 
+// NSS looks for the key where it finds the certificate first, the database, and logs into no
+// card from there.
+TEST(TokenCopies, ACertificateAlsoInTheDatabaseIsOpenedWithTheCardsKey) {
+    TokenStore token(TokenStore::Extra::CertificateInDatabase);
+    auto store = PersonalStore::Open(token.directory());
+    ASSERT_TRUE(store) << store.failure().text;
+    EXPECT_EQ(List(*store), kAliceAndCarolsCard);
+    testing::TempDir work;
+    const Bytes content = testing::RandomBytes(3000);
+    ScriptedKeyPrompt prompt({TokenStore::kPin});
+    auto opened = testing::Unseal(OpensslMessageForCarol(work, content), *store, &prompt);
+    ASSERT_TRUE(opened) << Describe(opened.failure());
+    EXPECT_EQ(*opened, content);
+    EXPECT_EQ(prompt.asked, 1);
+}
+
 TEST(TokenModules, ModulesThatCannotBeLoadedLeaveTheRestOfTheStore) {
     TokenStore token(TokenStore::Extra::MissingLibrary);
     auto store = PersonalStore::Open(token.directory());

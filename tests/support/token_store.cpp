@@ -14,6 +14,8 @@ TokenStore::TokenStore(Extra extra) {
                                         folder_.path().string(), FixturePath("")};
     if (extra == Extra::MissingLibrary) {
         command.emplace_back("--missing-library");
+    } else if (extra == Extra::CertificateInDatabase) {
+        command.emplace_back("--certificate-in-database");
     }
     const CommandResult made = RunCommand(command);
     EXPECT_EQ(made.exitCode, 0) << made.output;

@@ -17,7 +17,9 @@ class TokenStore {
     static constexpr char kTokenName[] = "Carol Card";
     static constexpr char kPin[] = "carol-pin";
 
-    enum class Extra { None, MissingLibrary };
+    // MissingLibrary: the store also registers two modules that cannot be loaded.
+    // CertificateInDatabase: the database also holds Carol's certificate, without her key.
+    enum class Extra { None, MissingLibrary, CertificateInDatabase };
     explicit TokenStore(Extra extra = Extra::None);
     TokenStore(const TokenStore&) = delete;
     TokenStore& operator=(const TokenStore&) = delete;

@@ -3,8 +3,9 @@
 # registers a SoftHSM2 token, "Carol Card", holding Carol's key and certificate. The token lives
 # in FOLDER/tokens, configured by FOLDER/softhsm2.conf (point SOFTHSM2_CONF there). With
 # --missing-library the store also registers a module whose library is not there and one whose
-# library is no library at all.
-# Usage: make-token-store.sh FOLDER FIXTURES [--missing-library]
+# library is no library at all. With --certificate-in-database the database also holds Carol's
+# certificate, as when the holder once imported it from a message or a directory.
+# Usage: make-token-store.sh FOLDER FIXTURES [--missing-library | --certificate-in-database]
 set -euo pipefail
 
 folder=$1
@@ -22,18 +23,17 @@ export SOFTHSM2_CONF=$folder/softhsm2.conf
 
 softhsm2-util --init-token --free --label "Carol Card" --pin "$pin" --so-pin carol-so-pin \
   > /dev/null
-# The key as the card gets it, and its public half: with that a card shows whose certificate
-# has its key before anyone logs in.
-openssl pkey -in "$fixtures/carol.key" -outform DER -out "$folder/carol-key.der"
-openssl pkey -in "$fixtures/carol.key" -pubout -outform DER -out "$folder/carol-public.der"
+# The key goes onto the card as its holder's card tool puts it there: the private key, a private
+# object seen only after login, and the certificate under the same id, with no public key object
+# beside them.
+openssl pkcs8 -topk8 -nocrypt -in "$fixtures/carol.key" -outform DER -out "$folder/carol.p8"
 write() {
   pkcs11-tool --module "$module" --token-label "Carol Card" --login --pin "$pin" \
     --write-object "$1" --type "$2" --id 01 --label carol > /dev/null 2>&1
 }
-write "$folder/carol-key.der" privkey
-write "$folder/carol-public.der" pubkey
+write "$folder/carol.p8" privkey
 write "$fixtures/carol.der" cert
-rm "$folder/carol-key.der" "$folder/carol-public.der"
+rm "$folder/carol.p8"
 
 cp -r "$fixtures/store-alice" "$folder/nssdb"
 modutil -add "Carol Card reader" -libfile "$module" -dbdir "sql:$folder/nssdb" -force > /dev/null
@@ -44,4 +44,7 @@ if [ "${3:-}" = "--missing-library" ]; then
   printf 'not a shared object\n' > "$folder/broken/libreader.so"
   printf '\nlibrary=%s\nname=%s\n' "$folder/gone/libreader.so" "Gone Reader" \
     "$folder/broken/libreader.so" "Broken Reader" >> "$folder/nssdb/pkcs11.txt"
+fi
+if [ "${3:-}" = "--certificate-in-database" ]; then
+  certutil -A -d "sql:$folder/nssdb" -n carol-copy -t ",," -i "$fixtures/carol.pem"
 fi
