@@ -15,6 +15,8 @@ enum LongOnly : int {
     kVersion,
     kTripleDes,
     kPem,
+    kAllowInvalid,
+    kCheckRevocation,
 };
 
 // Options every command takes, before or after its name.
@@ -27,6 +29,10 @@ constexpr option kGlobal[] = {
     {"version", no_argument, nullptr, kVersion},
 };
 constexpr char kGlobalShort[] = "qh";
+
+// Every command that checks certificates may ask their OCSP responders.
+constexpr option kCheckRevocationOption = {"check-revocation", no_argument, nullptr,
+                                           kCheckRevocation};
 
 struct CommandOptions {
     const char* command;
@@ -41,12 +47,14 @@ const CommandOptions kCommandOptions[] = {
       {"store-recipient", required_argument, nullptr, 'R'},
       {"output", required_argument, nullptr, 'o'},
       {"triple-des", no_argument, nullptr, kTripleDes},
-      {"pem", no_argument, nullptr, kPem}}},
+      {"pem", no_argument, nullptr, kPem},
+      {"allow-invalid", no_argument, nullptr, kAllowInvalid},
+      kCheckRevocationOption}},
     {"decrypt", "o:", {{"output", required_argument, nullptr, 'o'}}},
-    {"certs", "", {}},
-    {"store", "", {}},
+    {"certs", "", {kCheckRevocationOption}},
+    {"store", "", {kCheckRevocationOption}},
     {"import", "", {}},
-    {"info", "", {}},
+    {"info", "", {kCheckRevocationOption}},
 };
 
 std::string Spelled(int code, const char* word) {
@@ -101,6 +109,12 @@ bool ReadOptions(std::vector<char*>& words, const std::string& shortOptions,
                 break;
             case kPem:
                 options.pem = true;
+                break;
+            case kAllowInvalid:
+                options.allowInvalid = true;
+                break;
+            case kCheckRevocation:
+                options.checkRevocation = true;
                 break;
             case ':':
                 line.problem = Spelled(::optopt, words[::optind - 1]) + " needs a value";

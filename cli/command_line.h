@@ -24,6 +24,8 @@ struct Options {
     std::vector<RecipientOption> recipients;  // in the order given
     bool tripleDes = false;
     bool pem = false;
+    bool allowInvalid = false;          // encrypt for unfit certificates all the same
+    bool checkRevocation = false;       // ask the certificates' OCSP responders too
     std::optional<std::string> output;  // the last -o counts
     std::vector<std::string> operands;
 };

@@ -6,6 +6,7 @@
 #include "nss/personal_store.h"
 #include "protection/command_texts.h"
 #include "protection/input_file.h"
+#include "recipients/certificate_status_text.h"
 
 namespace mirebolt::cli {
 
@@ -16,7 +17,7 @@ int Fail(const std::string& text) {
     return kFailed;
 }
 
-void Print(const platform::EnvelopeDescription& description) {
+void Print(const platform::EnvelopeDescription& description, const platform::StatusChecks& checks) {
     std::printf("Form: %s\n", description.form.c_str());
     std::printf("Type: %s\n", description.type.c_str());
     std::printf("Content cipher: %s\n", description.cipher.c_str());
@@ -34,6 +35,11 @@ void Print(const platform::EnvelopeDescription& description) {
         if (!recipient.certificateName.empty()) {
             std::printf("     Certificate: %s%s\n", recipient.certificateName.c_str(),
                         recipient.own ? " (yours: you can decrypt this file)" : "");
+            std::printf("     Status: %s\n",
+                        recipients::StatusText(
+                            platform::CheckRecipientCertificate(recipient.certificate, checks),
+                            recipient.certificate, "; ")
+                            .c_str());
         }
     }
 }
@@ -58,7 +64,7 @@ int RunInfo(const Options& options) {
     if (!description) {
         return Fail(description.failure().text);
     }
-    Print(*description);
+    Print(*description, {options.checkRevocation});
     return kSucceeded;
 }
 

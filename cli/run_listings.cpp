@@ -19,9 +19,11 @@ int RunCerts(const Options& options) {
             .ShowWarning("No certificate could be found on the selected file");
         return kFailed;
     }
+    // Open only for the statuses: its trusted roots and CRLs judge the file's certificates.
+    auto trust = platform::PersonalStore::Open(options.storeDirectory);
     for (std::size_t i = 0; i < certificates->size(); ++i) {
         std::fputs(i == 0 ? "" : "\n", stdout);
-        PrintCertificate(stdout, (*certificates)[i], nullptr);
+        PrintCertificate(stdout, (*certificates)[i], nullptr, {options.checkRevocation});
     }
     return kSucceeded;
 }
@@ -49,7 +51,7 @@ int RunStore(const Options& options) {
     }
     for (std::size_t i = 0; i < listed.size(); ++i) {
         std::fputs(i == 0 ? "" : "\n", stdout);
-        PrintStoreCertificate(stdout, listed[i]);
+        PrintStoreCertificate(stdout, listed[i], {options.checkRevocation});
     }
     return kSucceeded;
 }

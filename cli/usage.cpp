@@ -14,7 +14,8 @@ constexpr char kUsage[] =
     "decrypts them with a private key of your personal certificate store.\n"
     "\n"
     "Commands:\n"
-    "  encrypt [-o OUTPUT] [--pem] [--triple-des] [-r CERTFILE]... [-R NAME]... FILE\n"
+    "  encrypt [-o OUTPUT] [--pem] [--triple-des] [--allow-invalid] [--check-revocation]\n"
+    "          [-r CERTFILE]... [-R NAME]... FILE\n"
     "                                                write FILE.enc, or OUTPUT\n"
     "  decrypt [-o OUTPUT] FILE                      write FILE without .enc, or OUTPUT\n"
     "  certs FILE                                    list a file's certificates\n"
@@ -51,6 +52,13 @@ constexpr char kEncryptUsage[] =
     "  --pem                        write a PEM block (-----BEGIN CMS-----) instead of DER\n"
     "  --triple-des                 use Triple DES instead of AES-256, for readers that know\n"
     "                               nothing newer\n"
+    "  --allow-invalid              encrypt also for an expired, not yet valid, revoked,\n"
+    "                               signing-only or certificate authority's certificate\n"
+    "  --check-revocation           ask each certificate's OCSP responder whether it was\n"
+    "                               revoked (a network request; CRLs in the store always count)\n"
+    "\n"
+    "Every certificate is checked before use: an unfit one is refused with its reason, one\n"
+    "without a path to a root the personal store trusts for e-mail is only warned about.\n"
     "\n"
     "Examples:\n"
     "  mirebolt-cli encrypt -r bob.pem -r carol.pem minutes.odt    writes minutes.odt.enc\n"
@@ -85,15 +93,17 @@ constexpr char kDecryptUsage[] =
 
 constexpr char kCertsUsage[] =
     "Usage: mirebolt-cli certs FILE\n"
-    "Lists every certificate FILE holds: subject, issuer, expiry, serial number and SHA-256\n"
-    "fingerprint.\n"
+    "Lists every certificate FILE holds: subject, issuer, expiry, status as a recipient (checked\n"
+    "against the personal store's trusted roots and CRLs), serial number and SHA-256\n"
+    "fingerprint. --check-revocation asks each certificate's OCSP responder too.\n"
     "\n"
     "Example:\n"
     "  mirebolt-cli certs colleagues.p7b\n";
 
 constexpr char kStoreUsage[] =
     "Usage: mirebolt-cli store\n"
-    "Lists the personal store's certificates, your own (with a private key) first.\n"
+    "Lists the personal store's certificates, your own (with a private key) first, each with\n"
+    "its status as a recipient. --check-revocation asks each one's OCSP responder too.\n"
     "\n"
     "Examples:\n"
     "  mirebolt-cli store\n"
@@ -114,7 +124,7 @@ constexpr char kInfoUsage[] =
     "Usage: mirebolt-cli info FILE\n"
     "Describes an encrypted file without decrypting it or asking for a password: its form,\n"
     "type, content cipher, the size of its content, and every recipient entry with the\n"
-    "matching certificate of the personal store, if any.\n";
+    "matching certificate of the personal store, if any, with its status.\n";
 
 }  // namespace
 

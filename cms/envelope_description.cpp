@@ -60,6 +60,7 @@ Result<EnvelopeDescription> DescribeEnvelope(ByteSource& message, const Personal
             if (const KnownCertificate* certificate = FindNamed(known, entry.id)) {
                 recipient.certificateName = SubjectDisplayName(certificate->certificate);
                 recipient.own = certificate->ownKey;
+                recipient.certificate = certificate->certificate.Duplicate();
             }
         }
         description.recipients.push_back(std::move(recipient));

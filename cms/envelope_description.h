@@ -16,6 +16,7 @@ struct RecipientDescription {
     std::string keyAlgorithm;     // "RSA (PKCS #1 v1.5)", "ECDH (...)"
     std::string identifier;       // issuer and serial number, or the key identifier; may be empty
     std::string certificateName;  // the matching certificate's name when the store holds it
+    Certificate certificate;      // that certificate, for its status
     bool own = false;             // the store holds its private key too
     bool usable = true;           // this program can use the entry
 };

@@ -1,6 +1,9 @@
 #include "recipients/add_recipients.h"
 
+#include <optional>
+
 #include "nss/certificate_file.h"
+#include "nss/personal_store.h"
 
 namespace mirebolt::recipients {
 
@@ -9,8 +12,8 @@ namespace {
 constexpr char kAlreadyListed[] = "The certificate is already present on the list";
 
 void Add(RecipientTarget& list, const platform::Certificate& certificate,
-         feedback::Feedback& feedback, AddOutcome& outcome) {
-    if (list.AddRecipient(certificate)) {
+         const platform::StatusChecks& checks, feedback::Feedback& feedback, AddOutcome& outcome) {
+    if (list.AddRecipient(certificate, platform::CheckRecipientCertificate(certificate, checks))) {
         ++outcome.added;
     } else {
         ++outcome.refused;
@@ -21,9 +24,18 @@ void Add(RecipientTarget& list, const platform::Certificate& certificate,
 }  // namespace
 
 AddOutcome AddRecipientsFromFile(RecipientTarget& list, const std::string& path,
-                                 feedback::Feedback& feedback, feedback::BusyIndicator& busy) {
+                                 feedback::Feedback& feedback, feedback::BusyIndicator& busy,
+                                 const RecipientChecks& checks) {
     AddOutcome outcome;
     feedback::WaitCursor waitCursor(busy);
+    // Open only for the checks: its trusted roots and CRLs judge the file's certificates.
+    std::optional<platform::PersonalStore> trust;
+    if (!checks.storeDirectory.empty()) {
+        if (Result<platform::PersonalStore> store =
+                platform::PersonalStore::Open(checks.storeDirectory)) {
+            trust.emplace(std::move(*store));
+        }
+    }
     Result<std::vector<platform::Certificate>> certificates = platform::ReadCertificateFile(path);
     if (!certificates) {
         feedback.ShowWarning("No certificate could be found on the selected file");
@@ -31,14 +43,15 @@ AddOutcome AddRecipientsFromFile(RecipientTarget& list, const std::string& path,
         return outcome;
     }
     for (const platform::Certificate& certificate : *certificates) {
-        Add(list, certificate, feedback, outcome);
+        Add(list, certificate, checks.status, feedback, outcome);
     }
     return outcome;
 }
 
 AddOutcome AddRecipientFromStore(RecipientTarget& list, const std::string& storeDirectory,
                                  CertificatePicker& picker, feedback::Feedback& feedback,
-                                 feedback::BusyIndicator& busy) {
+                                 feedback::BusyIndicator& busy,
+                                 const platform::StatusChecks& checks) {
     AddOutcome outcome;
     Result<platform::PersonalStore> store = platform::PersonalStore::Open(storeDirectory);
     if (!store) {
@@ -50,7 +63,7 @@ AddOutcome AddRecipientFromStore(RecipientTarget& list, const std::string& store
     std::optional<platform::Certificate> picked =
         picker.Pick(*store, "Select a certificate to add to the recipients list for encryption");
     if (picked) {
-        Add(list, *picked, feedback, outcome);
+        Add(list, *picked, checks, feedback, outcome);
     }
     return outcome;
 }

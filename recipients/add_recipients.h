@@ -4,6 +4,7 @@
 
 #include "feedback/feedback.h"
 #include "feedback/wait_cursor.h"
+#include "nss/certificate_status.h"
 #include "recipients/certificate_picker.h"
 #include "recipients/recipient_target.h"
 
@@ -16,14 +17,24 @@ struct AddOutcome {
     bool failed = false;  // no certificates could be read, or the store would not open
 };
 
-// Adds every certificate the file yields, in the file's order; each one already listed is
-// refused with its own warning. A file that yields nothing at all is warned about once.
-AddOutcome AddRecipientsFromFile(RecipientTarget& list, const std::string& path,
-                                 feedback::Feedback& feedback, feedback::BusyIndicator& busy);
+// How certificates are checked as they are added: the personal store whose roots and CRLs
+// judge their paths (none: nothing is trusted), and whether to ask their OCSP responders.
+struct RecipientChecks {
+    std::string storeDirectory;
+    platform::StatusChecks status;
+};
 
-// Opens the personal store, lets the picker choose one certificate and adds it.
+// Adds every certificate the file yields, in the file's order, each with what its check found;
+// each one already listed is refused with its own warning. A file that yields nothing at all is
+// warned about once. A store that does not open only leaves the paths unjudged.
+AddOutcome AddRecipientsFromFile(RecipientTarget& list, const std::string& path,
+                                 feedback::Feedback& feedback, feedback::BusyIndicator& busy,
+                                 const RecipientChecks& checks = {});
+
+// Opens the personal store, lets the picker choose one certificate, checks it and adds it.
 AddOutcome AddRecipientFromStore(RecipientTarget& list, const std::string& storeDirectory,
                                  CertificatePicker& picker, feedback::Feedback& feedback,
-                                 feedback::BusyIndicator& busy);
+                                 feedback::BusyIndicator& busy,
+                                 const platform::StatusChecks& checks = {});
 
 }  // namespace mirebolt::recipients

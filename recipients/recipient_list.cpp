@@ -17,13 +17,14 @@ bool RecipientList::Contains(const platform::Certificate& certificate) const {
     return false;
 }
 
-bool RecipientList::AddRecipient(const platform::Certificate& certificate) {
+bool RecipientList::AddRecipient(const platform::Certificate& certificate,
+                                 const platform::CertificateStatus& status) {
     if (Contains(certificate)) {
         return false;
     }
     rows_.push_back(RecipientRow{certificate.Duplicate(), platform::SubjectDisplayName(certificate),
                                  platform::IssuerDisplayName(certificate),
-                                 ExpiryText(certificate, locale_)});
+                                 ExpiryText(certificate, locale_), status});
     return true;
 }
 

@@ -11,13 +11,14 @@
 
 namespace mirebolt::recipients {
 
-// One row of the recipient list: the certificate it owns and the three texts the view shows,
-// computed once, when the row is added.
+// One row of the recipient list: the certificate it owns, the three texts the view shows and
+// what the check found against the certificate, all computed once, when the row is added.
 struct RecipientRow {
     platform::Certificate certificate;
     std::string issuedTo;
     std::string issuedBy;
     std::string expires;
+    platform::CertificateStatus status;
 };
 
 // The certificates Encrypt wraps the content key for, in the order they were added, no two with
@@ -29,7 +30,12 @@ class RecipientList : public protection::RecipientSource, public RecipientTarget
 
     // Appends a row with a reference of its own, unless a row already holds the same
     // certificate: then false, and nothing changes. The caller keeps its own reference.
-    bool AddRecipient(const platform::Certificate& certificate) override;
+    bool AddRecipient(const platform::Certificate& certificate,
+                      const platform::CertificateStatus& status) override;
+    // The same for a certificate nothing was found against.
+    bool AddRecipient(const platform::Certificate& certificate) {
+        return AddRecipient(certificate, {});
+    }
     // Whether a row holds the same certificate: the same issuer and serial number.
     bool Contains(const platform::Certificate& certificate) const;
     void RemoveRecipient(int row);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "nss/certificate.h"
+#include "nss/certificate_status.h"
 
 namespace mirebolt::recipients {
 
@@ -9,8 +10,10 @@ namespace mirebolt::recipients {
 class RecipientTarget {
   public:
     virtual ~RecipientTarget() = default;
-    // True when the certificate was added; false when an equal one is already there.
-    virtual bool AddRecipient(const platform::Certificate& certificate) = 0;
+    // True when the certificate was added, with what its check found; false when an equal one
+    // is already there.
+    virtual bool AddRecipient(const platform::Certificate& certificate,
+                              const platform::CertificateStatus& status) = 0;
 };
 
 }  // namespace mirebolt::recipients

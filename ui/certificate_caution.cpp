@@ -1,20 +1,23 @@
 #include "ui/certificate_caution.h"
 
-#include "feedback/date_text.h"
+#include "recipients/certificate_status_text.h"
 
 namespace mirebolt::ui {
 
-QString CertificateCaution(const platform::Certificate& certificate, QDate today) {
-    const platform::CalendarDate last = platform::NotAfterDate(certificate);
-    const QDate lastDay(last.year, last.month, last.day);
-    if (lastDay.isValid() && lastDay < today) {
-        return QStringLiteral("Expired %1")
-            .arg(QString::fromStdString(feedback::IsoDateText(last)));
+QString CertificateCaution(const platform::CertificateStatus& status,
+                           const platform::Certificate& certificate) {
+    if (status.fine()) {
+        return QString();
     }
-    if (!platform::KeyUsageAllowsEncryption(certificate)) {
-        return QStringLiteral("Signing only");
+    return QString::fromStdString(recipients::ProblemText(status.problems.front(), certificate));
+}
+
+QString CautionDetails(const platform::CertificateStatus& status,
+                       const platform::Certificate& certificate) {
+    if (status.fine()) {
+        return QString();
     }
-    return QString();
+    return QString::fromStdString(recipients::StatusText(status, certificate, "\n"));
 }
 
 }  // namespace mirebolt::ui

@@ -1,15 +1,20 @@
 #pragma once
 
-#include <QDate>
 #include <QString>
 
 #include "nss/certificate.h"
+#include "nss/certificate_status.h"
 
 namespace mirebolt::ui {
 
-// What a person must know before choosing a certificate as a recipient: "Expired 2025-03-01"
-// once its last day has passed, "Signing only" when its key may not be used to encrypt for it.
-// Empty when nothing stands against it.
-QString CertificateCaution(const platform::Certificate& certificate, QDate today);
+// What a person must know before encrypting for a certificate, as a row's note: the weightiest
+// of its problems ("Expired 2021-01-01", "Signing only", "Not trusted", "Revoked"). Empty when
+// nothing stands against it.
+QString CertificateCaution(const platform::CertificateStatus& status,
+                           const platform::Certificate& certificate);
+
+// Every problem, one to a line, for a tooltip. Empty when nothing stands against it.
+QString CautionDetails(const platform::CertificateStatus& status,
+                       const platform::Certificate& certificate);
 
 }  // namespace mirebolt::ui

@@ -1,7 +1,6 @@
 #include "ui/certificate_picker_dialog.h"
 
 #include <QColor>
-#include <QDate>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -91,7 +90,6 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
                             QStringLiteral("Key Type"), QStringLiteral("Note")});
     table->setRootIsDecorated(false);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
-    const QDate today = QDate::currentDate();
     const QColor greyed = dialog.palette().color(QPalette::Disabled, QPalette::Text);
     QTreeWidgetItem* likeliest = nullptr;
     for (const platform::StoreCertificate& entry : listed) {
@@ -108,11 +106,15 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
             item->setToolTip(0, QStringLiteral("You hold the private key of this certificate"));
         }
         // Still a choice, as the person may know better, but never the one offered first.
-        const QString caution = CertificateCaution(entry.certificate, today);
+        const platform::CertificateStatus status =
+            platform::CheckRecipientCertificate(entry.certificate);
+        const QString caution = CertificateCaution(status, entry.certificate);
         item->setText(kCautionColumn, caution);
         if (!caution.isEmpty()) {
+            const QString details = CautionDetails(status, entry.certificate);
             for (int column = 0; column < table->columnCount(); ++column) {
                 item->setForeground(column, greyed);
+                item->setToolTip(column, details);
             }
         } else if (likeliest == nullptr) {
             likeliest = item;

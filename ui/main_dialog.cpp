@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 
 #include "protection/decrypt_command.h"
 #include "protection/encrypt_command.h"
@@ -139,7 +140,8 @@ void CMainDlg::BuildControls() {
     m_decryptButton = MakeButton<CommandLink>(this, QStringLiteral("Decrypt"), "decryptButton",
                                               units.Rect(190, 176, 90, 25), command(id::kDecrypt));
 
-    m_recipients = new RecipientModel(RowIcon(), this);
+    m_recipients =
+        new RecipientModel(RowIcon(), style()->standardIcon(QStyle::SP_MessageBoxWarning), this);
     m_recipientView =
         NameAndPosition(new RecipientView(this), "recipientView", units.Rect(15, 54, 308, 114));
     m_recipientView->setModel(m_recipients);
@@ -238,9 +240,9 @@ void CMainDlg::OnAddRecipient() {
     switch (m_ports.actionMenu.Choose(QCursor::pos())) {
         case id::kAddFromFile:
             if (std::optional<QString> file = m_ports.files.ChooseCertificateFile()) {
-                recipients::AddRecipientsFromFile(*m_recipients,
-                                                  QFile::encodeName(*file).toStdString(),
-                                                  m_ports.feedback, m_ports.busy);
+                recipients::AddRecipientsFromFile(
+                    *m_recipients, QFile::encodeName(*file).toStdString(), m_ports.feedback,
+                    m_ports.busy, recipients::RecipientChecks{m_storeDirectory, {}});
             }
             break;
         case id::kAddFromStore:

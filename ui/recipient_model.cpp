@@ -1,20 +1,27 @@
 #include "ui/recipient_model.h"
 
+#include <QGuiApplication>
+#include <QPalette>
+
+#include "ui/certificate_caution.h"
+
 namespace mirebolt::ui {
 
 namespace {
 
 const char* const kTitles[] = {"Issued To", "Issued By", "Expiration Data"};
+constexpr int kExpiryColumn = 2;
 
 }  // namespace
 
-bool RecipientModel::AddRecipient(const platform::Certificate& certificate) {
+bool RecipientModel::AddRecipient(const platform::Certificate& certificate,
+                                  const platform::CertificateStatus& status) {
     if (list_.Contains(certificate)) {
         return false;
     }
     const int row = list_.RecipientCount();
     beginInsertRows(QModelIndex(), row, row);
-    const bool added = list_.AddRecipient(certificate);
+    const bool added = list_.AddRecipient(certificate, status);
     endInsertRows();
     return added;
 }
@@ -56,7 +63,19 @@ QVariant RecipientModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DecorationRole && index.column() == 0) {
         return rowIcon_;
     }
-    return {};
+    if (row->status.fine()) {
+        return {};
+    }
+    switch (role) {
+        case Qt::DecorationRole:
+            return index.column() == kExpiryColumn ? QVariant(cautionIcon_) : QVariant();
+        case Qt::ForegroundRole:
+            return QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+        case Qt::ToolTipRole:
+            return CautionDetails(row->status, row->certificate);
+        default:
+            return {};
+    }
 }
 
 QVariant RecipientModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -8,17 +8,22 @@
 namespace mirebolt::ui {
 
 // The recipient list as the view shows it: three columns, the row icon, no sorting, nothing
-// editable. Every change of the list goes through here, so the view hears of it.
+// editable. A row whose certificate the check found fault with is greyed, carries the caution
+// mark beside its expiry date and says why in its tooltip. Every change of the list goes
+// through here, so the view hears of it.
 class RecipientModel : public QAbstractTableModel, public recipients::RecipientTarget {
     Q_OBJECT
 
   public:
-    explicit RecipientModel(QIcon rowIcon, QObject* parent = nullptr)
-        : QAbstractTableModel(parent), rowIcon_(std::move(rowIcon)) {}
+    RecipientModel(QIcon rowIcon, QIcon cautionIcon, QObject* parent = nullptr)
+        : QAbstractTableModel(parent),
+          rowIcon_(std::move(rowIcon)),
+          cautionIcon_(std::move(cautionIcon)) {}
 
     const recipients::RecipientList& list() const { return list_; }
 
-    bool AddRecipient(const platform::Certificate& certificate) override;
+    bool AddRecipient(const platform::Certificate& certificate,
+                      const platform::CertificateStatus& status) override;
     void RemoveRecipient(int row);
     void ReleaseRecipients();
 
@@ -30,6 +35,7 @@ class RecipientModel : public QAbstractTableModel, public recipients::RecipientT
   private:
     recipients::RecipientList list_;
     QIcon rowIcon_;
+    QIcon cautionIcon_;
 };
 
 }  // namespace mirebolt::ui

@@ -42,6 +42,8 @@ expect "bob.pem folder " mirebolt-cli encrypt -r ""
 expect "letter.txt letter.txt.enc " mirebolt-cli --yes encrypt let
 expect "folder " mirebolt-cli --store f
 expect "--password-file " mirebolt-cli --pass
+expect "--allow-invalid " mirebolt-cli encrypt --allow
+expect "--check-revocation " mirebolt-cli store --check
 
 [ $status -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 exit $status

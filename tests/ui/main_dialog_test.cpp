@@ -88,6 +88,46 @@ TEST_F(MainDialog, TheTypicalUseFromBrowseToEsc) {
     EXPECT_EQ(busy_.starts, busy_.ends);
 }
 
+// Unfit certificates are still added and still encrypted for, but each row says why it should
+// not be: greyed, the caution mark beside its date, the reason as its tooltip.
+TEST_F(MainDialog, RowsOfUnfitCertificatesShowTheirReason) {
+    TempDir work;
+    std::string bundle;
+    for (const char* name : {"alice", "dave", "frank", "rita", "nina", "cass"}) {
+        const Bytes pem = ReadBytes(FixturePath(std::string(name) + ".pem"));
+        bundle.append(pem.begin(), pem.end());
+    }
+    WriteBytes(work / "mixed.pem", Bytes(bundle.begin(), bundle.end()));
+    WriteBytes(work / "report.pdf", RandomBytes(100));
+    menu_.choices = {ui::id::kAddFromFile};
+    files_.certificateFiles.push_back(QString::fromStdString(work / "mixed.pem"));
+    QTest::mouseClick(Control<QPushButton>("addButton"), Qt::LeftButton);
+    EXPECT_TRUE(feedback_.shown.empty());
+
+    QAbstractItemModel* rows = Control<QTreeView>("recipientView")->model();
+    ASSERT_EQ(rows->rowCount(), 6);
+    EXPECT_EQ(rows->columnCount(), 3) << "the columns stay the three they were";
+    const QColor greyed = QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    const char* const kCautions[] = {
+        "",        "Expired 2021-01-01",          "Signing only",
+        "Revoked", "Not valid before 2099-01-01", "A certificate authority's certificate"};
+    for (int row = 0; row < 6; ++row) {
+        const QString caution = QString::fromLatin1(kCautions[row]);
+        const QModelIndex expiry = rows->index(row, 2);
+        EXPECT_EQ(rows->index(row, 0).data(Qt::ToolTipRole).toString(), caution);
+        EXPECT_EQ(expiry.data(Qt::DecorationRole).isValid(), !caution.isEmpty()) << row;
+        EXPECT_EQ(rows->index(row, 1).data(Qt::ForegroundRole).value<QColor>() == greyed,
+                  !caution.isEmpty())
+            << row;
+        EXPECT_FALSE(rows->index(row, 0).data(Qt::DecorationRole).isNull()) << "the row icon";
+    }
+
+    Control<QLineEdit>("pathBox")->setText(QString::fromStdString(work / "report.pdf"));
+    QTest::mouseClick(Control<QCommandLinkButton>("encryptButton"), Qt::LeftButton);
+    ASSERT_EQ(feedback_.shown.size(), 1u);
+    EXPECT_EQ(feedback_.shown[0].kind, Kind::Information) << feedback_.shown[0].text;
+}
+
 TEST_F(MainDialog, RemovingNeedsASelectedRowNotJustTheFocus) {
     AddThreeFromAFile();
     auto* view = Control<QTreeView>("recipientView");
