@@ -15,6 +15,8 @@ enum LongOnly : int {
     kVersion,
     kTripleDes,
     kPem,
+    kP12PasswordFile,
+    kDer,
 };
 
 // Options every command takes, before or after its name.
@@ -45,7 +47,12 @@ const CommandOptions kCommandOptions[] = {
     {"decrypt", "o:", {{"output", required_argument, nullptr, 'o'}}},
     {"certs", "", {}},
     {"store", "", {}},
-    {"import", "", {}},
+    {"import", "", {{"p12-password-file", required_argument, nullptr, kP12PasswordFile}}},
+    {"export",
+     "R:o:",
+     {{"store-recipient", required_argument, nullptr, 'R'},
+      {"output", required_argument, nullptr, 'o'},
+      {"der", no_argument, nullptr, kDer}}},
     {"info", "", {}},
 };
 
@@ -101,6 +108,12 @@ bool ReadOptions(std::vector<char*>& words, const std::string& shortOptions,
                 break;
             case kPem:
                 options.pem = true;
+                break;
+            case kP12PasswordFile:
+                options.p12PasswordFile = ::optarg;
+                break;
+            case kDer:
+                options.der = true;
                 break;
             case ':':
                 line.problem = Spelled(::optopt, words[::optind - 1]) + " needs a value";

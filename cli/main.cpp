@@ -34,6 +34,7 @@ int Run(int argc, char** argv) {
     static constexpr Command kCommands[] = {
         {"encrypt", &RunEncrypt}, {"decrypt", &RunDecrypt}, {"certs", &RunCerts},
         {"store", &RunStore},     {"import", &RunImport},   {"info", &RunInfo},
+        {"export", &RunExport},
     };
     for (const Command& command : kCommands) {
         if (line.options.command == command.name) {
