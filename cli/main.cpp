@@ -1,4 +1,6 @@
 // mirebolt-cli: Encrypt and Decrypt on the command line, with the window's messages and rules.
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "base/process_hardening.h"
@@ -11,6 +13,25 @@
 
 namespace mirebolt::cli {
 namespace {
+
+// Whether the command opens the personal store.
+bool UsesStore(const Options& options) {
+    if (options.command == "encrypt") {
+        for (const RecipientOption& recipient : options.recipients) {
+            if (!recipient.fromFile) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return options.command != "certs";
+}
+
+// A file, a device or a pipe given as the store is a mistake to name, not an empty store.
+bool NotAFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
 
 int Run(int argc, char** argv) {
     const CommandLine line =
@@ -26,6 +47,11 @@ int Run(int argc, char** argv) {
             return kSucceeded;
         case CommandLine::Action::Run:
             break;
+    }
+    if (UsesStore(line.options) && NotAFolder(line.options.storeDirectory)) {
+        std::fprintf(stderr, "%s: error: the personal store \"%s\" is not a folder\n", kProgram,
+                     line.options.storeDirectory.c_str());
+        return kFailed;
     }
     struct Command {
         const char* name;

@@ -15,6 +15,7 @@
 #include "cms/open_failures.h"
 #include "nss/error_text.h"
 #include "nss/key_access_nss.h"
+#include "nss/key_self_test_nss.h"
 #include "nss/public_key_nss.h"
 
 namespace mirebolt::platform {
@@ -256,6 +257,9 @@ Result<UniqueSymKey> RecoverContentKey(const std::vector<RecipientEntry>& entrie
                 : UnwrapTransported(entry, key.get(), cipher);
         if (contentKey) {
             return contentKey;
+        }
+        if (!StoreKeyAnswers(key.get(), mine->certificate)) {
+            return UnusableStoreKey(mine->certificate);
         }
         unwrapFailure = contentKey.failure();
     }

@@ -228,5 +228,40 @@ TEST_F(StoreChores, AFileThatAsksForEndlessIterationsIsRefusedAtOnce) {
     EXPECT_FALSE(std::filesystem::exists(fresh));
 }
 
+TEST_F(StoreChores, AStoreThatIsNoFolderIsAnError) {
+    const std::string pipe = work_ / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& store : {work_ / "letter.txt", std::string("/dev/null"), pipe}) {
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"store"},
+              std::vector<std::string>{"decrypt", "-o", "x.txt", "letter.txt"},
+              std::vector<std::string>{"import", FixturePath("bob.pem")}}) {
+            std::vector<std::string> arguments{"--store", store};
+            arguments.insert(arguments.end(), command.begin(), command.end());
+            ProgramResult run = Run(arguments);
+            EXPECT_EQ(run.exitCode, 1) << store << " " << command.front();
+            EXPECT_NE(run.err.find("\"" + store + "\" is not a folder"), std::string::npos)
+                << store << " " << command.front() << ": " << run.err;
+        }
+    }
+    EXPECT_EQ(testing::ReadBytes(work_ / "letter.txt"), content_);
+}
+
+// The page of key4.db that holds Alice's key overwritten: the store finds the key but cannot
+// use it, which is no fault of the message.
+TEST_F(StoreChores, ADamagedKeyDatabaseIsTheStoresFailureNotTheMessages) {
+    ASSERT_EQ(Run({"encrypt", "-r", FixturePath("alice.pem"), "letter.txt"}).exitCode, 0);
+    const std::string keys = Store() + "/key4.db";
+    Bytes database = testing::ReadBytes(keys);
+    ASSERT_GE(database.size(), 3 * 4096u);
+    std::fill(database.begin() + 2 * 4096, database.begin() + 3 * 4096, 0x5A);
+    testing::WriteBytes(keys, database);
+
+    ProgramResult failed = Run({"decrypt", "-o", "x.txt", "letter.txt.enc"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.err, "mirebolt-cli: error: Failed to open the system certificate store\n");
+    EXPECT_FALSE(std::filesystem::exists(work_ / "x.txt"));
+}
+
 }  // namespace
 }  // namespace mirebolt
