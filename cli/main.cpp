@@ -1,5 +1,6 @@
 // mirebolt-cli: Encrypt and Decrypt on the command line, with the window's messages and rules.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -10,9 +11,18 @@
 #include "cli/usage.h"
 #include "nss/nss_runtime.h"
 #include "nss/personal_store.h"
+#include "nss/registered_modules.h"
 
 namespace mirebolt::cli {
 namespace {
+
+// A smart card's module that hangs would otherwise leave the terminal silent.
+void SayWhichModuleIsAwaited(const std::string& name, const std::string& library) {
+    if (::isatty(STDERR_FILENO) == 1) {
+        std::fprintf(stderr, "%s: waiting for the module \"%s\" (%s) to start; Ctrl-C stops\n",
+                     kProgram, name.c_str(), library.c_str());
+    }
+}
 
 // Whether the command opens the personal store.
 bool UsesStore(const Options& options) {
@@ -76,5 +86,6 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     mirebolt::platform::KeepOutOfDumps();
     mirebolt::platform::NssSession nss;
+    mirebolt::platform::SetSlowModuleNotice(&mirebolt::cli::SayWhichModuleIsAwaited);
     return mirebolt::cli::Run(argc, argv);
 }

@@ -263,5 +263,28 @@ TEST_F(StoreChores, ADamagedKeyDatabaseIsTheStoresFailureNotTheMessages) {
     EXPECT_FALSE(std::filesystem::exists(work_ / "x.txt"));
 }
 
+TEST_F(StoreChores, AModuleSlowToStartIsNamedAndASignalEndsTheWait) {
+    const auto registered =
+        testing::RunCommand({"modutil", "-add", "Slow reader", "-libfile", MIREBOLT_SLOW_MODULE,
+                             "-dbdir", "sql:" + Store(), "-force"});
+    ASSERT_EQ(registered.exitCode, 0) << registered.output;
+    ASSERT_EQ(Run({"encrypt", "-r", FixturePath("alice.pem"), "letter.txt"}).exitCode, 0);
+    const std::vector<std::string> environment{"HOME=" + home_.path().string(),
+                                               "SLOW_PKCS11_SECONDS=60"};
+    for (const auto& [command, signal] :
+         {std::pair{std::vector<std::string>{MIREBOLT_CLI, "store"}, SIGINT},
+          std::pair{std::vector<std::string>{MIREBOLT_CLI, "decrypt", "-o", "-", "-"}, SIGTERM}}) {
+        testing::PseudoTerminalProgram program(command, environment, work_.path().string());
+        ASSERT_TRUE(program.started());
+        EXPECT_TRUE(
+            program.WaitFor("waiting for the module \"Slow reader\"", std::chrono::seconds(10)))
+            << program.shown();
+        const auto start = std::chrono::steady_clock::now();
+        program.Signal(signal);
+        EXPECT_EQ(program.Wait(std::chrono::seconds(10)), 128 + signal) << program.shown();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    }
+}
+
 }  // namespace
 }  // namespace mirebolt
