@@ -1,6 +1,7 @@
 #include "base/interruption.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <iterator>
@@ -56,6 +57,16 @@ Interruption::~Interruption() {
 
 bool Interruption::Noted() {
     return noted != 0;
+}
+
+void Interruption::EndIfNoted() {
+    const int signal = noted;
+    if (signal == 0) {
+        return;
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+    ::_exit(128 + signal);  // a signal the caller's thread blocks
 }
 
 Failure Interruption::Interrupted() {

@@ -19,6 +19,10 @@ class Interruption {
     ~Interruption();
 
     static bool Noted();
+    // For work that cannot be stopped midway (a PKCS #11 module that takes its time to start):
+    // when a signal was noted, ends the program by it at once, from whichever thread calls.
+    // Only for moments before the command has written anything.
+    static void EndIfNoted();
     // The failure of a read or write that stopped for a noted signal.
     static Failure Interrupted();
 };

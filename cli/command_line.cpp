@@ -17,6 +17,8 @@ enum LongOnly : int {
     kPem,
     kAllowInvalid,
     kCheckRevocation,
+    kP12PasswordFile,
+    kDer,
 };
 
 // Options every command takes, before or after its name.
@@ -53,7 +55,12 @@ const CommandOptions kCommandOptions[] = {
     {"decrypt", "o:", {{"output", required_argument, nullptr, 'o'}}},
     {"certs", "", {kCheckRevocationOption}},
     {"store", "", {kCheckRevocationOption}},
-    {"import", "", {}},
+    {"import", "", {{"p12-password-file", required_argument, nullptr, kP12PasswordFile}}},
+    {"export",
+     "R:o:",
+     {{"store-recipient", required_argument, nullptr, 'R'},
+      {"output", required_argument, nullptr, 'o'},
+      {"der", no_argument, nullptr, kDer}}},
     {"info", "", {kCheckRevocationOption}},
 };
 
@@ -115,6 +122,12 @@ bool ReadOptions(std::vector<char*>& words, const std::string& shortOptions,
                 break;
             case kCheckRevocation:
                 options.checkRevocation = true;
+                break;
+            case kP12PasswordFile:
+                options.p12PasswordFile = ::optarg;
+                break;
+            case kDer:
+                options.der = true;
                 break;
             case ':':
                 line.problem = Spelled(::optopt, words[::optind - 1]) + " needs a value";

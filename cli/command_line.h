@@ -24,9 +24,11 @@ struct Options {
     std::vector<RecipientOption> recipients;  // in the order given
     bool tripleDes = false;
     bool pem = false;
-    bool allowInvalid = false;          // encrypt for unfit certificates all the same
-    bool checkRevocation = false;       // ask the certificates' OCSP responders too
-    std::optional<std::string> output;  // the last -o counts
+    bool allowInvalid = false;                   // encrypt for unfit certificates all the same
+    bool checkRevocation = false;                // ask the certificates' OCSP responders too
+    std::optional<std::string> output;           // the last -o counts
+    std::optional<std::string> p12PasswordFile;  // import: the PKCS #12 file's password
+    bool der = false;                            // export: DER instead of PEM
     std::vector<std::string> operands;
 };
 

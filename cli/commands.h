@@ -20,6 +20,7 @@ int RunCerts(const Options& options);
 int RunStore(const Options& options);
 int RunImport(const Options& options);
 int RunInfo(const Options& options);
+int RunExport(const Options& options);
 
 // Writes the problem and the command's help to standard error; gives kBadUsage.
 int BadUsage(const std::string& problem, const std::string& command);
@@ -27,5 +28,7 @@ int BadUsage(const std::string& problem, const std::string& command);
 // The password file's line (nothing inside when no file was named), or nothing at all after
 // saying on standard error why the file cannot be used.
 std::optional<std::optional<platform::Secret>> PasswordFromFile(const Options& options);
+std::optional<std::optional<platform::Secret>> PasswordFromFile(
+    const std::optional<std::string>& path);
 
 }  // namespace mirebolt::cli

@@ -1,4 +1,7 @@
 // mirebolt-cli: Encrypt and Decrypt on the command line, with the window's messages and rules.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "base/process_hardening.h"
@@ -8,9 +11,37 @@
 #include "cli/usage.h"
 #include "nss/nss_runtime.h"
 #include "nss/personal_store.h"
+#include "nss/registered_modules.h"
 
 namespace mirebolt::cli {
 namespace {
+
+// A smart card's module that hangs would otherwise leave the terminal silent.
+void SayWhichModuleIsAwaited(const std::string& name, const std::string& library) {
+    if (::isatty(STDERR_FILENO) == 1) {
+        std::fprintf(stderr, "%s: waiting for the module \"%s\" (%s) to start; Ctrl-C stops\n",
+                     kProgram, name.c_str(), library.c_str());
+    }
+}
+
+// Whether the command opens the personal store.
+bool UsesStore(const Options& options) {
+    if (options.command == "encrypt") {
+        for (const RecipientOption& recipient : options.recipients) {
+            if (!recipient.fromFile) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return options.command != "certs";
+}
+
+// A file, a device or a pipe given as the store is a mistake to name, not an empty store.
+bool NotAFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
 
 int Run(int argc, char** argv) {
     const CommandLine line =
@@ -27,6 +58,11 @@ int Run(int argc, char** argv) {
         case CommandLine::Action::Run:
             break;
     }
+    if (UsesStore(line.options) && NotAFolder(line.options.storeDirectory)) {
+        std::fprintf(stderr, "%s: error: the personal store \"%s\" is not a folder\n", kProgram,
+                     line.options.storeDirectory.c_str());
+        return kFailed;
+    }
     struct Command {
         const char* name;
         int (*run)(const Options&);
@@ -34,6 +70,7 @@ int Run(int argc, char** argv) {
     static constexpr Command kCommands[] = {
         {"encrypt", &RunEncrypt}, {"decrypt", &RunDecrypt}, {"certs", &RunCerts},
         {"store", &RunStore},     {"import", &RunImport},   {"info", &RunInfo},
+        {"export", &RunExport},
     };
     for (const Command& command : kCommands) {
         if (line.options.command == command.name) {
@@ -49,5 +86,6 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     mirebolt::platform::KeepOutOfDumps();
     mirebolt::platform::NssSession nss;
+    mirebolt::platform::SetSlowModuleNotice(&mirebolt::cli::SayWhichModuleIsAwaited);
     return mirebolt::cli::Run(argc, argv);
 }

@@ -1,6 +1,7 @@
 #include "cli/password_file.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,8 +13,30 @@
 
 namespace mirebolt::cli {
 
+namespace {
+
+// A named pipe that no one writes to would keep the run waiting with nothing said: this long
+// for its writer to show up, and then it is not a password file.
+constexpr int kPipeWriterWaitMs = 3000;
+
+// Waits until the pipe has something to read or its writer has gone; false when no writer
+// came in time.
+bool WriterCame(int fd) {
+    pollfd wanted{fd, POLLIN, 0};
+    for (;;) {
+        const int ready = ::poll(&wanted, 1, kPipeWriterWaitMs);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        return ready > 0;
+    }
+}
+
+}  // namespace
+
 Result<PasswordLine> ReadPasswordFile(const std::string& path) {
-    platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Opened without waiting: opening a named pipe otherwise blocks until someone writes to it.
+    platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file) {
         return platform::SystemFailure(errno);
     }
@@ -21,6 +44,14 @@ Result<PasswordLine> ReadPasswordFile(const std::string& path) {
     struct stat info {};
     if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
         line.readableByOthers = (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
+    }
+    if (S_ISFIFO(info.st_mode) && !WriterCame(file.get())) {
+        return Failure{static_cast<std::uint32_t>(ETIMEDOUT),
+                       "it is a named pipe that nothing was written to"};
+    }
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) < 0) {
+        return platform::SystemFailure(errno);
     }
     // Byte by byte, so that nothing after the first line is ever taken from a pipe.
     char c = 0;

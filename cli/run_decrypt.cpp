@@ -14,20 +14,25 @@ namespace mirebolt::cli {
 
 // The password file's line, or nothing after saying why it cannot be used.
 std::optional<std::optional<platform::Secret>> PasswordFromFile(const Options& options) {
-    if (!options.passwordFile) {
+    return PasswordFromFile(options.passwordFile);
+}
+
+std::optional<std::optional<platform::Secret>> PasswordFromFile(
+    const std::optional<std::string>& path) {
+    if (!path) {
         return std::optional<platform::Secret>();
     }
-    Result<PasswordLine> line = ReadPasswordFile(*options.passwordFile);
+    Result<PasswordLine> line = ReadPasswordFile(*path);
     if (!line) {
         std::fprintf(stderr, "%s: cannot read the password file \"%s\": %s\n", kProgram,
-                     options.passwordFile->c_str(), line.failure().text.c_str());
+                     path->c_str(), line.failure().text.c_str());
         return std::nullopt;
     }
     if (line->readableByOthers) {
         std::fprintf(stderr,
                      "%s: warning: others may read the password file \"%s\" (chmod go-r "
                      "protects it)\n",
-                     kProgram, options.passwordFile->c_str());
+                     kProgram, path->c_str());
     }
     return std::optional<platform::Secret>(std::move(line->password));
 }

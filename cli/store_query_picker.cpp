@@ -38,22 +38,25 @@ bool MatchesQuery(const platform::Certificate& certificate, const std::string& q
     return Folded(query, true) == Folded(platform::Sha256Fingerprint(certificate), true);
 }
 
-std::optional<platform::Certificate> StoreQueryPicker::Pick(const platform::PersonalStore& store,
-                                                            const std::string& /*displayString*/) {
-    std::vector<platform::StoreCertificate> listed = store.PickerCertificates();
+std::optional<platform::Certificate> PickByQuery(std::vector<platform::StoreCertificate> listed,
+                                                 const std::string& query, const std::string& which,
+                                                 feedback::Feedback& feedback) {
+    // The heading `store` shows names a certificate too; two people of the same name are then
+    // both candidates, never one of them silently.
     std::vector<platform::Certificate> matches;
     for (platform::StoreCertificate& entry : listed) {
-        if (MatchesQuery(entry.certificate, query_)) {
+        if (MatchesQuery(entry.certificate, query) ||
+            (!query.empty() && platform::SubjectDisplayName(entry.certificate) == query)) {
             matches.push_back(std::move(entry.certificate));
         }
     }
     if (matches.size() == 1) {
         return std::move(matches.front());
     }
-    failed_ = true;
     if (matches.empty()) {
-        feedback_.ShowError("No certificate of the personal store is named \"" + query_ +
-                            "\" (by nickname, e-mail address or SHA-256 fingerprint)");
+        feedback.ShowError("No certificate " + which + " is named \"" + query +
+                           "\" (by nickname, e-mail address, SHA-256 fingerprint or the name "
+                           "`mirebolt-cli store` shows)");
         return std::nullopt;
     }
     std::string names;
@@ -61,10 +64,17 @@ std::optional<platform::Certificate> StoreQueryPicker::Pick(const platform::Pers
         names += "\n  " + platform::SubjectDisplayName(match) + "  SHA-256 " +
                  platform::Sha256Fingerprint(match);
     }
-    feedback_.ShowError(
-        "\"" + query_ + "\" names " + std::to_string(matches.size()) +
-        " certificates of the personal store; name one by its fingerprint:" + names);
+    feedback.ShowError("\"" + query + "\" names " + std::to_string(matches.size()) +
+                       " certificates " + which + "; name one by its fingerprint:" + names);
     return std::nullopt;
+}
+
+std::optional<platform::Certificate> StoreQueryPicker::Pick(const platform::PersonalStore& store,
+                                                            const std::string& /*displayString*/) {
+    std::optional<platform::Certificate> picked =
+        PickByQuery(store.PickerCertificates(), query_, "of the personal store", feedback_);
+    failed_ = !picked;
+    return picked;
 }
 
 }  // namespace mirebolt::cli

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "feedback/feedback.h"
 #include "recipients/certificate_picker.h"
@@ -8,8 +10,8 @@
 namespace mirebolt::cli {
 
 // Picks the one certificate of the personal store that a nickname, an e-mail address or a
-// SHA-256 fingerprint (hex, with or without colons, any case) names. None, or more than one,
-// is an error that names what was asked for.
+// SHA-256 fingerprint (hex, with or without colons, any case) names, or else the name `store`
+// shows as its heading. None, or more than one, is an error that names what was asked for.
 class StoreQueryPicker : public recipients::CertificatePicker {
   public:
     StoreQueryPicker(std::string query, feedback::Feedback& feedback)
@@ -25,7 +27,13 @@ class StoreQueryPicker : public recipients::CertificatePicker {
     bool failed_ = false;
 };
 
-// Whether the certificate answers to the query.
+// Whether the certificate answers to the query by nickname, e-mail address or fingerprint.
 bool MatchesQuery(const platform::Certificate& certificate, const std::string& query);
+
+// The one certificate of `listed` the query names, as StoreQueryPicker picks it; `which` says in
+// the error what was searched ("of the personal store").
+std::optional<platform::Certificate> PickByQuery(std::vector<platform::StoreCertificate> listed,
+                                                 const std::string& query, const std::string& which,
+                                                 feedback::Feedback& feedback);
 
 }  // namespace mirebolt::cli

@@ -20,8 +20,9 @@ constexpr char kUsage[] =
     "  decrypt [-o OUTPUT] FILE                      write FILE without .enc, or OUTPUT\n"
     "  certs FILE                                    list a file's certificates\n"
     "  store                                         list the personal store\n"
-    "  import FILE.p12                               put your certificate and key into the\n"
-    "                                                personal store\n"
+    "  import FILE                                   put your certificate and key (PKCS #12),\n"
+    "                                                or others' certificates, into the store\n"
+    "  export [-R NAME] [--der] [-o OUTPUT]          write your own certificate for others\n"
     "  info FILE                                     describe an encrypted file\n"
     "\n"
     "Options:\n"
@@ -47,7 +48,8 @@ constexpr char kEncryptUsage[] =
     "\n"
     "  -r, --recipient=CERTFILE     every certificate CERTFILE holds (DER, PEM, PKCS #7 bundle)\n"
     "  -R, --store-recipient=NAME   the personal store's certificate with that nickname,\n"
-    "                               e-mail address or SHA-256 fingerprint\n"
+    "                               e-mail address, SHA-256 fingerprint or the heading\n"
+    "                               `store` shows; several of that name are listed, not taken\n"
     "  -o, --output=OUTPUT          write OUTPUT instead of FILE.enc (- for standard output)\n"
     "  --pem                        write a PEM block (-----BEGIN CMS-----) instead of DER\n"
     "  --triple-des                 use Triple DES instead of AES-256, for readers that know\n"
@@ -110,15 +112,38 @@ constexpr char kStoreUsage[] =
     "  mirebolt-cli --store=/media/card/nssdb store\n";
 
 constexpr char kImportUsage[] =
-    "Usage: mirebolt-cli import FILE.p12\n"
+    "Usage: mirebolt-cli import [--p12-password-file=FILE] FILE\n"
     "Puts the certificate and private key of a PKCS #12 file (.p12, .pfx) into the personal\n"
-    "store, asking for the file's password. When the store does not exist yet it is created,\n"
-    "protected by a password you choose (empty: none). The only command that writes the store.\n"
-    "--password-file answers for the store's password.\n"
+    "store, asking for the file's password. A certificate file instead (DER, PEM, a PKCS #7\n"
+    "bundle) adds those other people's certificates, for encrypting to them with -R. When the\n"
+    "store does not exist yet it is created, protected by a password you choose (empty:\n"
+    "none), once the file was read and its password accepted. The only command that writes\n"
+    "the store. --password-file answers for the store's password.\n"
+    "\n"
+    "  --p12-password-file=FILE   take the PKCS #12 file's password from FILE's first line\n"
+    "\n"
+    "A PKCS #12 file that asks for more than 10,000,000 password iterations is refused.\n"
     "\n"
     "Examples:\n"
     "  mirebolt-cli import alice.p12\n"
-    "  mirebolt-cli --store=/media/card/nssdb import alice.pfx\n";
+    "  mirebolt-cli import bob.pem                       then: encrypt -R 'Bob Baker' ...\n"
+    "  mirebolt-cli --store=/media/card/nssdb import alice.pfx\n"
+    "  mirebolt-cli --password-file=store.pw import --p12-password-file=p12.pw alice.p12\n";
+
+constexpr char kExportUsage[] =
+    "Usage: mirebolt-cli export [-R NAME] [--der] [-o OUTPUT]\n"
+    "Writes your own certificate (one whose private key the personal store holds) for others\n"
+    "to encrypt to: PEM to standard output unless told otherwise. With several of your own,\n"
+    "-R names the one (as for encrypt); without it they are listed with their fingerprints.\n"
+    "\n"
+    "  -R, --store-recipient=NAME   your certificate with that nickname, e-mail address,\n"
+    "                               SHA-256 fingerprint or heading\n"
+    "  -o, --output=OUTPUT          write OUTPUT instead of standard output\n"
+    "  --der                        write DER instead of PEM\n"
+    "\n"
+    "Examples:\n"
+    "  mirebolt-cli export -o alice.pem\n"
+    "  mirebolt-cli export --der -R alice@example.org -o alice.cer\n";
 
 constexpr char kInfoUsage[] =
     "Usage: mirebolt-cli info FILE\n"
@@ -133,7 +158,8 @@ const char* UsageOf(const std::string& command) {
         const char* command;
         const char* usage;
     } kCommands[] = {{"encrypt", kEncryptUsage}, {"decrypt", kDecryptUsage}, {"certs", kCertsUsage},
-                     {"store", kStoreUsage},     {"import", kImportUsage},   {"info", kInfoUsage}};
+                     {"store", kStoreUsage},     {"import", kImportUsage},   {"info", kInfoUsage},
+                     {"export", kExportUsage}};
     for (const auto& each : kCommands) {
         if (command == each.command) {
             return each.usage;

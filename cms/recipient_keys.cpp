@@ -15,6 +15,7 @@
 #include "cms/recipient_kind.h"
 #include "nss/error_text.h"
 #include "nss/key_access_nss.h"
+#include "nss/key_self_test.h"
 #include "nss/own_keys.h"
 #include "nss/public_key.h"
 
@@ -181,6 +182,9 @@ Result<UniqueSymKey> RecoverContentKey(const std::vector<RecipientEntry>& entrie
             unit->unwrap(entry, mine->certificate, key.get(), cipher, session);
         if (contentKey) {
             return contentKey;
+        }
+        if (!StoreKeyAnswers(key.get(), mine->certificate)) {
+            return UnusableStoreKey(mine->certificate);
         }
         unwrapFailure = contentKey.failure();
     }

@@ -208,4 +208,9 @@ bool KeyUsageAllowsEncryption(const Certificate& certificate) {
     return (certificate.get()->rawKeyUsage & needed) != 0;
 }
 
+std::span<const std::uint8_t> DerBytes(const Certificate& certificate) {
+    const SECItem& der = certificate.get()->derCert;
+    return {der.data, der.len};
+}
+
 }  // namespace mirebolt::platform

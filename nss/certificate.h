@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,9 @@ std::string KeyUsageText(const Certificate& certificate);
 // Colon-separated upper-case hex: the SHA-256 digest of the whole certificate, and the serial.
 std::string Sha256Fingerprint(const Certificate& certificate);
 std::string SerialNumberText(const Certificate& certificate);
+
+// The certificate as DER, valid while the certificate is held.
+std::span<const std::uint8_t> DerBytes(const Certificate& certificate);
 
 std::string EmailAddress(const Certificate& certificate);
 std::string Nickname(const Certificate& certificate);

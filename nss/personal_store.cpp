@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <utility>
 
+#include "base/system_error.h"
 #include "nss/error_text.h"
 #include "nss/nss_runtime.h"
 #include "nss/nss_types.h"
@@ -108,6 +110,10 @@ std::string PersonalStore::DefaultDirectory() {
 Result<PersonalStore> PersonalStore::Open(const std::string& directory) {
     if (!NssRuntime::EnsureStarted()) {
         return ArisingFrom(FailureOrigin::Store, NssFailure(SEC_ERROR_NOT_INITIALIZED));
+    }
+    // A file, a device or a pipe named as the store is no store at all, not an empty one.
+    if (struct stat info{}; ::stat(directory.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+        return ArisingFrom(FailureOrigin::Store, SystemFailure(ENOTDIR));
     }
     // NSS says "bad database" alike for a missing and a broken one; only a missing one is the
     // empty store of a user who never kept certificates.

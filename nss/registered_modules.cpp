@@ -4,14 +4,19 @@
 #include <pkcs11n.h>
 #include <secmod.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 extern "C" {
 #include <utilpars.h>
 }
 
+#include "base/interruption.h"
 #include "nss/nss_types.h"
 
 namespace mirebolt::platform {
@@ -82,13 +87,63 @@ std::vector<std::string> RegisteredEntries(const std::string& directory) {
     return entries;
 }
 
-bool Acquire(const std::string& library, std::string entry) {
+SlowModuleNotice slowModuleNotice = nullptr;
+constexpr auto kNoticeAfter = std::chrono::seconds(2);
+constexpr auto kSignalCheckEvery = std::chrono::milliseconds(50);
+
+// Watches a module's start, which runs its library's constructors and C_Initialize and may take
+// any time: after a while it says what is being waited for, and a signal that a running command
+// noted ends the program, since nothing can interrupt the module.
+class StartWatch {
+  public:
+    StartWatch(std::string name, std::string library)
+        : name_(std::move(name)), library_(std::move(library)), thread_([this] { Watch(); }) {}
+    StartWatch(const StartWatch&) = delete;
+    StartWatch& operator=(const StartWatch&) = delete;
+    ~StartWatch() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            started_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+  private:
+    void Watch() {
+        const auto noticeAt = std::chrono::steady_clock::now() + kNoticeAfter;
+        bool noticed = false;
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!changed_.wait_for(lock, kSignalCheckEvery, [this] { return started_; })) {
+            platform::Interruption::EndIfNoted();
+            if (!noticed && std::chrono::steady_clock::now() >= noticeAt) {
+                noticed = true;
+                if (slowModuleNotice != nullptr) {
+                    slowModuleNotice(name_, library_);
+                }
+            }
+        }
+    }
+
+    std::string name_;
+    std::string library_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool started_ = false;
+    std::thread thread_;  // last: it starts once the rest is there
+};
+
+bool Acquire(const std::string& name, const std::string& library, std::string entry) {
     auto& loaded = LoadedLibraries();
     if (auto shared = loaded.find(library); shared != loaded.end()) {
         ++shared->second.users;
         return true;
     }
-    UniqueModule module(SECMOD_LoadUserModule(entry.data(), nullptr, PR_FALSE));
+    UniqueModule module;
+    {
+        const StartWatch watch(name, library);
+        module.reset(SECMOD_LoadUserModule(entry.data(), nullptr, PR_FALSE));
+    }
     if (!module) {
         return false;
     }
@@ -112,6 +167,10 @@ void ReleaseLibrary(const std::string& library) {
 
 }  // namespace
 
+void SetSlowModuleNotice(SlowModuleNotice notice) {
+    slowModuleNotice = notice;
+}
+
 std::string QuotedParameter(const std::string& value) {
     std::string quoted = "'";
     for (char c : value) {
@@ -131,7 +190,7 @@ RegisteredModules RegisteredModules::Load(const std::string& directory) {
             continue;  // NSS's own module, the database itself: the store opens that
         }
         const std::string name = ParameterOf("name", entry);
-        if (Acquire(library, std::move(entry))) {
+        if (Acquire(name, library, std::move(entry))) {
             modules.libraries_.push_back(library);
         } else {
             modules.unloaded_.push_back(UnloadedModule{name, library});

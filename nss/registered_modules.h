@@ -12,6 +12,11 @@ namespace mirebolt::platform {
 // next character.
 std::string QuotedParameter(const std::string& value);
 
+// Called, on a thread of its own, when a module has been starting for two seconds and still has
+// not answered, so that the person learns what the program waits for.
+using SlowModuleNotice = void (*)(const std::string& name, const std::string& library);
+void SetSlowModuleNotice(SlowModuleNotice notice);
+
 // A PKCS #11 module that an NSS database registers but that could not be loaded.
 struct UnloadedModule {
     std::string name;

@@ -4,6 +4,9 @@
 #include <pk11pub.h>
 #include <secerr.h>
 #include <string.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <memory>
@@ -15,6 +18,7 @@
 #include "nss/nss_runtime.h"
 #include "nss/nss_types.h"
 #include "nss/personal_store.h"
+#include "nss/pkcs12_iterations.h"
 
 namespace mirebolt::platform {
 
@@ -110,9 +114,10 @@ Result<OpenedDatabase> OpenForWriting(const std::string& directory, bool creatin
     return OpenDatabase(directory, false);
 }
 
-Status LogIn(PK11SlotInfo* store, ImportPrompts& prompts) {
+Status LogIn(PK11SlotInfo* store, ImportPrompts& prompts, std::optional<Secret>& newPassword) {
     if (PK11_NeedUserInit(store)) {
-        std::optional<Secret> chosen = prompts.AskNewStorePassword();
+        std::optional<Secret> chosen =
+            newPassword ? std::move(newPassword) : prompts.AskNewStorePassword();
         if (!chosen) {
             return NssFailure(SEC_ERROR_USER_CANCELLED);
         }
@@ -164,52 +169,117 @@ class BmpSecret {
     std::vector<std::uint8_t> bytes_;
 };
 
-// One attempt with one password; the failure's code tells a wrong password apart.
-Status Decode(PK11SlotInfo* store, std::span<const std::uint8_t> pkcs12, const Secret& password) {
+// One pass of the decoder with one password: with `import`, the bags go into the store; without,
+// only the MAC and the bags are checked, in the internal slot that keeps nothing. The failure's
+// code tells a wrong password apart.
+Status Decode(PK11SlotInfo* slot, std::span<const std::uint8_t> pkcs12, const Secret& password,
+              bool import) {
     BmpSecret bmp(password.view());
     SECItem item = bmp.item();
     UniqueDecoder decoder(
-        SEC_PKCS12DecoderStart(&item, store, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+        SEC_PKCS12DecoderStart(&item, slot, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
     if (!decoder) {
         return NssFailure();
     }
     // NSS reads the bytes and never writes them; its signature predates const.
     auto* bytes = const_cast<unsigned char*>(pkcs12.data());
     if (SEC_PKCS12DecoderUpdate(decoder.get(), bytes, pkcs12.size()) != SECSuccess ||
-        SEC_PKCS12DecoderVerify(decoder.get()) != SECSuccess ||
-        SEC_PKCS12DecoderValidateBags(decoder.get(), &NameImportedCertificate) != SECSuccess ||
-        SEC_PKCS12DecoderImportBags(decoder.get()) != SECSuccess) {
+        SEC_PKCS12DecoderVerify(decoder.get()) != SECSuccess) {
+        return NssFailure();
+    }
+    if (import &&
+        (SEC_PKCS12DecoderValidateBags(decoder.get(), &NameImportedCertificate) != SECSuccess ||
+         SEC_PKCS12DecoderImportBags(decoder.get()) != SECSuccess)) {
         return NssFailure();
     }
     return {};
 }
 
-}  // namespace
-
-Result<ImportOutcome> ImportPkcs12(const std::string& storeDirectory,
-                                   std::span<const std::uint8_t> pkcs12, ImportPrompts& prompts) {
-    if (!NssRuntime::EnsureStarted()) {
-        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
+// The file's password, asked until the file opens with it: before any store is touched, so that
+// a cancelled or wrong answer leaves everything as it was.
+Result<Secret> AcceptedFilePassword(std::span<const std::uint8_t> pkcs12, ImportPrompts& prompts) {
+    const UniqueSlot internal(PK11_GetInternalSlot());
+    if (!internal) {
+        return NssFailure();
     }
-    ImportOutcome outcome;
-    outcome.storeCreated = !DatabaseIsThere(storeDirectory);
-    ASSIGN_OR_RETURN(OpenedDatabase store, OpenForWriting(storeDirectory, outcome.storeCreated));
-    RETURN_IF_FAILED(LogIn(store.get(), prompts));
     for (int attempt = 0;; ++attempt) {
         std::optional<Secret> answer = prompts.AskFilePassword(attempt > 0);
         if (!answer) {
             return NssFailure(SEC_ERROR_USER_CANCELLED);
         }
-        const Secret password = std::move(*answer);
-        Status decoded = Decode(store.get(), pkcs12, password);
+        Secret password = std::move(*answer);
+        Status decoded = Decode(internal.get(), pkcs12, password, false);
         if (decoded) {
-            return outcome;
+            return password;
         }
         if (attempt + 1 == kMaxAttempts ||
             !WrongPassword(static_cast<int>(decoded.failure().code))) {
             return decoded.failure();
         }
     }
+}
+
+}  // namespace
+
+Result<OpenedDatabase> OpenStoreForImport(const std::string& storeDirectory, ImportPrompts& prompts,
+                                          bool& created, bool logInToExisting) {
+    if (!NssRuntime::EnsureStarted()) {
+        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
+    }
+    if (struct stat info{}; ::stat(storeDirectory.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+        return SystemFailure(ENOTDIR);
+    }
+    created = !DatabaseIsThere(storeDirectory);
+    // A new store's password is chosen before anything is created: a cancelled question leaves
+    // no empty store behind.
+    std::optional<Secret> newPassword;
+    if (created) {
+        newPassword = prompts.AskNewStorePassword();
+        if (!newPassword) {
+            return NssFailure(SEC_ERROR_USER_CANCELLED);
+        }
+    }
+    Result<OpenedDatabase> store = OpenForWriting(storeDirectory, created);
+    if (!store) {
+        return store.failure();
+    }
+    if (!created && !logInToExisting) {
+        return store;
+    }
+    if (Status loggedIn = LogIn(store->get(), prompts, newPassword); !loggedIn) {
+        return loggedIn.failure();
+    }
+    return store;
+}
+
+Result<ImportOutcome> ImportPkcs12(const std::string& storeDirectory,
+                                   std::span<const std::uint8_t> pkcs12, ImportPrompts& prompts) {
+    if (!NssRuntime::EnsureStarted()) {
+        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
+    }
+    if (const std::uint64_t iterations = LargestPkcs12IterationCount(pkcs12);
+        iterations > kMaxPkcs12Iterations) {
+        return Failure{static_cast<std::uint32_t>(SEC_ERROR_BAD_DER),
+                       "the file asks for " + std::to_string(iterations) +
+                           " iterations of its password, far more than any PKCS #12 file needs "
+                           "(at most " +
+                           std::to_string(kMaxPkcs12Iterations) +
+                           " are taken): it would keep the import busy for minutes or hours"};
+    }
+    Result<Secret> password = AcceptedFilePassword(pkcs12, prompts);
+    if (!password) {
+        return password.failure();
+    }
+    ImportOutcome outcome;
+    Result<OpenedDatabase> store =
+        OpenStoreForImport(storeDirectory, prompts, outcome.storeCreated, true);
+    if (!store) {
+        return store.failure();
+    }
+    if (Status imported = Decode(store->get(), pkcs12, *password, true); !imported) {
+        return imported.failure();
+    }
+    return outcome;
 }
 
 }  // namespace mirebolt::platform

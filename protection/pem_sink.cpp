@@ -5,8 +5,6 @@ namespace mirebolt::protection {
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr char kBegin[] = "-----BEGIN CMS-----\n";
-constexpr char kEnd[] = "-----END CMS-----\n";
 constexpr std::size_t kLineLength = 64;
 
 }  // namespace
@@ -21,7 +19,7 @@ Status PemSink::Emit(std::string& text) {
 Status PemSink::Write(std::span<const std::uint8_t> bytes) {
     std::string text;
     if (!begun_) {
-        text = kBegin;
+        text = "-----BEGIN " + label_ + "-----\n";
         begun_ = true;
     }
     for (std::uint8_t byte : bytes) {
@@ -50,7 +48,7 @@ Status PemSink::Write(std::span<const std::uint8_t> bytes) {
 }
 
 Status PemSink::Finish() {
-    std::string text = begun_ ? "" : kBegin;
+    std::string text = begun_ ? "" : "-----BEGIN " + label_ + "-----\n";
     if (pendingCount_ > 0) {
         std::uint32_t group = static_cast<std::uint32_t>(pending_[0]) << 16;
         if (pendingCount_ == 2) {
@@ -67,7 +65,7 @@ Status PemSink::Finish() {
         text += '\n';
         lineLength_ = 0;
     }
-    text += kEnd;
+    text += "-----END " + label_ + "-----\n";
     return Emit(text);
 }
 

@@ -76,14 +76,16 @@ TEST_F(CliAtATerminal, ImportCreatesTheStoreWithTheChosenPasswordAndItsKeyDecryp
     {
         PseudoTerminalProgram program({MIREBOLT_CLI, "import", FixturePath("carol.p12")},
                                       {"HOME=" + freshHome.path().string()}, work_.path().string());
-        ASSERT_TRUE(program.WaitFor("New password for the personal store")) << program.shown();
-        program.Type("chosen one\n");
-        ASSERT_TRUE(program.WaitFor("again")) << program.shown();
-        program.Type("chosen one\n");
+        // The file's password first: the store is created only for a file that opened.
         ASSERT_TRUE(program.WaitFor("carol.p12\": ")) << program.shown();
         program.Type("wrong\n");
         ASSERT_TRUE(program.WaitFor("Wrong password.")) << program.shown();
         program.Type("fixture\n");
+        ASSERT_TRUE(program.WaitFor("New password for the personal store")) << program.shown();
+        EXPECT_FALSE(std::filesystem::exists(store));
+        program.Type("chosen one\n");
+        ASSERT_TRUE(program.WaitFor("again")) << program.shown();
+        program.Type("chosen one\n");
         EXPECT_EQ(program.Wait(), 0) << program.shown();
         EXPECT_NE(program.shown().find("Personal store created."), std::string::npos)
             << program.shown();

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 
+#include "nss/pkcs12_iterations.h"
 #include "nss/store_import.h"
+#include "support/commands.h"
 #include "support/test_files.h"
 
 namespace mirebolt::platform {
@@ -40,6 +42,21 @@ TEST(StoreImport, AFolderThatWasThereKeepsItsRightsAndANewOneIsTheOwnersAlone) {
     Result<ImportOutcome> fresh = ImportPkcs12(made.string(), carol, prompts);
     ASSERT_TRUE(fresh) << fresh.failure().text;
     EXPECT_EQ(RightsOf(made), std::filesystem::perms::owner_all);
+}
+
+// The counts of the key's and the certificates' encryption are found, not only the MAC's: a file
+// without MAC iterations asks for the bags' 5000.
+TEST(StoreImport, TheIterationsOfEveryPartReadableWithoutThePasswordAreCounted) {
+    testing::TempDir dir;
+    const std::string file = dir / "bags.p12";
+    const auto made = testing::RunCommand({"openssl", "pkcs12", "-export", "-in",
+                                           testing::FixturePath("carol.pem"), "-inkey",
+                                           testing::FixturePath("carol.key"), "-iter", "5000",
+                                           "-nomaciter", "-passout", "pass:fixture", "-out", file});
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    EXPECT_EQ(LargestPkcs12IterationCount(testing::ReadBytes(file)), 5000u);
+    EXPECT_EQ(LargestPkcs12IterationCount(testing::ReadBytes(testing::FixturePath("random.der"))),
+              0u);
 }
 
 }  // namespace

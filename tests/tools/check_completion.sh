@@ -34,10 +34,12 @@ expect() {
 }
 
 expect "encrypt " mirebolt-cli enc
-expect "certs decrypt encrypt import info store " mirebolt-cli ""
+expect "certs decrypt encrypt export import info store " mirebolt-cli ""
 expect "--triple-des " mirebolt-cli encrypt --tr
 expect "--output= " mirebolt-cli decrypt --out
-expect "alice.p12 folder " mirebolt-cli import ""
+expect "alice.p12 bob.pem folder " mirebolt-cli import ""
+expect "--p12-password-file= " mirebolt-cli import --p12
+expect "--der " mirebolt-cli export --d
 expect "bob.pem folder " mirebolt-cli encrypt -r ""
 expect "letter.txt letter.txt.enc " mirebolt-cli --yes encrypt let
 expect "folder " mirebolt-cli --store f
