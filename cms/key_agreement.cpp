@@ -3,15 +3,18 @@
 #include <keyhi.h>
 #include <secerr.h>
 
+#include <array>
 #include <optional>
 #include <string>
 
 #include "asn1/asn1_tags.h"
 #include "asn1/malformed.h"
 #include "asn1/object_identifier.h"
+#include "base/private_buffer.h"
 #include "cms/ecc_shared_info.h"
 #include "cms/open_failures.h"
 #include "cms/recipient_identifier.h"
+#include "nss/card_key_agreement.h"
 #include "nss/error_text.h"
 #include "nss/public_key.h"
 
@@ -250,6 +253,70 @@ std::optional<std::string> UnusableKey(const Certificate& mine) {
            ", which this program cannot use.";
 }
 
+SECOidTag KdfHash(unsigned long kdf) {
+    switch (kdf) {
+        case CKD_SHA1_KDF:
+            return SEC_OID_SHA1;
+        case CKD_SHA224_KDF:
+            return SEC_OID_SHA224;
+        case CKD_SHA256_KDF:
+            return SEC_OID_SHA256;
+        case CKD_SHA384_KDF:
+            return SEC_OID_SHA384;
+        case CKD_SHA512_KDF:
+            return SEC_OID_SHA512;
+        default:
+            return SEC_OID_UNKNOWN;
+    }
+}
+
+// Cards derive ECDH without a KDF only: the raw secret comes from the card, and the X9.63 KDF,
+// Hash(Z || counter || SharedInfo) for counter 1, 2, ..., runs here, the key-encryption key
+// made of it living on NSS's own token.
+Result<UniqueSymKey> KekFromCardSecret(SECKEYPrivateKey* key, const RecipientEntry& entry,
+                                       std::span<const std::uint8_t> sharedInfo) {
+    const SECOidTag hash = KdfHash(entry.kdf->kdf);
+    if (hash == SEC_OID_UNKNOWN) {
+        return KeyNotUnwrapped();
+    }
+    Result<PrivateBuffer> secret = CardSharedSecret(key, entry.originatorKey, entry.kdf->cofactor);
+    if (!secret) {
+        return KeyNotUnwrapped();
+    }
+    constexpr std::size_t kLongestDigest = 64;
+    const std::size_t kekBytes = entry.wrap->kekBytes;
+    ASSIGN_OR_RETURN(PrivateBuffer blocks, PrivateBuffer::Allocate(kekBytes + kLongestDigest));
+    const std::span<const std::uint8_t> z = secret->bytes();
+    std::size_t filled = 0;
+    for (std::uint32_t counter = 1; filled < kekBytes; ++counter) {
+        const std::array<std::uint8_t, 4> counterBytes{
+            static_cast<std::uint8_t>(counter >> 24), static_cast<std::uint8_t>(counter >> 16),
+            static_cast<std::uint8_t>(counter >> 8), static_cast<std::uint8_t>(counter)};
+        UniqueCipherContext digest(PK11_CreateDigestContext(hash));
+        unsigned length = 0;
+        if (!digest || PK11_DigestBegin(digest.get()) != SECSuccess ||
+            PK11_DigestOp(digest.get(), z.data(), static_cast<unsigned>(z.size())) != SECSuccess ||
+            PK11_DigestOp(digest.get(), counterBytes.data(), counterBytes.size()) != SECSuccess ||
+            PK11_DigestOp(digest.get(), sharedInfo.data(),
+                          static_cast<unsigned>(sharedInfo.size())) != SECSuccess ||
+            PK11_DigestFinal(digest.get(), blocks.bytes().data() + filled, &length,
+                             kLongestDigest) != SECSuccess ||
+            length == 0) {
+            return KeyNotUnwrapped();
+        }
+        filled += length;
+    }
+    UniqueSlot internal(PK11_GetInternalSlot());
+    SECItem kekItem{siBuffer, blocks.bytes().data(), static_cast<unsigned>(kekBytes)};
+    UniqueSymKey kek(internal ? PK11_ImportSymKey(internal.get(), CKM_NSS_AES_KEY_WRAP,
+                                                  PK11_OriginUnwrap, CKA_UNWRAP, &kekItem, nullptr)
+                              : nullptr);
+    if (!kek) {
+        return KeyNotUnwrapped();
+    }
+    return kek;
+}
+
 Result<UniqueSymKey> Unwrap(const RecipientEntry& entry, const Certificate& mine,
                             SECKEYPrivateKey* key, const ContentAlgorithmFacts& cipher,
                             KeyAccessSession& session) {
@@ -273,6 +340,9 @@ Result<UniqueSymKey> Unwrap(const RecipientEntry& entry, const Certificate& mine
         entry.kdf->cofactor ? CKM_ECDH1_COFACTOR_DERIVE : CKM_ECDH1_DERIVE, CKM_NSS_AES_KEY_WRAP,
         CKA_UNWRAP, static_cast<int>(entry.wrap->kekBytes), entry.kdf->kdf, &sharedInfoItem,
         &session));
+    if (!kek && !PK11_IsInternal(key->pkcs11Slot)) {
+        ASSIGN_OR_RETURN(kek, KekFromCardSecret(key, entry, sharedInfo));
+    }
     if (!kek) {
         return KeyNotUnwrapped();
     }

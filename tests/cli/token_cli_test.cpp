@@ -83,6 +83,25 @@ TEST_F(CliToken, DecryptsWithThePinFromAFileAndLeavesTheStoreAsItWas) {
     EXPECT_EQ(token_->DatabaseFiles(), before);
 }
 
+// Cards derive ECDH without a KDF only, so the KDF of the message runs outside the card: with
+// openssl's default (SHA-1, two blocks for an AES-256 wrap key) and with SHA-256.
+TEST_F(CliToken, DecryptsWithAnEcKeyOnTheCard) {
+    token_.emplace(TokenStore::Extra::EcKey);
+    for (const char* kdf : {"sha1", "sha256"}) {
+        const std::string name = std::string("erin-") + kdf + ".enc";
+        const auto made = testing::RunCommand(
+            {"openssl", "cms", "-encrypt", "-binary", "-aes256", "-outform", "DER", "-in",
+             work_ / "letter.txt", "-out", work_ / name, "-recip", FixturePath("erin.pem"),
+             "-keyopt", std::string("ecdh_kdf_md:") + kdf});
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+        const std::string opened = std::string("opened-") + kdf + ".txt";
+        ProgramResult decrypted =
+            Run({"--password-file", work_ / "pin", "decrypt", "-o", opened, name});
+        EXPECT_EQ(decrypted.exitCode, 0) << kdf << ": " << decrypted.err;
+        EXPECT_EQ(testing::ReadBytes(work_ / opened), content_) << kdf;
+    }
+}
+
 TEST_F(CliToken, EncryptsToTheCardsCertificateChosenFromTheStore) {
     ProgramResult encrypted = Run({"encrypt", "-R", "carol", "letter.txt"});
     ASSERT_EQ(encrypted.exitCode, 0) << encrypted.err;

@@ -16,6 +16,8 @@ TokenStore::TokenStore(Extra extra) {
         command.emplace_back("--missing-library");
     } else if (extra == Extra::CertificateInDatabase) {
         command.emplace_back("--certificate-in-database");
+    } else if (extra == Extra::EcKey) {
+        command.emplace_back("--ec-key");
     }
     const CommandResult made = RunCommand(command);
     EXPECT_EQ(made.exitCode, 0) << made.output;

@@ -19,7 +19,7 @@ class TokenStore {
 
     // MissingLibrary: the store also registers two modules that cannot be loaded.
     // CertificateInDatabase: the database also holds Carol's certificate, without her key.
-    enum class Extra { None, MissingLibrary, CertificateInDatabase };
+    enum class Extra { None, MissingLibrary, CertificateInDatabase, EcKey };
     explicit TokenStore(Extra extra = Extra::None);
     TokenStore(const TokenStore&) = delete;
     TokenStore& operator=(const TokenStore&) = delete;

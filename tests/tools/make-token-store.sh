@@ -4,8 +4,11 @@
 # in FOLDER/tokens, configured by FOLDER/softhsm2.conf (point SOFTHSM2_CONF there). With
 # --missing-library the store also registers a module whose library is not there and one whose
 # library is no library at all. With --certificate-in-database the database also holds Carol's
-# certificate, as when the holder once imported it from a message or a directory.
-# Usage: make-token-store.sh FOLDER FIXTURES [--missing-library | --certificate-in-database]
+# certificate, as when the holder once imported it from a message or a directory. With --ec-key
+# the card also holds Erin's P-256 key and certificate under id 02, the key allowed to derive
+# as a card's key for decryption is.
+# Usage: make-token-store.sh FOLDER FIXTURES
+#          [--missing-library | --certificate-in-database | --ec-key]
 set -euo pipefail
 
 folder=$1
@@ -29,11 +32,17 @@ softhsm2-util --init-token --free --label "Carol Card" --pin "$pin" --so-pin car
 openssl pkcs8 -topk8 -nocrypt -in "$fixtures/carol.key" -outform DER -out "$folder/carol.p8"
 write() {
   pkcs11-tool --module "$module" --token-label "Carol Card" --login --pin "$pin" \
-    --write-object "$1" --type "$2" --id 01 --label carol > /dev/null 2>&1
+    --write-object "$1" --type "$2" --id "${3:-01}" --label "${4:-carol}" ${5:-} > /dev/null 2>&1
 }
 write "$folder/carol.p8" privkey
 write "$fixtures/carol.der" cert
 rm "$folder/carol.p8"
+if [ "${3:-}" = "--ec-key" ]; then
+  openssl pkcs8 -topk8 -nocrypt -in "$fixtures/erin.key" -outform DER -out "$folder/erin.p8"
+  write "$folder/erin.p8" privkey 02 erin --usage-derive
+  write "$fixtures/erin.der" cert 02 erin
+  rm "$folder/erin.p8"
+fi
 
 cp -r "$fixtures/store-alice" "$folder/nssdb"
 modutil -add "Carol Card reader" -libfile "$module" -dbdir "sql:$folder/nssdb" -force > /dev/null
