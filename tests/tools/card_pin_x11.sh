@@ -17,27 +17,9 @@ head -c 5000 /dev/urandom > "$work/letter.txt"
 openssl cms -encrypt -binary -aes256 -outform DER -in "$work/letter.txt" \
   -out "$home/letter.txt.enc" "$build_dir/fixtures/carol.pem" || exit 1
 
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null & xvfb=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
-if command -v openbox > /dev/null; then openbox > /dev/null 2>&1 & wm=$!; sleep 1; fi
-
-send() {
-  dbus-send --session --type=method_call --dest="$id.p$program" /MainDialog \
-    "$id.MainDialog.Command" "uint32:$1" "uint32:0"
-}
-(cd "$home" && env -u XDG_RUNTIME_DIR HOME="$home" QT_QPA_PLATFORM=xcb "$build_dir/app/mirebolt" \
-  2> "$work/stderr") &
-program=$!
-for _ in $(seq 100); do
-  child=$(pgrep -P "$program" -x mirebolt) && break
-  sleep 0.1
-done
-program=${child:-$program}
-xdotool search --sync --onlyvisible --name "^$name " > /dev/null
-for _ in $(seq 50); do send 0 > /dev/null 2>&1 && break; sleep 0.1; done
+source "$source_dir/tests/tools/x11_window.sh"
+start_display
+start_window "$build_dir/app/mirebolt"
 
 send 1001; sleep 0.7; xdotool type --delay 10 "$home/letter.txt.enc"; xdotool key Return
 send 1011 &

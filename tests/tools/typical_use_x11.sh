@@ -14,12 +14,8 @@ home=$work/home
 mkdir "$home"
 trap 'kill ${program:-} ${wm:-} ${xvfb:-} 2>/dev/null; rm -rf "$work"' EXIT
 
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null & xvfb=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
-if command -v openbox > /dev/null; then openbox > /dev/null 2>&1 & wm=$!; sleep 1; fi
+source "$source_dir/tests/tools/x11_window.sh"
+start_display
 
 BUILD_DIR=$build_dir "$source_dir/scripts/try" --prepare "$home" > /dev/null
 # Every file with its digest, every folder by name.
@@ -33,23 +29,10 @@ shot() {
   step=$((step + 1))
   import -window root "$shots/$(printf '%02d' $step)-$1.png" 2> /dev/null
 }
-send() {
-  dbus-send --session --type=method_call --dest="$id.p$program" /MainDialog \
-    "$id.MainDialog.Command" "uint32:$1" "uint32:0"
-}
 keys() { sleep 0.5; xdotool key --delay 80 "$@"; }
 type_text() { sleep 0.7; xdotool type --delay 10 "$1"; }
 
-(cd "$home" && env -u XDG_RUNTIME_DIR HOME="$home" QT_QPA_PLATFORM=xcb "$app" 2> "$work/stderr") &
-program=$!
-# The copy's own process answers on the bus, not the subshell's.
-for _ in $(seq 100); do
-  child=$(pgrep -P "$program" -x mirebolt) && break
-  sleep 0.1
-done
-program=${child:-$program}
-xdotool search --sync --onlyvisible --name "^$name " > /dev/null
-for _ in $(seq 50); do send 0 > /dev/null 2>&1 && break; sleep 0.1; done
+start_window "$app"
 shot start
 
 send 1001; type_text "$home/letter.txt"; shot browse; keys Return
