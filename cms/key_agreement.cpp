@@ -253,29 +253,12 @@ std::optional<std::string> UnusableKey(const Certificate& mine) {
            ", which this program cannot use.";
 }
 
-SECOidTag KdfHash(unsigned long kdf) {
-    switch (kdf) {
-        case CKD_SHA1_KDF:
-            return SEC_OID_SHA1;
-        case CKD_SHA224_KDF:
-            return SEC_OID_SHA224;
-        case CKD_SHA256_KDF:
-            return SEC_OID_SHA256;
-        case CKD_SHA384_KDF:
-            return SEC_OID_SHA384;
-        case CKD_SHA512_KDF:
-            return SEC_OID_SHA512;
-        default:
-            return SEC_OID_UNKNOWN;
-    }
-}
-
 // Cards derive ECDH without a KDF only: the raw secret comes from the card, and the X9.63 KDF,
 // Hash(Z || counter || SharedInfo) for counter 1, 2, ..., runs here, the key-encryption key
 // made of it living on NSS's own token.
 Result<UniqueSymKey> KekFromCardSecret(SECKEYPrivateKey* key, const RecipientEntry& entry,
                                        std::span<const std::uint8_t> sharedInfo) {
-    const SECOidTag hash = KdfHash(entry.kdf->kdf);
+    const SECOidTag hash = PK11_MechanismToAlgtag(entry.kdf->hash);
     if (hash == SEC_OID_UNKNOWN) {
         return KeyNotUnwrapped();
     }

@@ -4,12 +4,9 @@
 #include <keyhi.h>
 #include <pk11pub.h>
 #include <secerr.h>
-#include <sechash.h>
 
 #include <algorithm>
-#include <array>
 
-#include "asn1/der_writer.h"
 #include "base/hex_text.h"
 #include "cms/open_failures.h"
 #include "cms/recipient_kind.h"

@@ -97,7 +97,8 @@ const KeyWrapFacts& Aes256WrapFacts();
 struct KdfSchemeFacts {
     std::string_view name;  // "dhSinglePass-stdDH-sha256kdf-scheme"
     std::string_view oid;
-    unsigned long kdf;  // CKD_SHA256_KDF
+    unsigned long kdf;   // CKD_SHA256_KDF
+    unsigned long hash;  // CKM_SHA256: the KDF's hash, for a KDF run outside the token
     bool cofactor;
 };
 const KdfSchemeFacts* FindKdfScheme(std::span<const std::uint8_t> oidContent);
