@@ -13,33 +13,13 @@
 #include "asn1/base64.h"
 #include "asn1/message_armour.h"
 #include "base/replay_stream.h"
+#include "support/trickle_stream.h"
 
 namespace {
 
 using mirebolt::Result;
 using namespace mirebolt::platform;
 using Bytes = std::vector<std::uint8_t>;
-
-// Gives its bytes in pieces of the sizes given, in turn.
-class PieceStream final : public ByteStream {
-  public:
-    PieceStream(std::span<const std::uint8_t> bytes, std::span<const std::size_t> sizes)
-        : bytes_(bytes), sizes_(sizes) {}
-
-    Result<std::size_t> Read(std::span<std::uint8_t> out) override {
-        const std::size_t wanted =
-            std::min({out.size(), sizes_[turn_++ % sizes_.size()], bytes_.size() - at_});
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), wanted, out.begin());
-        at_ += wanted;
-        return wanted;
-    }
-
-  private:
-    std::span<const std::uint8_t> bytes_;
-    std::span<const std::size_t> sizes_;
-    std::size_t at_ = 0;
-    std::size_t turn_ = 0;
-};
 
 // Everything the decoder gives, read `readBytes` at a time.
 Result<Bytes> DecodeAll(ByteStream& text, std::size_t readBytes) {
@@ -83,12 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // In one piece, and as a pipe gives it: the head read ahead and put back, then odd pieces.
     static constexpr std::size_t kWhole[] = {SIZE_MAX};
-    PieceStream whole(input.subspan(kind->bodyStart), kWhole);
+    mirebolt::testing::TrickleStream whole(input.subspan(kind->bodyStart), kWhole);
     Result<Bytes> once = DecodeAll(whole, 64 * 1024);
 
     static constexpr std::size_t kOdd[] = {1, 7, 2, 13, 3, 509, 5, 61};
     const std::size_t split = std::max(kind->bodyStart, size / 2);
-    PieceStream rest(input.subspan(split), kOdd);
+    mirebolt::testing::TrickleStream rest(input.subspan(split), kOdd);
     ReplayStream replay(Bytes(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(split)),
                         kind->bodyStart, rest);
     Result<Bytes> trickled = DecodeAll(replay, 1 + size % 5);

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <span>
 
 #include "base/byte_stream.h"
-#include "support/test_files.h"
+#include "base/result.h"
 
 namespace mirebolt::testing {
 
@@ -14,7 +15,8 @@ class TrickleStream final : public platform::ByteStream {
   public:
     static constexpr std::size_t kPipeSizes[] = {1, 7, 4093, 13, 65537, 3, 100003};
 
-    explicit TrickleStream(const Bytes& bytes, std::span<const std::size_t> sizes = kPipeSizes)
+    explicit TrickleStream(std::span<const std::uint8_t> bytes,
+                           std::span<const std::size_t> sizes = kPipeSizes)
         : bytes_(bytes), sizes_(sizes) {}
 
     Result<std::size_t> Read(std::span<std::uint8_t> out) override {
@@ -26,7 +28,7 @@ class TrickleStream final : public platform::ByteStream {
     }
 
   private:
-    const Bytes& bytes_;
+    std::span<const std::uint8_t> bytes_;
     std::span<const std::size_t> sizes_;
     std::size_t at_ = 0;
     std::size_t turn_ = 0;
