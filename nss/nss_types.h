@@ -28,6 +28,9 @@ struct CipherContextRelease {
 struct SlotRelease {
     void operator()(PK11SlotInfo* slot) const { PK11_FreeSlot(slot); }
 };
+struct SlotListRelease {
+    void operator()(PK11SlotList* list) const { PK11_FreeSlotList(list); }
+};
 struct CertListRelease {
     void operator()(CERTCertList* list) const { CERT_DestroyCertList(list); }
 };
@@ -51,6 +54,7 @@ using UniquePrivateKey = std::unique_ptr<SECKEYPrivateKey, PrivateKeyRelease>;
 using UniqueSymKey = std::unique_ptr<PK11SymKey, SymKeyRelease>;
 using UniqueCipherContext = std::unique_ptr<PK11Context, CipherContextRelease>;
 using UniqueSlot = std::unique_ptr<PK11SlotInfo, SlotRelease>;
+using UniqueSlotList = std::unique_ptr<PK11SlotList, SlotListRelease>;
 using UniqueCertList = std::unique_ptr<CERTCertList, CertListRelease>;
 using UniqueSecItem = std::unique_ptr<SECItem, SecItemRelease>;
 using UniqueArena = std::unique_ptr<PLArenaPool, ArenaRelease>;
