@@ -154,7 +154,7 @@ class GcmDecryptor final : public ContentDecryptor {
         } else {
             GcmHash nonceHash(hashKey);
             nonceHash.Update(nonce);
-            first = nonceHash.Finish(0, nonce.size());
+            first = nonceHash.Finish();
         }
         ASSIGN_OR_RETURN(Block tagMask, EncryptBlock(key, first));
         Block counter = first;
@@ -185,7 +185,7 @@ class GcmDecryptor final : public ContentDecryptor {
         if (!feeder_.carried().empty()) {
             RETURN_IF_FAILED(RunCipher(context_.get(), feeder_.carried(), target_));
         }
-        Block expected = hash_.Finish(0, taken_);
+        Block expected = hash_.Finish();
         for (std::size_t i = 0; i < expected.size(); ++i) {
             expected[i] ^= tagMask_[i];
         }
