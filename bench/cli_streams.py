@@ -7,11 +7,14 @@
    for our file, its -stream BER for our pipe). Both decrypt the message our encrypt wrote.
 2. A message whose encrypted content is 10 million one-byte pieces, decrypted from a file
    and from standard input.
-3. The targets, each ok or MISSED.
+3. 100 MB of AES-256-GCM from a named file: our decrypt of openssl's message against its own,
+   our --gcm encrypt against openssl's -aes-256-gcm.
+4. The targets, each ok or MISSED.
 
 Each figure is the median of three runs, ours and openssl's taking turns, since the machine
-may be busy. Usage: cli_streams.py BUILD FIXTURES; BENCH_DIR picks the scratch folder. A
-missed target still exits 0; a run that failed or decrypted wrongly exits 1."""
+may be busy. Usage: cli_streams.py BUILD FIXTURES; BENCH_DIR picks the scratch folder, and
+BENCH_GCM_ONLY=1 runs part 3 alone. A missed target still exits 0; a run that failed or
+decrypted wrongly exits 1."""
 import os
 import statistics
 import subprocess
@@ -32,6 +35,9 @@ PIECES_PLAIN = 9_999_999
 ENCRYPT_CPU_100MB = 0.135
 DECRYPT_CPU_100MB = 0.07
 PEAK_MIB = 20.0
+# Of openssl's time for the same GCM operation, wall and CPU.
+GCM_RATIO = 0.5
+GCM_SIZE = 100_000_000
 
 TIME = "/usr/bin/time"
 failures = []
@@ -241,6 +247,46 @@ def pieces_run(work):
     return size, checked if opens else None, median(file_runs), median(pipe_runs)
 
 
+def gcm_compare(work):
+    """Median (ours, openssl's) of 100 MB AES-256-GCM decrypt (of openssl's message) and
+    encrypt, by operation; both decrypts check the result."""
+    plain = os.path.join(work, "plain")
+    theirs = os.path.join(work, "openssl-gcm.der")
+    ours = os.path.join(work, "ours-gcm.der")
+    out = os.path.join(work, "out")
+    write_random(plain, GCM_SIZE)
+    openssl_encrypt = ["openssl", "cms", "-encrypt", "-binary", "-aes-256-gcm", "-outform",
+                       "DER", "-in", plain]
+    subprocess.run(openssl_encrypt + ["-out", theirs, cert], check=True)
+    cases = [
+        ("decrypt",
+         dict(command=[cli, "-q", "--store", store, "decrypt", "-o", out, theirs], fresh=[out]),
+         openssl_decrypt(theirs, out)),
+        ("encrypt",
+         dict(command=[cli, "-q", "encrypt", "--gcm", "-r", cert, "-o", ours, plain],
+              fresh=[ours]),
+         dict(command=openssl_encrypt + ["-out", theirs, cert], fresh=[theirs])),
+    ]
+    results = {}
+    for operation, mine, openssl in cases:
+        runs = ([], [])
+        for turn in range(ROUNDS):
+            for side, arguments in enumerate((mine, openssl)):
+                runs[side].append(measure(**arguments))
+                if turn == 0 and operation == "decrypt" and runs[side][0]:
+                    same(out, plain)
+        results[operation] = (median(runs[0]), median(runs[1]))
+    # Each opens the other's message.
+    if measure(**openssl_decrypt(ours, out)):
+        same(out, plain)
+    if measure([cli, "-q", "--store", store, "decrypt", "-o", out, theirs], fresh=[out]):
+        same(out, plain)
+    for leftover in (plain, theirs, ours, out):
+        if os.path.exists(leftover):
+            os.remove(leftover)
+    return results
+
+
 def cells(figures):
     if not figures:
         return f"{'failed':>24}"
@@ -269,10 +315,41 @@ began = time.monotonic()
 print(f"{cli}; median of {ROUNDS} runs, ours and openssl's taking turns")
 with tempfile.TemporaryDirectory(dir=os.environ.get("BENCH_DIR", "/tmp")) as work:
     peak_log = os.path.join(work, "peak")
+    gcm_only = os.environ.get("BENCH_GCM_ONLY") == "1"
     results = {}
-    for size, name in SIZES:
-        results[name] = compare(work, size)
-    pieces = pieces_run(work)
+    if not gcm_only:
+        for size, name in SIZES:
+            results[name] = compare(work, size)
+        pieces = pieces_run(work)
+    gcm = gcm_compare(work)
+
+
+def print_gcm():
+    print()
+    print(f"100 MB AES-256-GCM, from a file: {'mirebolt-cli':^24} | {'openssl cms':^24} | "
+          f"{'ours/openssl':^13}")
+    for operation, (ours, theirs) in gcm.items():
+        print(f"  {operation:31} {cells(ours)} | {cells(theirs)} | "
+              f"{ratio(ours, theirs, 1)} {ratio(ours, theirs, 0)}")
+    print("  (decrypt: openssl's message; encrypt: --gcm against -aes-256-gcm)")
+    print()
+    print("targets:")
+    for operation, (ours, theirs) in gcm.items():
+        for i, what in ((1, "CPU"), (0, "wall")):
+            if not ours or not theirs:
+                print(f"  100 MB GCM {operation} {what} <= {GCM_RATIO} of openssl's: "
+                      "MISSED (failed)")
+                continue
+            share = ours[i] / theirs[i]
+            print(f"  100 MB GCM {operation} {what} <= {GCM_RATIO} of openssl's: "
+                  f"{'ok' if share <= GCM_RATIO else 'MISSED'} ({share:.2f})")
+
+
+if gcm_only:
+    print_gcm()
+    print()
+    print(f"took {time.monotonic() - began:.0f} s")
+    sys.exit(1 if failures else 0)
 
 print()
 print(f"{'':22} {'mirebolt-cli':^24} | {'openssl cms':^24} | {'ours/openssl':^13}")
@@ -314,6 +391,7 @@ if from_file and from_pipe:
           f"({from_file[0]:.2f} s against {from_pipe[0]:.2f} s)")
 else:
     print("  10 million pieces, file wall <= pipe wall: MISSED (failed)")
+print_gcm()
 
 print()
 print(f"took {time.monotonic() - began:.0f} s")

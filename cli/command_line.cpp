@@ -14,6 +14,7 @@ enum LongOnly : int {
     kPasswordFile,
     kVersion,
     kTripleDes,
+    kGcm,
     kPem,
     kAllowInvalid,
     kCheckRevocation,
@@ -49,6 +50,7 @@ const CommandOptions kCommandOptions[] = {
       {"store-recipient", required_argument, nullptr, 'R'},
       {"output", required_argument, nullptr, 'o'},
       {"triple-des", no_argument, nullptr, kTripleDes},
+      {"gcm", no_argument, nullptr, kGcm},
       {"pem", no_argument, nullptr, kPem},
       {"allow-invalid", no_argument, nullptr, kAllowInvalid},
       kCheckRevocationOption}},
@@ -113,6 +115,9 @@ bool ReadOptions(std::vector<char*>& words, const std::string& shortOptions,
                 break;
             case kTripleDes:
                 options.tripleDes = true;
+                break;
+            case kGcm:
+                options.gcm = true;
                 break;
             case kPem:
                 options.pem = true;
@@ -192,6 +197,10 @@ CommandLine ParseCommandLine(int argc, char** argv, std::string defaultStoreDire
     }
     for (int i = firstOperand; i + 1 < static_cast<int>(rest.size()); ++i) {
         line.options.operands.emplace_back(rest[i]);
+    }
+    if (line.options.gcm && line.options.tripleDes) {
+        line.action = CommandLine::Action::BadUsage;
+        line.problem = "--gcm and --triple-des choose different ciphers";
     }
     return line;
 }

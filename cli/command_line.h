@@ -23,6 +23,7 @@ struct Options {
     std::string command;
     std::vector<RecipientOption> recipients;  // in the order given
     bool tripleDes = false;
+    bool gcm = false;  // encrypt: AES-256-GCM, authenticated
     bool pem = false;
     bool allowInvalid = false;                   // encrypt for unfit certificates all the same
     bool checkRevocation = false;                // ask the certificates' OCSP responders too

@@ -90,6 +90,7 @@ int RunEncrypt(const Options& options) {
     choices.standardInput = file == kStandardStream;
     choices.standardOutput = toStandardOutput ? &standardOutput : nullptr;
     choices.pem = options.pem;
+    choices.authenticated = options.gcm;
     const bool tripleDes = options.tripleDes;
     const protection::EncryptRequest request{file, list, [tripleDes] { return tripleDes; },
                                              options.output, &choices};

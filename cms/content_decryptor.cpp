@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 
-#include "cms/gcm_hash.h"
+#include "cms/gcm_cipher.h"
 #include "cms/open_failures.h"
 #include "nss/error_text.h"
 #include "nss/nss_types.h"
@@ -86,7 +86,8 @@ class CbcDecryptor final : public ContentDecryptor {
         });
     }
 
-    Status Finish(std::span<const std::uint8_t> /*tag*/) override {
+    Status Finish(std::span<const std::uint8_t> /*tag*/,
+                  std::span<const std::uint8_t> /*authenticatedAttributes*/) override {
         if (taken_ == 0) {
             return NoEncryptedContent();
         }
@@ -110,85 +111,22 @@ class CbcDecryptor final : public ContentDecryptor {
     std::uint64_t taken_ = 0;
 };
 
-using Block = GcmHash::Block;
-
-Result<UniqueCipherContext> CounterContext(PK11SymKey* key, const Block& counter) {
-    CK_AES_CTR_PARAMS parameters{};
-    parameters.ulCounterBits = 32;
-    std::copy(counter.begin(), counter.end(), parameters.cb);
-    SECItem item{siBuffer, reinterpret_cast<unsigned char*>(&parameters), sizeof parameters};
-    UniqueCipherContext context(PK11_CreateContextBySymKey(CKM_AES_CTR, CKA_DECRYPT, key, &item));
-    if (!context) {
-        return NssFailure();
-    }
-    return context;
-}
-
-// E(K, block): counter mode over a zero block from that counter.
-Result<Block> EncryptBlock(PK11SymKey* key, const Block& block) {
-    ASSIGN_OR_RETURN(UniqueCipherContext context, CounterContext(key, block));
-    Block zeros{};
-    Block out{};
-    int produced = 0;
-    if (PK11_CipherOp(context.get(), out.data(), &produced, static_cast<int>(out.size()),
-                      zeros.data(), static_cast<int>(zeros.size())) != SECSuccess ||
-        produced != static_cast<int>(out.size())) {
-        return NssFailure();
-    }
-    return out;
-}
-
 class GcmDecryptor final : public ContentDecryptor {
   public:
-    static Result<std::unique_ptr<ContentDecryptor>> Start(PK11SymKey* key,
-                                                           std::span<const std::uint8_t> nonce,
-                                                           PlainTextTarget& target) {
-        if (nonce.empty()) {
-            return UnsupportedMessageFeature("uses AES-GCM with an empty nonce");
-        }
-        ASSIGN_OR_RETURN(Block hashKey, EncryptBlock(key, Block{}));
-        Block first{};
-        if (nonce.size() == 12) {
-            std::copy(nonce.begin(), nonce.end(), first.begin());
-            first[15] = 1;
-        } else {
-            GcmHash nonceHash(hashKey);
-            nonceHash.Update(nonce);
-            first = nonceHash.Finish(0, nonce.size());
-        }
-        ASSIGN_OR_RETURN(Block tagMask, EncryptBlock(key, first));
-        Block counter = first;
-        for (int i = 15; i >= 12; --i) {
-            if (++counter[i] != 0) {
-                break;
-            }
-        }
-        ASSIGN_OR_RETURN(UniqueCipherContext context, CounterContext(key, counter));
-        auto decryptor = std::unique_ptr<GcmDecryptor>(
-            new GcmDecryptor(std::move(context), hashKey, tagMask, target));
-        explicit_bzero(hashKey.data(), hashKey.size());
-        explicit_bzero(tagMask.data(), tagMask.size());
-        return std::unique_ptr<ContentDecryptor>(std::move(decryptor));
-    }
-
-    ~GcmDecryptor() override { explicit_bzero(tagMask_.data(), tagMask_.size()); }
+    GcmDecryptor(std::unique_ptr<GcmCipher> cipher, PlainTextTarget& target)
+        : cipher_(std::move(cipher)), target_(target) {}
 
     Status Take(std::span<const std::uint8_t> cipherText) override {
-        taken_ += cipherText.size();
-        hash_.Update(cipherText);
-        return feeder_.Feed(cipherText, [this](std::span<const std::uint8_t> blocks) {
-            return RunCipher(context_.get(), blocks, target_);
-        });
+        return feeder_.Feed(
+            cipherText, [this](std::span<const std::uint8_t> blocks) { return Decrypt(blocks); });
     }
 
-    Status Finish(std::span<const std::uint8_t> tag) override {
+    Status Finish(std::span<const std::uint8_t> tag,
+                  std::span<const std::uint8_t> authenticatedAttributes) override {
         if (!feeder_.carried().empty()) {
-            RETURN_IF_FAILED(RunCipher(context_.get(), feeder_.carried(), target_));
+            RETURN_IF_FAILED(Decrypt(feeder_.carried()));
         }
-        Block expected = hash_.Finish(0, taken_);
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-            expected[i] ^= tagMask_[i];
-        }
+        GcmCipher::Block expected = cipher_->Tag(authenticatedAttributes);
         const bool matches = tag.size() >= 4 && tag.size() <= expected.size() &&
                              NSS_SecureMemcmp(expected.data(), tag.data(), tag.size()) == 0;
         explicit_bzero(expected.data(), expected.size());
@@ -196,16 +134,18 @@ class GcmDecryptor final : public ContentDecryptor {
     }
 
   private:
-    GcmDecryptor(UniqueCipherContext context, const Block& hashKey, const Block& tagMask,
-                 PlainTextTarget& target)
-        : context_(std::move(context)), hash_(hashKey), tagMask_(tagMask), target_(target) {}
+    Status Decrypt(std::span<const std::uint8_t> cipherText) {
+        ASSIGN_OR_RETURN(std::span<std::uint8_t> room, target_.Room(cipherText.size()));
+        if (room.size() < cipherText.size()) {
+            return NssFailure(SEC_ERROR_OUTPUT_LEN);
+        }
+        RETURN_IF_FAILED(cipher_->Decrypt(cipherText, room.first(cipherText.size())));
+        return target_.Commit(cipherText.size());
+    }
 
-    UniqueCipherContext context_;
-    GcmHash hash_;
-    Block tagMask_;
+    std::unique_ptr<GcmCipher> cipher_;
     BlockFeeder feeder_{16};
     PlainTextTarget& target_;
-    std::uint64_t taken_ = 0;
 };
 
 }  // namespace
@@ -214,7 +154,8 @@ Result<std::unique_ptr<ContentDecryptor>> ContentDecryptor::Start(
     const ContentAlgorithmFacts& cipher, PK11SymKey* key, std::span<const std::uint8_t> parameter,
     PlainTextTarget& target) {
     if (cipher.mode == ContentMode::Gcm) {
-        return GcmDecryptor::Start(key, parameter, target);
+        ASSIGN_OR_RETURN(std::unique_ptr<GcmCipher> gcm, GcmCipher::Start(key, parameter));
+        return std::unique_ptr<ContentDecryptor>(new GcmDecryptor(std::move(gcm), target));
     }
     if (parameter.size() != cipher.blockBytes) {
         return NssFailure(SEC_ERROR_BAD_DER);

@@ -25,8 +25,8 @@ class PlainTextTarget {
 };
 
 // Decrypts content that arrives in pieces of any size (chunked OCTET STRINGs give them so):
-// CBC with its padding checked at the end, or GCM as counter mode with the tag checked at the
-// end. Until Finish succeeds, what went to the target is not content.
+// CBC with its padding checked at the end, or GCM with the tag checked at the end. Until Finish
+// succeeds, what went to the target is not content.
 class ContentDecryptor {
   public:
     static constexpr std::size_t kLargestPiece = (1 << 20) + 32;
@@ -39,8 +39,10 @@ class ContentDecryptor {
     virtual ~ContentDecryptor() = default;
 
     virtual Status Take(std::span<const std::uint8_t> cipherText) = 0;
-    // `tag` is GCM's; empty for CBC.
-    virtual Status Finish(std::span<const std::uint8_t> tag) = 0;
+    // `tag` is GCM's, and `authenticatedAttributes` the DER of the attributes it covers, as a
+    // SET OF (empty when the message has none); both empty for CBC.
+    virtual Status Finish(std::span<const std::uint8_t> tag,
+                          std::span<const std::uint8_t> authenticatedAttributes) = 0;
 };
 
 }  // namespace mirebolt::platform

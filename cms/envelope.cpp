@@ -9,6 +9,7 @@
 
 #include "asn1/der_writer.h"
 #include "base/private_buffer.h"
+#include "cms/gcm_cipher.h"
 #include "cms/recipient_kind.h"
 #include "cms/recipient_plan.h"
 #include "nss/error_text.h"
@@ -26,6 +27,11 @@ constexpr std::uint8_t kIndefiniteLength = 0x80;
 // End-of-contents octets closing, in BER, the encrypted content, EncryptedContentInfo,
 // EnvelopedData, the explicit [0] and ContentInfo.
 constexpr std::array<std::uint8_t, 10> kBerTrailer{};
+// In authenticated enveloped data the mac comes between the second and the third of them.
+constexpr std::size_t kBerContentClosing = 4;
+// GCM's tag, written whole, and the nonce: the lengths RFC 5084 asks readers to take.
+constexpr std::size_t kGcmTagBytes = 16;
+constexpr std::uint8_t kGcmTagBytesInteger = kGcmTagBytes;
 
 der::Bytes IndefiniteHeader(std::uint8_t tag) {
     return {tag, kIndefiniteLength};
@@ -34,27 +40,53 @@ der::Bytes IndefiniteHeader(std::uint8_t tag) {
 // The parts of the message in front of the encrypted content whose bytes do not depend on how
 // the lengths around them are written.
 struct MessageFront {
+    bool authenticated = false;       // authenticated enveloped data, with a mac after the content
     der::Bytes envelopedData;         // version and the recipient entries
-    der::Bytes encryptedContentInfo;  // content type, and the cipher with its IV
+    der::Bytes encryptedContentInfo;  // content type, and the cipher with its IV or nonce
 };
+
+bool Authenticated(const ContentAlgorithmFacts& facts) {
+    return facts.mode == ContentMode::Gcm;
+}
+
+// The mac of authenticated enveloped data; as long as the real one.
+der::Bytes Mac(std::span<const std::uint8_t> tag) {
+    return der::Element(tag::kOctetString, tag);
+}
+
+std::uint64_t MacBytes(const MessageFront& front) {
+    return front.authenticated ? Mac(std::array<std::uint8_t, kGcmTagBytes>{}).size() : 0;
+}
 
 MessageFront Front(const ContentAlgorithmFacts& facts, std::span<const std::uint8_t> iv,
                    const std::vector<RecipientPlan>& plans, const std::vector<der::Bytes>& infos) {
     // RFC 5652's rule: version 2 as soon as an entry is not a version 0 key transport.
+    // Authenticated enveloped data has only version 0.
     const bool keyAgreement = std::any_of(plans.begin(), plans.end(), [](const auto& plan) {
         return plan.delivery == KeyDelivery::KeyAgreement;
     });
+    const bool authenticated = Authenticated(facts);
     der::Bytes set;
     for (const der::Bytes& info : infos) {
         der::Append(set, info);
     }
     MessageFront front;
+    front.authenticated = authenticated;
     front.envelopedData =
-        der::Element(tag::kInteger, std::array{static_cast<std::uint8_t>(keyAgreement ? 2 : 0)});
+        der::Element(tag::kInteger,
+                     std::array{static_cast<std::uint8_t>(keyAgreement && !authenticated ? 2 : 0)});
     der::Append(front.envelopedData, der::Element(tag::kSet, set));
 
     der::Bytes algorithm = der::ObjectIdentifier(facts.oid);
-    der::Append(algorithm, der::Element(tag::kOctetString, iv));
+    if (authenticated) {
+        // GCMParameters { aes-nonce, aes-ICVlen }: the tag length written although 12 is the
+        // default, since ours is 16.
+        der::Bytes parameters = der::Element(tag::kOctetString, iv);
+        der::Append(parameters, der::Element(tag::kInteger, std::array{kGcmTagBytesInteger}));
+        der::Append(algorithm, der::Element(tag::kSequence, parameters));
+    } else {
+        der::Append(algorithm, der::Element(tag::kOctetString, iv));
+    }
     front.encryptedContentInfo = der::ObjectIdentifier(oid::kData);
     der::Append(front.encryptedContentInfo, der::Element(tag::kSequence, algorithm));
     return front;
@@ -70,8 +102,12 @@ MessageFront PlaceholderFront(const ContentAlgorithmFacts& facts,
     return Front(facts, der::Bytes(facts.ivBytes), plans, infos);
 }
 
-// Everything in front of the encrypted content in DER, which is the last thing in the message,
-// so that the message is this prefix followed by the cipher text.
+std::string_view MessageType(const MessageFront& front) {
+    return front.authenticated ? oid::kAuthEnvelopedData : oid::kEnvelopedData;
+}
+
+// Everything in front of the encrypted content in DER, so that the message is this prefix, the
+// cipher text, and the mac when there is one.
 der::Bytes DerPrefix(const MessageFront& front, std::uint64_t cipherTextBytes) {
     der::Bytes encryptedContentInfo = front.encryptedContentInfo;
     der::Append(encryptedContentInfo, der::Header(tag::kContextPrimitive0, cipherTextBytes));
@@ -80,15 +116,16 @@ der::Bytes DerPrefix(const MessageFront& front, std::uint64_t cipherTextBytes) {
     der::Bytes envelopedData = front.envelopedData;
     der::Append(envelopedData, der::Header(tag::kSequence, encryptedContentInfoBytes));
     der::Append(envelopedData, encryptedContentInfo);
-    const std::uint64_t envelopedDataBytes = envelopedData.size() + cipherTextBytes;
+    const std::uint64_t envelopedDataBytes =
+        envelopedData.size() + cipherTextBytes + MacBytes(front);
 
     der::Bytes envelopedDataHeader = der::Header(tag::kSequence, envelopedDataBytes);
     const std::uint64_t explicitBytes = envelopedDataHeader.size() + envelopedDataBytes;
-    der::Bytes contentInfo = der::ObjectIdentifier(oid::kEnvelopedData);
+    der::Bytes contentInfo = der::ObjectIdentifier(MessageType(front));
     der::Append(contentInfo, der::Header(tag::kContextConstructed0, explicitBytes));
     der::Append(contentInfo, envelopedDataHeader);
     der::Append(contentInfo, envelopedData);
-    const std::uint64_t contentInfoBytes = contentInfo.size() + cipherTextBytes;
+    const std::uint64_t contentInfoBytes = contentInfo.size() + cipherTextBytes + MacBytes(front);
 
     der::Bytes message = der::Header(tag::kSequence, contentInfoBytes);
     der::Append(message, contentInfo);
@@ -96,10 +133,10 @@ der::Bytes DerPrefix(const MessageFront& front, std::uint64_t cipherTextBytes) {
 }
 
 // The same in BER with indefinite lengths, the encrypted content to follow as a constructed
-// OCTET STRING of chunks and kBerTrailer after it.
+// OCTET STRING of chunks and kBerTrailer after it (with the mac inside it).
 der::Bytes BerPrefix(const MessageFront& front) {
     der::Bytes message = IndefiniteHeader(tag::kSequence);
-    der::Append(message, der::ObjectIdentifier(oid::kEnvelopedData));
+    der::Append(message, der::ObjectIdentifier(MessageType(front)));
     der::Append(message, IndefiniteHeader(tag::kContextConstructed0));
     der::Append(message, IndefiniteHeader(tag::kSequence));
     der::Append(message, front.envelopedData);
@@ -109,20 +146,20 @@ der::Bytes BerPrefix(const MessageFront& front) {
     return message;
 }
 
+// CBC pads to a whole block, always adding at least one byte; GCM's cipher text is as long as
+// the content.
 std::uint64_t CipherTextBytes(const ContentAlgorithmFacts& facts, std::uint64_t contentSize) {
+    if (Authenticated(facts)) {
+        return contentSize;
+    }
     return (contentSize / facts.blockBytes + 1) * facts.blockBytes;
 }
 
-// The writer pads by hand for CBC; authenticated encryption is only read.
 Result<const ContentAlgorithmFacts*> StartEnvelope(ContentAlgorithm cipher) {
     if (!NssRuntime::EnsureStarted()) {
         return NssFailure(SEC_ERROR_NOT_INITIALIZED);
     }
-    const ContentAlgorithmFacts& facts = FactsOf(cipher);
-    if (facts.mode != ContentMode::Cbc) {
-        return NssFailure(SEC_ERROR_INVALID_ALGORITHM);
-    }
-    return &facts;
+    return &FactsOf(cipher);
 }
 
 Result<std::vector<RecipientPlan>> PlanRecipients(const ContentAlgorithmFacts& facts,
@@ -154,10 +191,12 @@ Result<EnvelopePlan> PlanEnvelope(ContentAlgorithm cipher,
     return EnvelopePlan{facts, std::move(plans)};
 }
 
-// A fresh content key and IV, the key given to every recipient, and the cipher ready to run.
+// A fresh content key and IV, the key given to every recipient, and the cipher ready to run:
+// NSS's CBC, or GCM of ours.
 struct ContentEncryption {
     UniqueSymKey contentKey;
     UniqueCipherContext context;
+    std::unique_ptr<GcmCipher> gcm;
     MessageFront front;
 };
 
@@ -184,6 +223,11 @@ Result<ContentEncryption> StartContentEncryption(const ContentAlgorithmFacts& fa
     }
     encryption.front = Front(facts, std::span(iv).first(facts.ivBytes), plans, infos);
 
+    if (Authenticated(facts)) {
+        ASSIGN_OR_RETURN(encryption.gcm, GcmCipher::Start(encryption.contentKey.get(),
+                                                          std::span(iv).first(facts.ivBytes)));
+        return encryption;
+    }
     SECItem ivItem{siBuffer, iv.data(), static_cast<unsigned>(facts.ivBytes)};
     UniqueSecItem parameter(PK11_ParamFromIV(facts.mechanism, &ivItem));
     if (!parameter) {
@@ -240,11 +284,25 @@ Failure WrongContentLength(std::uint64_t declared) {
                                             " bytes long it was declared to be."));
 }
 
+// Encrypts a piece where it stands, the last one padded for CBC; gives its new length.
+Result<std::size_t> EncryptPiece(const ContentAlgorithmFacts& facts, ContentEncryption& encryption,
+                                 std::span<std::uint8_t> buffer, std::size_t filled, bool last) {
+    if (encryption.gcm) {
+        const std::span<std::uint8_t> piece = buffer.first(filled);
+        RETURN_IF_FAILED(encryption.gcm->Encrypt(piece, piece));
+        return filled;
+    }
+    const std::size_t length = last ? Pad(facts, buffer, filled) : filled;
+    RETURN_IF_FAILED(EncryptInPlace(encryption.context.get(), buffer.first(length)));
+    return length;
+}
+
 // Encrypts the stream piece by piece into `out`; each piece is a chunk of its own (a primitive
 // OCTET STRING) when `chunked`. Gives the number of bytes written.
-Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts, PK11Context* context,
-                                    ByteStream& content, std::optional<std::uint64_t> declared,
-                                    bool chunked, ByteSink& out) {
+Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts,
+                                    ContentEncryption& encryption, ByteStream& content,
+                                    std::optional<std::uint64_t> declared, bool chunked,
+                                    ByteSink& out) {
     ASSIGN_OR_RETURN(PrivateBuffer buffer, PrivateBuffer::Allocate(kPieceBytes + facts.blockBytes));
     std::uint64_t contentBytes = 0;
     std::uint64_t written = 0;
@@ -255,9 +313,12 @@ Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts, PK11Cont
             return WrongContentLength(*declared);
         }
         last = filled < kPieceBytes;
-        const std::size_t length = last ? Pad(facts, buffer.bytes(), filled) : filled;
+        ASSIGN_OR_RETURN(const std::size_t length,
+                         EncryptPiece(facts, encryption, buffer.bytes(), filled, last));
+        if (length == 0) {
+            continue;
+        }
         const std::span<std::uint8_t> piece = buffer.bytes().first(length);
-        RETURN_IF_FAILED(EncryptInPlace(context, piece));
         if (chunked) {
             const der::Bytes header = der::Header(tag::kOctetString, length);
             RETURN_IF_FAILED(out.Write(header));
@@ -281,12 +342,24 @@ Result<std::uint64_t> StreamEnvelope(const ContentAlgorithmFacts& facts,
         definite ? DerPrefix(encryption.front, CipherTextBytes(facts, *contentSize))
                  : BerPrefix(encryption.front);
     RETURN_IF_FAILED(out.Write(prefix));
-    ASSIGN_OR_RETURN(std::uint64_t body, StreamContent(facts, encryption.context.get(), content,
-                                                       contentSize, !definite, out));
+    ASSIGN_OR_RETURN(std::uint64_t body,
+                     StreamContent(facts, encryption, content, contentSize, !definite, out));
     std::uint64_t written = prefix.size() + body;
+    const std::span<const std::uint8_t> trailer(kBerTrailer);
+    const std::size_t closing = encryption.gcm ? kBerContentClosing : 0;
+    if (!definite && closing > 0) {
+        RETURN_IF_FAILED(out.Write(trailer.first(closing)));
+        written += closing;
+    }
+    if (encryption.gcm) {
+        GcmCipher::Block tag = encryption.gcm->Tag({});
+        const der::Bytes mac = Mac(tag);
+        RETURN_IF_FAILED(out.Write(mac));
+        written += mac.size();
+    }
     if (!definite) {
-        RETURN_IF_FAILED(out.Write(kBerTrailer));
-        written += kBerTrailer.size();
+        RETURN_IF_FAILED(out.Write(trailer.subspan(closing)));
+        written += trailer.size() - closing;
     }
     return written;
 }
@@ -298,8 +371,8 @@ Result<std::uint64_t> EnvelopeSize(ContentAlgorithm cipher,
                                    std::uint64_t contentSize) {
     ASSIGN_OR_RETURN(EnvelopePlan plan, PlanEnvelope(cipher, recipients));
     const std::uint64_t cipherTextBytes = CipherTextBytes(*plan.facts, contentSize);
-    return DerPrefix(PlaceholderFront(*plan.facts, plan.recipients), cipherTextBytes).size() +
-           cipherTextBytes;
+    const MessageFront front = PlaceholderFront(*plan.facts, plan.recipients);
+    return DerPrefix(front, cipherTextBytes).size() + cipherTextBytes + MacBytes(front);
 }
 
 Result<std::uint64_t> EnvelopeStream(ContentAlgorithm cipher,

@@ -8,10 +8,7 @@ namespace mirebolt::platform {
 
 namespace {
 
-// The reduction of the four bits shifted out, from Shoup's 4-bit table method.
-constexpr std::array<std::uint64_t, 16> kLast4{0x0000, 0x1c20, 0x3840, 0x2460, 0x7080, 0x6ca0,
-                                               0x48c0, 0x54e0, 0xe100, 0xfd20, 0xd940, 0xc560,
-                                               0x9180, 0x8da0, 0xa9c0, 0xb5e0};
+using gcm::FieldElement;
 
 std::uint64_t LoadBigEndian(const std::uint8_t* bytes) {
     std::uint64_t value = 0;
@@ -28,62 +25,75 @@ void StoreBigEndian(std::uint64_t value, std::uint8_t* bytes) {
     }
 }
 
+FieldElement LoadElement(const std::uint8_t* bytes) {
+    return {LoadBigEndian(bytes), LoadBigEndian(bytes + 8)};
+}
+
+FieldElement Added(FieldElement a, FieldElement b) {
+    return {a.high ^ b.high, a.low ^ b.low};
+}
+
 }  // namespace
 
-GcmHash::GcmHash(const Block& hashKey) {
-    std::uint64_t vh = LoadBigEndian(hashKey.data());
-    std::uint64_t vl = LoadBigEndian(hashKey.data() + 8);
-    high_[8] = vh;
-    low_[8] = vl;
-    for (int i = 4; i > 0; i >>= 1) {
-        const std::uint64_t carry = (vl & 1) * 0xe1000000u;
-        vl = (vh << 63) | (vl >> 1);
-        vh = (vh >> 1) ^ (carry << 32);
-        high_[i] = vh;
-        low_[i] = vl;
-    }
-    for (int i = 2; i <= 8; i *= 2) {
-        for (int j = 1; j < i; ++j) {
-            high_[i + j] = high_[i] ^ high_[j];
-            low_[i + j] = low_[i] ^ low_[j];
-        }
+GcmHash::GcmHash(const Block& hashKey, Multiplier multiplier)
+    : carryLess_(multiplier == Multiplier::Fastest && CarryLessAvailable()) {
+    powers_[0] = LoadElement(hashKey.data());
+    for (int i = 1; i < 4; ++i) {
+        powers_[i] = Multiply(powers_[i - 1], powers_[0]);
     }
 }
 
 GcmHash::~GcmHash() {
-    explicit_bzero(high_.data(), sizeof high_);
-    explicit_bzero(low_.data(), sizeof low_);
+    explicit_bzero(powers_, sizeof powers_);
+    explicit_bzero(&state_, sizeof state_);
     explicit_bzero(partial_.data(), partial_.size());
 }
 
-void GcmHash::MultiplyInto(const std::uint8_t* block) {
-    std::uint8_t x[16];
-    StoreBigEndian(stateHigh_ ^ LoadBigEndian(block), x);
-    StoreBigEndian(stateLow_ ^ LoadBigEndian(block + 8), x + 8);
-    std::uint8_t lo = x[15] & 0x0F;
-    std::uint64_t zh = high_[lo];
-    std::uint64_t zl = low_[lo];
-    for (int i = 15; i >= 0; --i) {
-        lo = x[i] & 0x0F;
-        const std::uint8_t hi = (x[i] >> 4) & 0x0F;
-        if (i != 15) {
-            const auto rem = static_cast<std::uint8_t>(zl & 0x0F);
-            zl = (zh << 60) | (zl >> 4);
-            zh = (zh >> 4) ^ (kLast4[rem] << 48);
-            zh ^= high_[lo];
-            zl ^= low_[lo];
+bool GcmHash::CarryLessAvailable() {
+    return gcm::CarryLessAvailable();
+}
+
+FieldElement GcmHash::Multiply(FieldElement a, FieldElement b) const {
+    return carryLess_ ? gcm::MultiplyCarryLess(a, b) : gcm::MultiplyPortable(a, b);
+}
+
+// H^exponent by squaring; the exponent is a count of blocks, not a secret.
+FieldElement GcmHash::Power(std::uint64_t exponent) const {
+    FieldElement result{std::uint64_t{1} << 63, 0};  // the field's one
+    FieldElement square = powers_[0];
+    for (; exponent != 0; exponent >>= 1) {
+        if ((exponent & 1) != 0) {
+            result = Multiply(result, square);
         }
-        const auto rem = static_cast<std::uint8_t>(zl & 0x0F);
-        zl = (zh << 60) | (zl >> 4);
-        zh = (zh >> 4) ^ (kLast4[rem] << 48);
-        zh ^= high_[hi];
-        zl ^= low_[hi];
+        square = Multiply(square, square);
     }
-    stateHigh_ = zh;
-    stateLow_ = zl;
+    return result;
+}
+
+void GcmHash::Absorb(const std::uint8_t* blocks, std::size_t count) {
+    if (carryLess_) {
+        gcm::AbsorbCarryLess(state_, powers_, blocks, count);
+        return;
+    }
+    for (; count > 0; --count, blocks += 16) {
+        state_ = gcm::MultiplyPortable(Added(state_, LoadElement(blocks)), powers_[0]);
+    }
+}
+
+void GcmHash::AbsorbPadded(std::span<const std::uint8_t> bytes) {
+    const std::size_t whole = bytes.size() / 16;
+    Absorb(bytes.data(), whole);
+    const std::size_t rest = bytes.size() % 16;
+    if (rest > 0) {
+        Block last{};
+        memcpy(last.data(), bytes.data() + whole * 16, rest);
+        Absorb(last.data(), 1);
+        explicit_bzero(last.data(), last.size());
+    }
 }
 
 void GcmHash::Update(std::span<const std::uint8_t> bytes) {
+    textBytes_ += bytes.size();
     std::size_t used = 0;
     if (partialLength_ > 0) {
         const std::size_t take = std::min(bytes.size(), partial_.size() - partialLength_);
@@ -93,32 +103,34 @@ void GcmHash::Update(std::span<const std::uint8_t> bytes) {
         if (partialLength_ < partial_.size()) {
             return;
         }
-        MultiplyInto(partial_.data());
+        Absorb(partial_.data(), 1);
         partialLength_ = 0;
     }
-    for (; bytes.size() - used >= 16; used += 16) {
-        MultiplyInto(bytes.data() + used);
-    }
+    const std::size_t whole = (bytes.size() - used) / 16;
+    Absorb(bytes.data() + used, whole);
+    used += whole * 16;
     partialLength_ = bytes.size() - used;
     if (partialLength_ > 0) {
         memcpy(partial_.data(), bytes.data() + used, partialLength_);
     }
 }
 
-GcmHash::Block GcmHash::Finish(std::uint64_t aadBytes, std::uint64_t textBytes) {
-    if (partialLength_ > 0) {
-        std::fill(partial_.begin() + static_cast<std::ptrdiff_t>(partialLength_), partial_.end(),
-                  0);
-        MultiplyInto(partial_.data());
-        partialLength_ = 0;
+GcmHash::Block GcmHash::Finish(std::span<const std::uint8_t> additionalData) {
+    AbsorbPadded(std::span<const std::uint8_t>(partial_.data(), partialLength_));
+    partialLength_ = 0;
+    if (!additionalData.empty()) {
+        const FieldElement textShare = state_;
+        state_ = {};
+        AbsorbPadded(additionalData);
+        state_ = Added(Multiply(state_, Power((textBytes_ + 15) / 16)), textShare);
     }
     Block lengths{};
-    StoreBigEndian(aadBytes * 8, lengths.data());
-    StoreBigEndian(textBytes * 8, lengths.data() + 8);
-    MultiplyInto(lengths.data());
+    StoreBigEndian(static_cast<std::uint64_t>(additionalData.size()) * 8, lengths.data());
+    StoreBigEndian(textBytes_ * 8, lengths.data() + 8);
+    Absorb(lengths.data(), 1);
     Block result{};
-    StoreBigEndian(stateHigh_, result.data());
-    StoreBigEndian(stateLow_, result.data() + 8);
+    StoreBigEndian(state_.high, result.data());
+    StoreBigEndian(state_.low, result.data() + 8);
     return result;
 }
 

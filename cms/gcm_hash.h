@@ -4,34 +4,47 @@
 #include <cstdint>
 #include <span>
 
+#include "cms/gcm_field.h"
+
 namespace mirebolt::platform {
 
-// GHASH, the authenticator of AES-GCM (NIST SP 800-38D), over data given in pieces of any size.
-// NSS 3.87 decrypts GCM only in one call over the whole content; in pieces, content is
-// decrypted as counter mode and authenticated here.
+// GHASH, the authenticator of AES-GCM (NIST SP 800-38D), over text given in pieces of any size,
+// with additional data that may come after the text: the hash is linear, so the additional
+// data's share is added at the end, multiplied by the power of the hash key the text's length
+// gives it. Its running time and memory accesses depend on lengths only, never on the bytes.
 class GcmHash {
   public:
     using Block = std::array<std::uint8_t, 16>;
+    // The carry-less multiplication where the processor has it, or integer arithmetic only;
+    // a choice the processor cannot follow falls back to the portable code.
+    enum class Multiplier { Fastest, Portable };
 
-    explicit GcmHash(const Block& hashKey);
+    explicit GcmHash(const Block& hashKey, Multiplier multiplier = Multiplier::Fastest);
     ~GcmHash();
     GcmHash(const GcmHash&) = delete;
     GcmHash& operator=(const GcmHash&) = delete;
 
+    static bool CarryLessAvailable();
+    bool carryLess() const { return carryLess_; }
+
     void Update(std::span<const std::uint8_t> bytes);
-    // Pads what is left to a block, then hashes the lengths block of `aadBytes` of additional
-    // data (already given to Update, padded) and of everything given since.
-    Block Finish(std::uint64_t aadBytes, std::uint64_t textBytes);
+    // Pads the text to a block, adds the share of `additionalData` (hashed, in GCM's order,
+    // before the text), and hashes the lengths block.
+    Block Finish(std::span<const std::uint8_t> additionalData = {});
 
   private:
-    void MultiplyInto(const std::uint8_t* block);
+    gcm::FieldElement Multiply(gcm::FieldElement a, gcm::FieldElement b) const;
+    gcm::FieldElement Power(std::uint64_t exponent) const;
+    void Absorb(const std::uint8_t* blocks, std::size_t count);
+    // Absorbs `bytes`, the last block padded with zeros.
+    void AbsorbPadded(std::span<const std::uint8_t> bytes);
 
-    std::array<std::uint64_t, 16> high_{};
-    std::array<std::uint64_t, 16> low_{};
-    std::uint64_t stateHigh_ = 0;
-    std::uint64_t stateLow_ = 0;
+    bool carryLess_;
+    gcm::FieldElement powers_[4];  // H, H^2, H^3, H^4
+    gcm::FieldElement state_;
     Block partial_{};
     std::size_t partialLength_ = 0;
+    std::uint64_t textBytes_ = 0;
 };
 
 }  // namespace mirebolt::platform

@@ -6,6 +6,7 @@
 
 #include "asn1/asn1_tags.h"
 #include "asn1/ber_cursor.h"
+#include "asn1/der_writer.h"
 #include "asn1/malformed.h"
 #include "base/replay_stream.h"
 #include "cms/open_failures.h"
@@ -23,6 +24,8 @@ constexpr std::size_t kLargestEntry = 64 * 1024;
 constexpr std::size_t kLargestEntries = 4 << 20;
 // The content-encryption algorithm: an identifier and an IV or GCM's parameters.
 constexpr std::size_t kLargestAlgorithm = 4096;
+// Authenticated attributes name a content type, a time or a label: a few hundred bytes.
+constexpr std::size_t kLargestAttributes = 64 * 1024;
 // Enough of the start to tell DER from PEM and S/MIME whatever headers come first.
 constexpr std::size_t kHeadBytes = 64 * 1024;
 // Streaming writers put the content in chunks one or two levels deep; deeper is not BER anyone
@@ -110,7 +113,7 @@ class EnvelopeParser {
             return BytesAfterMessage();
         }
         if (decryptor_) {
-            return decryptor_->Finish(tag_);
+            return decryptor_->Finish(tag_, authenticatedAttributes_);
         }
         return {};
     }
@@ -126,11 +129,7 @@ class EnvelopeParser {
         RETURN_IF_FAILED(ReadRecipients(fields));
         RETURN_IF_FAILED(ReadEncryptedContentInfo(fields));
         if (outline_.authenticated) {
-            ASSIGN_OR_RETURN(const std::optional<BerHeader> attributes,
-                             ber_.NextIf(fields, tag::kContextConstructed1));
-            if (attributes) {
-                return UnsupportedMessageFeature("carries authenticated attributes");
-            }
+            RETURN_IF_FAILED(ReadAuthenticatedAttributes(fields));
             ASSIGN_OR_RETURN(const BerHeader mac, ber_.Expect(fields, tag::kOctetString));
             ASSIGN_OR_RETURN(tag_, ber_.ReadSmall(mac, 16));
             if (tag_.size() != tagBytes_) {
@@ -141,6 +140,24 @@ class EnvelopeParser {
             outline_.authenticated ? tag::kContextConstructed2 : tag::kContextConstructed1;
         RETURN_IF_FAILED(SkipIfThere(fields, trailing));
         return ber_.Close(fields);
+    }
+
+    // authAttrs [1] IMPLICIT SET OF Attribute comes after the content; the tag covers the
+    // attributes' DER under the SET OF tag, which the cipher adds to the hash of the content
+    // it has already seen.
+    Status ReadAuthenticatedAttributes(BerFrame& fields) {
+        ASSIGN_OR_RETURN(const std::optional<BerHeader> attributes,
+                         ber_.NextIf(fields, tag::kContextConstructed1));
+        if (!attributes) {
+            return {};
+        }
+        NoteLengthForm(*attributes);
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> content,
+                         ber_.HoldContent(*attributes, fields, kLargestAttributes));
+        authenticatedAttributes_ = der::Header(tag::kSet, content.size());
+        authenticatedAttributes_.insert(authenticatedAttributes_.end(), content.begin(),
+                                        content.end());
+        return {};
     }
 
     Status ReadRecipients(BerFrame& fields) {
@@ -307,7 +324,8 @@ class EnvelopeParser {
     std::unique_ptr<ContentDecryptor> decryptor_;
     std::size_t tagBytes_ = 0;
     std::vector<std::uint8_t> tag_;
-    std::vector<std::uint8_t> staged_;  // cipher text only
+    std::vector<std::uint8_t> authenticatedAttributes_;  // with the SET OF header
+    std::vector<std::uint8_t> staged_;                   // cipher text only
 };
 
 // The first bytes of a stream, to recognise its form; a pipe may give them in several reads.

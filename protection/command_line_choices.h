@@ -15,6 +15,9 @@ struct CommandLineChoices {
     platform::ByteSink* standardOutput = nullptr;
     std::string standardOutputLabel = "standard output";
     bool pem = false;  // Encrypt armours the message as a PEM block
+    // Encrypt writes AES-256-GCM authenticated enveloped data, which shows any change of the
+    // message, instead of AES-256-CBC.
+    bool authenticated = false;
 };
 
 }  // namespace mirebolt::protection

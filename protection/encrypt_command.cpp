@@ -130,8 +130,10 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
     input->ShowProgressOn(&busy);
     // The legacy-cipher check box asks for Triple DES, for readers that know nothing newer.
     const bool legacy = request.legacyCipherTicked && request.legacyCipherTicked();
-    const platform::ContentAlgorithm cipher =
-        legacy ? platform::ContentAlgorithm::DesEde3Cbc : platform::ContentAlgorithm::Aes256Cbc;
+    const bool authenticated = commandLine != nullptr && commandLine->authenticated;
+    const platform::ContentAlgorithm cipher = authenticated ? platform::ContentAlgorithm::Aes256Gcm
+                                              : legacy      ? platform::ContentAlgorithm::DesEde3Cbc
+                                                            : platform::ContentAlgorithm::Aes256Cbc;
     if (commandLine == nullptr) {
         Result<std::uint64_t> messageSize = platform::EnvelopeSize(cipher, recipients, *size);
         if (!messageSize) {

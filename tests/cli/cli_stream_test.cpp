@@ -200,6 +200,26 @@ TEST_F(CliStreams, OpensslReadsOurBerAndPemAndWeReadItsBer) {
     EXPECT_EQ(theirs.exitCode, 0) << theirs.output;
 }
 
+TEST_F(CliStreams, OpensslOpensGcmFromAFileAndFromAPipeWithRsaAndEcKeys) {
+    testing::WriteBytes(work_ / "x", testing::RandomBytes(3 * 1024 * 1024 + 5));
+    const std::string encrypt = cli_ + " -q encrypt --gcm -r " + FixturePath("alice.pem") + " -r " +
+                                FixturePath("erin.pem");
+    ASSERT_EQ(Shell(encrypt + " -o x.der x").exitCode, 0);
+    ASSERT_EQ(Shell("cat x | " + encrypt + " - > x.ber").exitCode, 0);
+    for (const char* message : {"x.der", "x.ber"}) {
+        for (const std::string name : {"alice", "erin"}) {
+            const testing::CommandResult opened = Shell(
+                "openssl asn1parse -inform DER -in " + std::string(message) +
+                " | grep -c 'aes-256-gcm\\|authEnvelopedData' && openssl cms -decrypt -binary "
+                "-inform DER -in " +
+                message + " -recip " + FixturePath(name + ".pem") + " -inkey " +
+                FixturePath(name + ".key") + " | cmp - x");
+            EXPECT_EQ(opened.exitCode, 0) << message << " for " << name << ": " << opened.output;
+            EXPECT_EQ(opened.output, "2\n") << message;
+        }
+    }
+}
+
 // What one run of the program took.
 struct Measured {
     int exitCode;

@@ -193,6 +193,7 @@ TEST_F(Cli, BadUsageExitsWithTwoAndHelpWithZero) {
              {"encrypt"},
              {"encrypt", "-r"},
              {"encrypt", "--fast", "letter.txt"},
+             {"encrypt", "--gcm", "--triple-des", "-r", "bob.pem", "letter.txt"},
              {"decrypt", "letter.txt"},
              {"decrypt", "a.enc", "b.enc"},
              {"certs"},

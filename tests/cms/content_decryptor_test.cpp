@@ -132,7 +132,7 @@ class GcmVectors : public ::testing::TestWithParam<GcmVector> {
                 return taken.failure();
             }
         }
-        if (Status finished = (*decryptor)->Finish(tag); !finished) {
+        if (Status finished = (*decryptor)->Finish(tag, {}); !finished) {
             return finished.failure();
         }
         return target.got;

@@ -72,7 +72,8 @@ TEST_F(EnvelopeInterop, OpensslOpensAMixedListWithEachKeyAloneWithEitherCipher) 
     }
     const std::vector<const Certificate*> recipients{&certificates[0], &certificates[1],
                                                      &certificates[2], &certificates[3]};
-    for (ContentAlgorithm cipher : {ContentAlgorithm::Aes256Cbc, ContentAlgorithm::DesEde3Cbc}) {
+    for (ContentAlgorithm cipher :
+         {ContentAlgorithm::Aes256Cbc, ContentAlgorithm::DesEde3Cbc, ContentAlgorithm::Aes256Gcm}) {
         auto message = testing::Seal(cipher, recipients, content_);
         ASSERT_TRUE(message) << Describe(message.failure());
         for (const std::string& name : names) {

@@ -82,7 +82,8 @@ TEST_F(EnvelopeStream, AKnownSizeGivesTheBufferWritersDerMessage) {
 
 TEST_F(EnvelopeStream, AnUnknownSizeGivesBerThatOpensslOpensWithEachKey) {
     testing::TempDir dir;
-    for (ContentAlgorithm cipher : {ContentAlgorithm::Aes256Cbc, ContentAlgorithm::DesEde3Cbc}) {
+    for (ContentAlgorithm cipher :
+         {ContentAlgorithm::Aes256Cbc, ContentAlgorithm::DesEde3Cbc, ContentAlgorithm::Aes256Gcm}) {
         for (std::size_t size : {std::size_t{0}, std::size_t{1 << 20}, std::size_t{2500001}}) {
             const Bytes content = testing::RandomBytes(size);
             auto message = Stream(cipher, content, std::nullopt);

@@ -96,7 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(AuthenticatedContent, ReaderInterop,
                          ::testing::Values(PeerMessage{"gcm-aes128", {"alice"}},
                                            PeerMessage{"gcm-aes192", {"alice"}},
-                                           PeerMessage{"gcm-aes256", {"alice", "erin"}}),
+                                           PeerMessage{"gcm-aes256", {"alice", "erin"}},
+                                           PeerMessage{"gcm-attributes", {"alice"}}),
                          [](const auto& info) { return TestName(info.param.name); });
 
 // RSA, EC, password and symmetric key-encryption-key entries side by side: the entries this

@@ -2,6 +2,7 @@
 // the person agreed to overwrite must keep its bytes when decryption fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "protection/decrypt_command.h"
@@ -82,24 +83,49 @@ TEST_F(DecryptDamagedMessage, TheMessagesUsedHereOpenUndamaged) {
     EXPECT_EQ(testing::ReadBytes(dir_ / "m"), content_);
 }
 
+// The first primitive element inside `node`, depth first.
+DerNode& FirstPrimitive(DerNode& node) {
+    return node.constructed() ? FirstPrimitive(node.children.front()) : node;
+}
+
 TEST_F(DecryptDamagedMessage, AForgedGcmMessageWritesNothing) {
-    const Bytes original = OpensslMessage("-aes-256-gcm");
-    // AuthEnvelopedData: ..., authEncryptedContentInfo, [authAttrs,] mac.
-    DerNode parsed = DerNode::Parse(original);
-    DerNode& fields = parsed[1][0];
-    ASSERT_EQ(fields.children.back().tag, 0x04) << "the tag is the last field";
-    ASSERT_EQ(testing::EncryptedContentInfo(parsed).children.back().tag, 0x80);
+    // openssl's message has no authenticated attributes; python's has them, and the tag covers
+    // them as it covers the content, which comes before them.
+    const Bytes withAttributes =
+        testing::ReadBytes(std::string(MIREBOLT_PEER_MESSAGES) + "/gcm-attributes.der");
+    for (const Bytes& original : {OpensslMessage("-aes-256-gcm"), withAttributes}) {
+        ASSERT_EQ(Run(original, alices_.directory()), CommandOutcome::Succeeded);
+        std::filesystem::remove(dir_ / "m");
+        // AuthEnvelopedData: ..., authEncryptedContentInfo, [authAttrs,] mac[, unauthAttrs].
+        DerNode parsed = DerNode::Parse(original);
+        std::vector<DerNode>& fields = parsed[1][0].children;
+        const auto mac = std::find_if(fields.begin(), fields.end(),
+                                      [](const DerNode& field) { return field.tag == 0x04; });
+        ASSERT_NE(mac, fields.end());
+        const std::size_t macAt = static_cast<std::size_t>(mac - fields.begin());
+        ASSERT_EQ(testing::EncryptedContentInfo(parsed).children.back().tag, 0x80);
 
-    DerNode contentFlipped = parsed;
-    testing::EncryptedContentInfo(contentFlipped).children.back().content[1000] ^= 0x01;
-    DerNode tagFlipped = parsed;
-    tagFlipped[1][0].children.back().content[15] ^= 0x80;
-
-    for (const auto& [what, forged] :
-         {std::pair{"content", contentFlipped.Encode()}, std::pair{"tag", tagFlipped.Encode()}}) {
-        ASSERT_EQ(forged.size(), original.size());
-        ExpectFailedWithoutOutput(Run(forged, alices_.directory()), what);
-        ExpectExistingOutputKept(forged, alices_.directory(), what);
+        std::vector<std::pair<std::string, Bytes>> forgeries;
+        DerNode contentFlipped = parsed;
+        testing::EncryptedContentInfo(contentFlipped).children.back().content[1000] ^= 0x01;
+        forgeries.emplace_back("content", contentFlipped.Encode());
+        DerNode tagFlipped = parsed;
+        tagFlipped[1][0].children[macAt].content[15] ^= 0x80;
+        forgeries.emplace_back("tag", tagFlipped.Encode());
+        DerNode nonceFlipped = parsed;
+        // The algorithm's GCMParameters: the nonce first.
+        testing::EncryptedContentInfo(nonceFlipped)[1][1][0].content[11] ^= 0x01;
+        forgeries.emplace_back("nonce", nonceFlipped.Encode());
+        if (fields[macAt - 1].tag == 0xA1) {
+            DerNode attributesFlipped = parsed;
+            FirstPrimitive(attributesFlipped[1][0].children[macAt - 1]).content.back() ^= 0x01;
+            forgeries.emplace_back("attributes", attributesFlipped.Encode());
+        }
+        for (const auto& [what, forged] : forgeries) {
+            ASSERT_EQ(forged.size(), original.size());
+            ExpectFailedWithoutOutput(Run(forged, alices_.directory()), what);
+            ExpectExistingOutputKept(forged, alices_.directory(), what);
+        }
     }
 }
 

@@ -36,6 +36,7 @@ expect() {
 expect "encrypt " mirebolt-cli enc
 expect "certs decrypt encrypt export import info store " mirebolt-cli ""
 expect "--triple-des " mirebolt-cli encrypt --tr
+expect "--gcm " mirebolt-cli encrypt --g
 expect "--output= " mirebolt-cli decrypt --out
 expect "alice.p12 bob.pem folder " mirebolt-cli import ""
 expect "--p12-password-file= " mirebolt-cli import --p12
