@@ -1,5 +1,6 @@
 #include "asn1/der_writer.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace mirebolt::platform::der {
@@ -37,6 +38,16 @@ Bytes Sequence(std::initializer_list<Bytes> parts) {
         Append(content, part);
     }
     return Element(tag::kSequence, content);
+}
+
+Bytes SetOf(std::vector<Bytes> elements) {
+    // The vectors' own ordering compares unsigned octets lexicographically.
+    std::sort(elements.begin(), elements.end());
+    Bytes content;
+    for (const Bytes& element : elements) {
+        Append(content, element);
+    }
+    return Element(tag::kSet, content);
 }
 
 void Append(Bytes& out, std::span<const std::uint8_t> part) {

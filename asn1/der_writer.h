@@ -30,6 +30,11 @@ Bytes ObjectIdentifier(std::string_view dotted);
 // A SEQUENCE of the given parts, in order.
 Bytes Sequence(std::initializer_list<Bytes> parts);
 
+// A SET OF the given elements in DER's order: their encodings sorted as octet strings, each
+// compared byte by byte and a prefix before what it begins. Any order of the parts gives the
+// same bytes, which is what a strict reader checks.
+Bytes SetOf(std::vector<Bytes> elements);
+
 // Appends the given parts, in order, to `out`.
 void Append(Bytes& out, std::span<const std::uint8_t> part);
 

@@ -1,11 +1,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "cli/commands.h"
 #include "cli/store_query_picker.h"
 #include "cli/stream_adapters.h"
 #include "cli/terminal_ports.h"
+#include "nss/personal_store.h"
 #include "protection/encrypt_command.h"
 #include "recipients/add_recipients.h"
 #include "recipients/certificate_status_text.h"
@@ -64,10 +66,19 @@ int RunEncrypt(const Options& options) {
                                                  : InformationTo::StandardOutput);
     TerminalProgress progress;
     recipients::RecipientList list;
-    const recipients::RecipientChecks checks{options.storeDirectory, {options.checkRevocation}};
+    recipients::RecipientChecks checks{options.storeDirectory, {options.checkRevocation}};
+    // One store judges the certificates of every file named, opened at the first.
+    std::optional<platform::PersonalStore> trust;
     for (const RecipientOption& source : options.recipients) {
         const int first = list.RecipientCount();
         if (source.fromFile) {
+            if (!trust && !options.storeDirectory.empty()) {
+                if (Result<platform::PersonalStore> store =
+                        platform::PersonalStore::Open(options.storeDirectory)) {
+                    trust.emplace(std::move(*store));
+                    checks.openStore = &*trust;
+                }
+            }
             if (recipients::AddRecipientsFromFile(list, source.name, feedback, progress, checks)
                     .failed) {
                 return kFailed;

@@ -42,7 +42,7 @@ constexpr char kUsage[] =
 
 constexpr char kEncryptUsage[] =
     "Usage: mirebolt-cli encrypt [OPTIONS] FILE\n"
-    "Encrypts FILE into FILE.enc for every recipient listed, in the order given. FILE - reads\n"
+    "Encrypts FILE into FILE.enc for every recipient listed. FILE - reads\n"
     "standard input and writes standard output, unless -o names the output; -o - writes\n"
     "standard output. Messages then go to standard error.\n"
     "\n"

@@ -59,23 +59,21 @@ std::uint64_t MacBytes(const MessageFront& front) {
 }
 
 MessageFront Front(const ContentAlgorithmFacts& facts, std::span<const std::uint8_t> iv,
-                   const std::vector<RecipientPlan>& plans, const std::vector<der::Bytes>& infos) {
+                   const std::vector<EntryPlan>& plans, std::vector<der::Bytes> infos) {
     // RFC 5652's rule: version 2 as soon as an entry is not a version 0 key transport.
     // Authenticated enveloped data has only version 0.
     const bool keyAgreement = std::any_of(plans.begin(), plans.end(), [](const auto& plan) {
-        return plan.delivery == KeyDelivery::KeyAgreement;
+        return plan.recipients.front().delivery == KeyDelivery::KeyAgreement;
     });
     const bool authenticated = Authenticated(facts);
-    der::Bytes set;
-    for (const der::Bytes& info : infos) {
-        der::Append(set, info);
-    }
     MessageFront front;
     front.authenticated = authenticated;
     front.envelopedData =
         der::Element(tag::kInteger,
                      std::array{static_cast<std::uint8_t>(keyAgreement && !authenticated ? 2 : 0)});
-    der::Append(front.envelopedData, der::Element(tag::kSet, set));
+    // In DER's order of the final entries, whatever the recipients' order: the same lengths for
+    // placeholders and real entries, so the size stays exact.
+    der::Append(front.envelopedData, der::SetOf(std::move(infos)));
 
     der::Bytes algorithm = der::ObjectIdentifier(facts.oid);
     if (authenticated) {
@@ -94,9 +92,9 @@ MessageFront Front(const ContentAlgorithmFacts& facts, std::span<const std::uint
 
 // The front with zeros in place of the IV and the keys: as long as the real one.
 MessageFront PlaceholderFront(const ContentAlgorithmFacts& facts,
-                              const std::vector<RecipientPlan>& plans) {
+                              const std::vector<EntryPlan>& plans) {
     std::vector<der::Bytes> infos;
-    for (const RecipientPlan& plan : plans) {
+    for (const EntryPlan& plan : plans) {
         infos.push_back(PlaceholderRecipientInfo(plan));
     }
     return Front(facts, der::Bytes(facts.ivBytes), plans, infos);
@@ -162,32 +160,16 @@ Result<const ContentAlgorithmFacts*> StartEnvelope(ContentAlgorithm cipher) {
     return &FactsOf(cipher);
 }
 
-Result<std::vector<RecipientPlan>> PlanRecipients(const ContentAlgorithmFacts& facts,
-                                                  std::span<const Certificate* const> recipients) {
-    if (recipients.empty()) {
-        return NssFailure(SEC_ERROR_INVALID_ARGS);
-    }
-    std::vector<RecipientPlan> plans;
-    for (const Certificate* certificate : recipients) {
-        if (certificate == nullptr || !*certificate) {
-            return NssFailure(SEC_ERROR_INVALID_ARGS);
-        }
-        ASSIGN_OR_RETURN(RecipientPlan plan, PlanRecipient(*certificate, facts));
-        plans.push_back(std::move(plan));
-    }
-    return plans;
-}
-
-// What every writer starts from: the cipher's facts and a plan for each recipient.
+// What every writer starts from: the cipher's facts and a plan for each recipient entry.
 struct EnvelopePlan {
     const ContentAlgorithmFacts* facts = nullptr;
-    std::vector<RecipientPlan> recipients;
+    std::vector<EntryPlan> recipients;
 };
 
 Result<EnvelopePlan> PlanEnvelope(ContentAlgorithm cipher,
                                   std::span<const Certificate* const> recipients) {
     ASSIGN_OR_RETURN(const ContentAlgorithmFacts* facts, StartEnvelope(cipher));
-    ASSIGN_OR_RETURN(std::vector<RecipientPlan> plans, PlanRecipients(*facts, recipients));
+    ASSIGN_OR_RETURN(std::vector<EntryPlan> plans, PlanEntries(recipients, *facts));
     return EnvelopePlan{facts, std::move(plans)};
 }
 
@@ -201,7 +183,7 @@ struct ContentEncryption {
 };
 
 Result<ContentEncryption> StartContentEncryption(const ContentAlgorithmFacts& facts,
-                                                 const std::vector<RecipientPlan>& plans) {
+                                                 const std::vector<EntryPlan>& plans) {
     ContentEncryption encryption;
     UniqueSlot slot(PK11_GetBestSlot(facts.mechanism, nullptr));
     if (!slot) {
@@ -217,11 +199,11 @@ Result<ContentEncryption> StartContentEncryption(const ContentAlgorithmFacts& fa
         return NssFailure();
     }
     std::vector<der::Bytes> infos;
-    for (const RecipientPlan& plan : plans) {
+    for (const EntryPlan& plan : plans) {
         ASSIGN_OR_RETURN(der::Bytes info, RecipientInfo(plan, encryption.contentKey.get()));
         infos.push_back(std::move(info));
     }
-    encryption.front = Front(facts, std::span(iv).first(facts.ivBytes), plans, infos);
+    encryption.front = Front(facts, std::span(iv).first(facts.ivBytes), plans, std::move(infos));
 
     if (Authenticated(facts)) {
         ASSIGN_OR_RETURN(encryption.gcm, GcmCipher::Start(encryption.contentKey.get(),
@@ -334,7 +316,7 @@ Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts,
 }
 
 Result<std::uint64_t> StreamEnvelope(const ContentAlgorithmFacts& facts,
-                                     const std::vector<RecipientPlan>& plans, ByteStream& content,
+                                     const std::vector<EntryPlan>& plans, ByteStream& content,
                                      std::optional<std::uint64_t> contentSize, ByteSink& out) {
     ASSIGN_OR_RETURN(ContentEncryption encryption, StartContentEncryption(facts, plans));
     const bool definite = contentSize.has_value();

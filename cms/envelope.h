@@ -14,14 +14,16 @@ namespace mirebolt::platform {
 // Makes one DER-encoded PKCS #7 enveloped-data message: the content encrypted under a fresh key
 // with a CBC cipher of the algorithm table (AES-256-CBC or DES-EDE3-CBC in practice), or an
 // authenticated-enveloped-data message (RFC 5083) with AES-GCM, a 12-byte nonce and a 16-byte
-// tag, no attributes; that key given to each recipient in the order given, each named by issuer
-// and serial number:
+// tag, no attributes; that key given to each recipient, each named by issuer and serial number:
 //  - an RSA key gets it wrapped with PKCS #1 v1.5, or with RSAES-OAEP when the certificate marks
-//    the key for OAEP only;
-//  - an EC key on P-256, P-384 or P-521 gets a key-agreement entry: ephemeral-static ECDH with
-//    the X9.63 KDF over SHA-256, -384 or -512 and the key wrapped with AES-256 key wrap.
-// Any other key fails, with a text naming the certificate and its key. The message is version 2
-// when it holds a key-agreement entry, else version 0 (authenticated enveloped data: always 0).
+//    the key for OAEP only, in an entry of its own;
+//  - the EC keys on one of P-256, P-384 or P-521 share one key-agreement entry: ephemeral-static
+//    ECDH with one ephemeral key and random user keying material, the X9.63 KDF over SHA-256,
+//    -384 or -512 and the key wrapped with AES-256 key wrap for each in the order given.
+// The entries stand in DER's order of a SET, not in the recipients' order (no reader gives that
+// order a meaning, and strict readers refuse any other). Any other key fails, with a text
+// naming the certificate and its key. The message is version 2 when it holds a key-agreement
+// entry, else version 0 (authenticated enveloped data: always 0).
 //
 // Every length is known from the content's size, so the size comes before any encryption.
 Result<std::uint64_t> EnvelopeSize(ContentAlgorithm cipher,

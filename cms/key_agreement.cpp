@@ -2,10 +2,12 @@
 
 #include <keyhi.h>
 #include <secerr.h>
+#include <secitem.h>
 
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "asn1/asn1_tags.h"
 #include "asn1/malformed.h"
@@ -31,6 +33,11 @@ constexpr std::size_t kLargestEncryptedKey = 8 * 1024;
 constexpr std::uint8_t kOriginatorTag = tag::kContextConstructed0;     // [0] EXPLICIT
 constexpr std::uint8_t kOriginatorKeyTag = tag::kContextConstructed1;  // [1] IMPLICIT
 constexpr std::uint8_t kUkmTag = tag::kContextConstructed1;            // [1] EXPLICIT
+
+// The sender's random keying material in every entry we write, entering each key derivation:
+// 512 bits, the length RFC 2631 fixes for the same field of Diffie-Hellman (RFC 5753 sets none).
+// With it present, readers that derive a wrong key when it is absent derive the right one.
+constexpr std::size_t kUserKeyingMaterialBytes = 64;
 
 bool ServesKey(std::span<const std::uint8_t> algorithm) {
     return OidMatches(algorithm, oid::kEcPublicKey);
@@ -64,36 +71,51 @@ Result<RecipientPlan> Plan(const Certificate& certificate, const ContentAlgorith
     return plan;
 }
 
-struct AgreedKey {
-    der::Bytes ephemeralPoint;  // the uncompressed point 04 || X || Y
-    der::Bytes wrappedKey;
+// Recipients on one curve share an entry and its ephemeral key; the KDF and the key wrap follow
+// from the curve.
+bool SharesEntry(const RecipientPlan& first, const RecipientPlan& next) {
+    return first.agreement.scheme == next.agreement.scheme &&
+           first.agreement.wrap == next.agreement.wrap &&
+           SECITEM_ItemsAreEqual(&first.key->u.ec.DEREncodedParams,
+                                 &next.key->u.ec.DEREncodedParams);
+}
+
+struct EphemeralKey {
+    UniquePrivateKey privateKey;
+    UniquePublicKey publicKey;
 };
 
 // The ephemeral private key lives as a session object of NSS's internal token, never on a token
-// on disk, and is destroyed before this returns.
-Result<AgreedKey> AgreeAndWrap(const RecipientPlan& plan, PK11SymKey* contentKey) {
-    const KeyAgreementChoice& choice = plan.agreement;
+// on disk, and is destroyed with the EphemeralKey.
+Result<EphemeralKey> GenerateEphemeral(const SECKEYPublicKey& onCurveOf) {
     UniqueSlot slot(PK11_GetInternalSlot());
     if (!slot) {
         return NssFailure();
     }
-    SECKEYECParams curve = plan.key->u.ec.DEREncodedParams;
+    SECKEYECParams curve = onCurveOf.u.ec.DEREncodedParams;
     SECKEYPublicKey* ephemeralPublic = nullptr;
     // A session object, never stored; made for deriving only, which also spares the signing
     // self-test a signing key would get.
-    UniquePrivateKey ephemeral(
+    EphemeralKey ephemeral;
+    ephemeral.privateKey.reset(
         PK11_GenerateKeyPairWithOpFlags(slot.get(), CKM_EC_KEY_PAIR_GEN, &curve, &ephemeralPublic,
                                         PK11_ATTR_SESSION | PK11_ATTR_SENSITIVE | PK11_ATTR_PRIVATE,
                                         CKF_DERIVE, CKF_DERIVE | CKF_SIGN | CKF_VERIFY, nullptr));
-    UniquePublicKey ephemeralKey(ephemeralPublic);
-    if (!ephemeral || !ephemeralKey) {
+    ephemeral.publicKey.reset(ephemeralPublic);
+    if (!ephemeral.privateKey || !ephemeral.publicKey) {
         return NssFailure();
     }
+    return ephemeral;
+}
 
-    der::Bytes sharedInfo = SharedInfo(*choice.wrap);
+// The content key wrapped for one recipient, under the key-encryption key agreed between the
+// ephemeral key and the recipient's.
+Result<der::Bytes> WrapFor(const RecipientPlan& plan, SECKEYPrivateKey* ephemeral,
+                           der::Bytes& sharedInfo, PK11SymKey* contentKey) {
+    const KeyAgreementChoice& choice = plan.agreement;
     SECItem sharedInfoItem{siBuffer, sharedInfo.data(), static_cast<unsigned>(sharedInfo.size())};
     UniqueSymKey keyEncryptionKey(PK11_PubDeriveWithKDF(
-        ephemeral.get(), plan.key.get(), PR_TRUE /* sender */, nullptr, nullptr, CKM_ECDH1_DERIVE,
+        ephemeral, plan.key.get(), PR_TRUE /* sender */, nullptr, nullptr, CKM_ECDH1_DERIVE,
         CKM_NSS_AES_KEY_WRAP, CKA_WRAP, static_cast<int>(choice.wrap->kekBytes), choice.scheme->kdf,
         &sharedInfoItem, nullptr));
     if (!keyEncryptionKey) {
@@ -108,18 +130,19 @@ Result<AgreedKey> AgreeAndWrap(const RecipientPlan& plan, PK11SymKey* contentKey
                         wrapped.get()) != SECSuccess) {
         return NssFailure();
     }
-    const SECItem& point = ephemeralKey->u.ec.publicValue;
-    if (wrapped->len != plan.wrappedKeyBytes || point.len != choice.pointBytes) {
+    if (wrapped->len != plan.wrappedKeyBytes) {
         return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
     }
-    return AgreedKey{der::Bytes(point.data, point.data + point.len),
-                     der::Bytes(wrapped->data, wrapped->data + wrapped->len)};
+    return der::Bytes(wrapped->data, wrapped->data + wrapped->len);
 }
 
 // KeyAgreeRecipientInfo, version 3: the ephemeral key as the originator (its curve is the
-// recipient's, so the algorithm's parameters are left out), no user keying material.
-der::Bytes Entry(const RecipientPlan& plan, std::span<const std::uint8_t> point,
-                 std::span<const std::uint8_t> wrappedKey) {
+// recipients', so the algorithm's parameters are left out), the sender's keying material, and
+// one encrypted key for each recipient in the order planned.
+der::Bytes Entry(const EntryPlan& entry, std::span<const std::uint8_t> point,
+                 std::span<const std::uint8_t> userKeyingMaterial,
+                 const std::vector<der::Bytes>& wrappedKeys) {
+    const KeyAgreementChoice& choice = entry.recipients.front().agreement;
     der::Bytes bits{0};  // no unused bits
     der::Append(bits, point);
     der::Bytes originatorKey = der::Sequence({der::ObjectIdentifier(oid::kEcPublicKey)});
@@ -127,24 +150,54 @@ der::Bytes Entry(const RecipientPlan& plan, std::span<const std::uint8_t> point,
     der::Bytes originator =
         der::Element(kOriginatorTag, der::Element(kOriginatorKeyTag, originatorKey));
     der::Bytes algorithm =
-        der::Sequence({der::ObjectIdentifier(plan.agreement.scheme->oid),
-                       der::Sequence({der::ObjectIdentifier(plan.agreement.wrap->oid)})});
-    der::Bytes encryptedKeys = der::Sequence({der::Sequence(
-        {IssuerAndSerialNumber(*plan.certificate), der::Element(tag::kOctetString, wrappedKey)})});
+        der::Sequence({der::ObjectIdentifier(choice.scheme->oid),
+                       der::Sequence({der::ObjectIdentifier(choice.wrap->oid)})});
+    der::Bytes encryptedKeys;
+    for (std::size_t i = 0; i < entry.recipients.size(); ++i) {
+        der::Append(encryptedKeys,
+                    der::Sequence({IssuerAndSerialNumber(*entry.recipients[i].certificate),
+                                   der::Element(tag::kOctetString, wrappedKeys[i])}));
+    }
     der::Bytes content = Version(3);
     der::Append(content, originator);
+    der::Append(content,
+                der::Element(kUkmTag, der::Element(tag::kOctetString, userKeyingMaterial)));
     der::Append(content, algorithm);
-    der::Append(content, encryptedKeys);
+    der::Append(content, der::Element(tag::kSequence, encryptedKeys));
     return der::Element(tag::kContextConstructed1, content);
 }
 
-der::Bytes Placeholder(const RecipientPlan& plan) {
-    return Entry(plan, der::Bytes(plan.agreement.pointBytes), der::Bytes(plan.wrappedKeyBytes));
+der::Bytes Placeholder(const EntryPlan& entry) {
+    std::vector<der::Bytes> wrappedKeys;
+    for (const RecipientPlan& plan : entry.recipients) {
+        wrappedKeys.emplace_back(plan.wrappedKeyBytes);
+    }
+    return Entry(entry, der::Bytes(entry.recipients.front().agreement.pointBytes),
+                 der::Bytes(kUserKeyingMaterialBytes), wrappedKeys);
 }
 
-Result<der::Bytes> Write(const RecipientPlan& plan, PK11SymKey* contentKey) {
-    ASSIGN_OR_RETURN(AgreedKey agreed, AgreeAndWrap(plan, contentKey));
-    return Entry(plan, agreed.ephemeralPoint, agreed.wrappedKey);
+// One ephemeral key and one user keying material for the whole entry: each recipient's
+// key-encryption key still differs, since each recipient's static key does.
+Result<der::Bytes> Write(const EntryPlan& entry, PK11SymKey* contentKey) {
+    const RecipientPlan& first = entry.recipients.front();
+    ASSIGN_OR_RETURN(const EphemeralKey ephemeral, GenerateEphemeral(*first.key));
+    const SECItem& point = ephemeral.publicKey->u.ec.publicValue;
+    if (point.len != first.agreement.pointBytes) {
+        return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
+    }
+    der::Bytes userKeyingMaterial(kUserKeyingMaterialBytes);
+    if (PK11_GenerateRandom(userKeyingMaterial.data(),
+                            static_cast<int>(userKeyingMaterial.size())) != SECSuccess) {
+        return NssFailure();
+    }
+    der::Bytes sharedInfo = SharedInfo(*first.agreement.wrap, userKeyingMaterial);
+    std::vector<der::Bytes> wrappedKeys;
+    for (const RecipientPlan& plan : entry.recipients) {
+        ASSIGN_OR_RETURN(der::Bytes wrapped,
+                         WrapFor(plan, ephemeral.privateKey.get(), sharedInfo, contentKey));
+        wrappedKeys.push_back(std::move(wrapped));
+    }
+    return Entry(entry, std::span(point.data, point.len), userKeyingMaterial, wrappedKeys);
 }
 
 // OriginatorIdentifierOrKey ::= CHOICE { issuerAndSerialNumber, [0] subjectKeyIdentifier,
@@ -343,6 +396,7 @@ const RecipientKindUnit& KeyAgreementUnit() {
                                          tag::kContextConstructed1,
                                          ServesKey,
                                          Plan,
+                                         SharesEntry,
                                          Placeholder,
                                          Write,
                                          Read,

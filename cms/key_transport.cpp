@@ -98,11 +98,14 @@ der::Bytes Entry(const RecipientPlan& plan, std::span<const std::uint8_t> wrappe
                           der::Element(tag::kOctetString, wrappedKey)});
 }
 
-der::Bytes Placeholder(const RecipientPlan& plan) {
+// An entry carries one recipient: no two share an encrypted key.
+der::Bytes Placeholder(const EntryPlan& entry) {
+    const RecipientPlan& plan = entry.recipients.front();
     return Entry(plan, der::Bytes(plan.wrappedKeyBytes));
 }
 
-Result<der::Bytes> Write(const RecipientPlan& plan, PK11SymKey* contentKey) {
+Result<der::Bytes> Write(const EntryPlan& entry, PK11SymKey* contentKey) {
+    const RecipientPlan& plan = entry.recipients.front();
     UniqueSecItem wrapped(
         SECITEM_AllocItem(nullptr, nullptr, static_cast<unsigned>(plan.wrappedKeyBytes)));
     if (!wrapped) {
@@ -216,6 +219,7 @@ const RecipientKindUnit& KeyTransportUnit() {
                                          tag::kSequence,
                                          ServesKey,
                                          Plan,
+                                         nullptr,
                                          Placeholder,
                                          Write,
                                          Read,

@@ -2,6 +2,7 @@
 
 #include <secerr.h>
 
+#include <algorithm>
 #include <array>
 
 #include "cms/key_agreement.h"
@@ -44,12 +45,38 @@ Result<RecipientPlan> PlanRecipient(const Certificate& certificate,
     return CannotReceive(certificate);
 }
 
-der::Bytes PlaceholderRecipientInfo(const RecipientPlan& plan) {
-    return plan.unit->placeholder(plan);
+Result<std::vector<EntryPlan>> PlanEntries(std::span<const Certificate* const> recipients,
+                                           const ContentAlgorithmFacts& cipher) {
+    if (recipients.empty()) {
+        return NssFailure(SEC_ERROR_INVALID_ARGS);
+    }
+    std::vector<EntryPlan> entries;
+    for (const Certificate* certificate : recipients) {
+        if (certificate == nullptr || !*certificate) {
+            return NssFailure(SEC_ERROR_INVALID_ARGS);
+        }
+        ASSIGN_OR_RETURN(RecipientPlan plan, PlanRecipient(*certificate, cipher));
+        const auto shared = std::find_if(entries.begin(), entries.end(), [&](const EntryPlan& e) {
+            return e.unit == plan.unit && plan.unit->sharesEntry != nullptr &&
+                   plan.unit->sharesEntry(e.recipients.front(), plan);
+        });
+        if (shared != entries.end()) {
+            shared->recipients.push_back(std::move(plan));
+        } else {
+            EntryPlan entry{plan.unit, {}};
+            entry.recipients.push_back(std::move(plan));
+            entries.push_back(std::move(entry));
+        }
+    }
+    return entries;
 }
 
-Result<der::Bytes> RecipientInfo(const RecipientPlan& plan, PK11SymKey* contentKey) {
-    return plan.unit->write(plan, contentKey);
+der::Bytes PlaceholderRecipientInfo(const EntryPlan& entry) {
+    return entry.unit->placeholder(entry);
+}
+
+Result<der::Bytes> RecipientInfo(const EntryPlan& entry, PK11SymKey* contentKey) {
+    return entry.unit->write(entry, contentKey);
 }
 
 Failure CannotReceive(const Certificate& certificate) {

@@ -1,10 +1,12 @@
 #pragma once
 
-// How the content key will reach each recipient, settled from the certificates before any key
-// exists, so that the size of every entry is known up front.
+// How the content key will reach each recipient, and which recipients share an entry, settled
+// from the certificates before any key exists, so that the size of every entry is known up
+// front.
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "base/result.h"
@@ -40,9 +42,23 @@ struct RecipientPlan {
     KeyAgreementChoice agreement;
 };
 
+// One RecipientInfo of a message we write and the recipients whose keys it carries, in the
+// order they were given: a key-transport entry carries one, a key-agreement entry every
+// recipient on its curve.
+struct EntryPlan {
+    const RecipientKindUnit* unit = nullptr;
+    std::vector<RecipientPlan> recipients;
+};
+
 // The plan for one recipient of content encrypted with `cipher`; fails with a text naming the
 // certificate and its key when that key cannot receive content.
 Result<RecipientPlan> PlanRecipient(const Certificate& certificate,
                                     const ContentAlgorithmFacts& cipher);
+
+// The entries for all recipients, each planned in the order given (the first that cannot
+// receive content fails the whole), those that can share an entry gathered into the first
+// entry they fit. The entries stand in the order of their first recipients.
+Result<std::vector<EntryPlan>> PlanEntries(std::span<const Certificate* const> recipients,
+                                           const ContentAlgorithmFacts& cipher);
 
 }  // namespace mirebolt::platform

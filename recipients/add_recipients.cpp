@@ -30,7 +30,7 @@ AddOutcome AddRecipientsFromFile(RecipientTarget& list, const std::string& path,
     feedback::WaitCursor waitCursor(busy);
     // Open only for the checks: its trusted roots and CRLs judge the file's certificates.
     std::optional<platform::PersonalStore> trust;
-    if (!checks.storeDirectory.empty()) {
+    if (!checks.storeDirectory.empty() && checks.openStore == nullptr) {
         if (Result<platform::PersonalStore> store =
                 platform::PersonalStore::Open(checks.storeDirectory)) {
             trust.emplace(std::move(*store));

@@ -5,6 +5,7 @@
 #include "feedback/feedback.h"
 #include "feedback/wait_cursor.h"
 #include "nss/certificate_status.h"
+#include "nss/personal_store.h"
 #include "recipients/certificate_picker.h"
 #include "recipients/recipient_target.h"
 
@@ -22,6 +23,9 @@ struct AddOutcome {
 struct RecipientChecks {
     std::string storeDirectory;
     platform::StatusChecks status;
+    // That store already open, for a caller that adds from many files in a row: opening it
+    // anew for each file costs more than checking a certificate. It stays the caller's.
+    const platform::PersonalStore* openStore = nullptr;
 };
 
 // Adds every certificate the file yields, in the file's order, each with what its check found;

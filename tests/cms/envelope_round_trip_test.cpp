@@ -66,14 +66,17 @@ TEST_P(EnvelopeRoundTrip, TwoMessagesOfOneContentDifferAndBothOpen) {
 
 TEST_P(EnvelopeRoundTrip, EachKeyOfAMixedRsaAndEcListOpensItAlone) {
     Certificate erin = FixtureCertificate("erin.pem");
+    Certificate ella = FixtureCertificate("ella.pem");
     Certificate jack = FixtureCertificate("jack.pem");
     Certificate hana = FixtureCertificate("hana.pem");
+    Certificate hedy = FixtureCertificate("hedy.pem");
     Certificate ivan = FixtureCertificate("ivan.pem");
     const Bytes content = testing::RandomBytes(70'001);
-    auto message = Seal(GetParam(), {&alice_, &erin, &jack, &hana, &ivan}, content);
+    // Two keys on P-256 and on P-384 share their curve's entry; the P-521 key has one alone.
+    auto message = Seal(GetParam(), {&alice_, &erin, &jack, &hana, &ella, &ivan, &hedy}, content);
     ASSERT_TRUE(message) << Describe(message.failure());
-    for (const char* store :
-         {"store-alice", "store-erin", "store-jack", "store-hana", "store-ivan"}) {
+    for (const char* store : {"store-alice", "store-erin", "store-ella", "store-jack", "store-hana",
+                              "store-hedy", "store-ivan"}) {
         testing::StoreCopy copy(store);
         auto opened = Unseal(*message, copy.store());
         ASSERT_TRUE(opened) << store << ": " << Describe(opened.failure());

@@ -13,25 +13,29 @@ std::map<std::string, std::string> Inspect(const Bytes& message) {
     return testing::InspectEnvelope(message);
 }
 
-TEST(EnvelopeStructure, IsDerEnvelopedDataVersionZeroWithRecipientsInListOrder) {
+TEST(EnvelopeStructure, IsDerEnvelopedDataVersionZeroWithRecipientsInDerOrder) {
     Certificate alice = FixtureCertificate("alice.pem");
     Certificate bob = FixtureCertificate("bob.pem");
     Certificate carol = FixtureCertificate("carol.pem");
-    // Carol, Alice, Bob: not the order a DER sorting of the set would give.
-    auto message = testing::Seal(ContentAlgorithm::Aes256Cbc, {&carol, &alice, &bob},
+    Certificate jack = FixtureCertificate("jack.pem");
+    // RSA-4096, -3072, -2048, -2048: the reverse of the order DER gives the set, since the
+    // larger keys make longer entries, and two entries alike but for the serial.
+    auto message = testing::Seal(ContentAlgorithm::Aes256Cbc, {&jack, &carol, &bob, &alice},
                                  testing::RandomBytes(33));
     ASSERT_TRUE(message);
     auto facts = Inspect(*message);
     EXPECT_EQ(facts["outer"], "1.2.840.113549.1.7.3");
     EXPECT_EQ(facts["version"], "v0");
     EXPECT_EQ(facts["originator"], "absent");
-    EXPECT_EQ(facts["recipient_versions"], "v0,v0,v0");
+    EXPECT_EQ(facts["recipient_versions"], "v0,v0,v0,v0");
     EXPECT_EQ(facts["recipient_ids"],
               "issuer_and_serial_number,issuer_and_serial_number,"
-              "issuer_and_serial_number");
-    EXPECT_EQ(facts["recipient_serials"], "1003,1001,1002");
+              "issuer_and_serial_number,issuer_and_serial_number");
+    EXPECT_EQ(facts["recipient_serials"], "1001,1002,1003,100B");
+    EXPECT_EQ(facts["recipient_order"], "der");
     EXPECT_EQ(facts["key_algorithms"],
-              "1.2.840.113549.1.1.1,1.2.840.113549.1.1.1,1.2.840.113549.1.1.1");
+              "1.2.840.113549.1.1.1,1.2.840.113549.1.1.1,1.2.840.113549.1.1.1,"
+              "1.2.840.113549.1.1.1");
     EXPECT_EQ(facts["content_type"], "1.2.840.113549.1.7.1");
     EXPECT_EQ(facts["cipher"], "2.16.840.1.101.3.4.1.42");
     EXPECT_EQ(facts["iv_length"], "16");
@@ -61,55 +65,61 @@ TEST(EnvelopeStructure, LengthsStayMinimalAcrossEveryLengthForm) {
     }
 }
 
-TEST(EnvelopeStructure, KeyAgreementEntriesStandInRowOrderAndMakeVersionTwo) {
+TEST(EnvelopeStructure, KeyAgreementGivesOneEntryPerCurveInDerOrderAndMakesVersionTwo) {
     Certificate alice = FixtureCertificate("alice.pem");
     Certificate erin = FixtureCertificate("erin.pem");
+    Certificate ella = FixtureCertificate("ella.pem");
     Certificate jack = FixtureCertificate("jack.pem");
     Certificate hana = FixtureCertificate("hana.pem");
+    Certificate hedy = FixtureCertificate("hedy.pem");
     Certificate ivan = FixtureCertificate("ivan.pem");
-    auto message = testing::Seal(ContentAlgorithm::Aes256Cbc, {&alice, &erin, &jack, &hana, &ivan},
+    auto message = testing::Seal(ContentAlgorithm::Aes256Cbc,
+                                 {&hedy, &erin, &jack, &ivan, &alice, &hana, &ella},
                                  testing::RandomBytes(1000));
     ASSERT_TRUE(message);
     auto facts = Inspect(*message);
     EXPECT_EQ(facts["version"], "v2");
-    EXPECT_EQ(facts["recipient_kinds"], "ktri,kari,ktri,kari,kari");
-    EXPECT_EQ(facts["recipient_versions"], "v0,v3,v0,v3,v3");
+    EXPECT_EQ(facts["recipient_order"], "der");
+    EXPECT_EQ(facts["der"], "yes");
+    // Key transport (a SEQUENCE) sorts before key agreement ([1]), and the shorter encoding of
+    // a length first: the P-521 entry holds one key, the others two. The recipients of one
+    // curve keep their order in their entry.
+    EXPECT_EQ(facts["recipient_kinds"], "ktri,ktri,kari,kari,kari");
+    EXPECT_EQ(facts["recipient_versions"], "v0,v0,v3,v3,v3");
     EXPECT_EQ(facts["recipient_ids"],
               "issuer_and_serial_number,issuer_and_serial_number,issuer_and_serial_number,"
-              "issuer_and_serial_number,issuer_and_serial_number");
-    EXPECT_EQ(facts["recipient_serials"], "1001,1006,100B,1009,100A");
-    // RSA PKCS #1 v1.5, then the X9.63 KDF with SHA-256, -384 and -512 for the three curves.
+              "issuer_and_serial_number+issuer_and_serial_number,"
+              "issuer_and_serial_number+issuer_and_serial_number");
+    EXPECT_EQ(facts["recipient_serials"], "1001,100B,100A,1006+1012,1013+1009");
+    // RSA PKCS #1 v1.5, then the X9.63 KDF with SHA-512, -256 and -384 for P-521, P-256, P-384.
     EXPECT_EQ(facts["key_algorithms"],
-              "1.2.840.113549.1.1.1,1.3.132.1.11.1,1.2.840.113549.1.1.1,1.3.132.1.11.2,"
-              "1.3.132.1.11.3");
+              "1.2.840.113549.1.1.1,1.2.840.113549.1.1.1,1.3.132.1.11.3,1.3.132.1.11.1,"
+              "1.3.132.1.11.2");
     const std::string wrap = "wrap:2.16.840.1.101.3.4.1.45:absent";
-    EXPECT_EQ(facts["key_parameters"], "null," + wrap + ",null," + wrap + "," + wrap);
+    EXPECT_EQ(facts["key_parameters"], "null,null," + wrap + "," + wrap + "," + wrap);
     EXPECT_EQ(facts["originator_algorithms"],
               "originator_key:1.2.840.10045.2.1,originator_key:1.2.840.10045.2.1,"
               "originator_key:1.2.840.10045.2.1");
-    EXPECT_EQ(facts["originator_curves"], "P-256,P-384,P-521");
-    EXPECT_EQ(facts["der"], "yes");
+    EXPECT_EQ(facts["originator_curves"], "P-521,P-256,P-384");
+    EXPECT_EQ(facts["ukm_lengths"], "64,64,64");
 }
 
-TEST(EnvelopeStructure, EveryEncryptionMakesFreshEphemeralKeys) {
+TEST(EnvelopeStructure, EveryMessageMakesFreshEphemeralKeysAndKeyingMaterial) {
     Certificate erin = FixtureCertificate("erin.pem");
+    Certificate ella = FixtureCertificate("ella.pem");
     const Bytes content = testing::RandomBytes(100);
-    std::string first;
-    for (int round = 0; round < 2; ++round) {
-        auto message = testing::Seal(ContentAlgorithm::Aes256Cbc, {&erin, &erin}, content);
-        ASSERT_TRUE(message);
-        const std::string keys = Inspect(*message)["originator_keys"];
-        const std::size_t comma = keys.find(',');
-        ASSERT_NE(comma, std::string::npos) << keys;
-        // Two entries for the same key get two ephemeral keys, and so does each message.
-        EXPECT_NE(keys.substr(0, comma), keys.substr(comma + 1));
-        EXPECT_EQ(keys.substr(0, 2), "04");
-        if (round == 0) {
-            first = keys;
-        } else {
-            EXPECT_EQ(first.find(keys.substr(0, comma)), std::string::npos);
-        }
-    }
+    auto first = testing::Seal(ContentAlgorithm::Aes256Cbc, {&erin, &ella}, content);
+    auto second = testing::Seal(ContentAlgorithm::Aes256Cbc, {&erin, &ella}, content);
+    ASSERT_TRUE(first && second);
+    auto firstFacts = Inspect(*first);
+    auto secondFacts = Inspect(*second);
+    // One ephemeral key for both recipients on the curve, a new one and new keying material in
+    // each message.
+    EXPECT_EQ(firstFacts["originator_keys"].find(','), std::string::npos);
+    EXPECT_EQ(firstFacts["originator_keys"].substr(0, 2), "04");
+    EXPECT_NE(firstFacts["originator_keys"], secondFacts["originator_keys"]);
+    EXPECT_EQ(firstFacts["ukms"].size(), 128U);
+    EXPECT_NE(firstFacts["ukms"], secondFacts["ukms"]);
 }
 
 TEST(EnvelopeStructure, OaepCertificatesGetOaepWithTheirOwnParametersOthersStayOnPkcs1) {
@@ -123,10 +133,11 @@ TEST(EnvelopeStructure, OaepCertificatesGetOaepWithTheirOwnParametersOthersStayO
     EXPECT_EQ(facts["version"], "v0");
     EXPECT_EQ(facts["recipient_versions"], "v0,v0,v0");
     EXPECT_EQ(facts["key_algorithms"],
-              "1.2.840.113549.1.1.7,1.2.840.113549.1.1.1,1.2.840.113549.1.1.7");
-    // A key that names no parameters gets SHA-256 throughout; Otto's names SHA-384.
+              "1.2.840.113549.1.1.1,1.2.840.113549.1.1.7,1.2.840.113549.1.1.7");
+    // Alice's PKCS #1 v1.5 entry sorts first, being the shortest. A key that names
+    // no parameters gets SHA-256 throughout (Oscar's); Otto's names SHA-384.
     EXPECT_EQ(facts["key_parameters"],
-              "oaep:sha256/sha256/nolabel,null,oaep:sha384/sha384/nolabel");
+              "null,oaep:sha256/sha256/nolabel,oaep:sha384/sha384/nolabel");
     EXPECT_EQ(facts["der"], "yes");
 }
 

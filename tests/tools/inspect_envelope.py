@@ -5,21 +5,7 @@ import subprocess
 import sys
 import tempfile
 
-from asn1crypto import algos, cms, keys
-
-
-def encode_in_given_order(self, force=False):
-    """The recipients stand in the order the sender listed them, which DER's sorting of a set
-    would change; every other part is encoded as DER demands."""
-    if self.children is None:
-        self._parse_children()
-    self._contents = b"".join(child.dump(force=force) for child in self)
-    self._header = None
-    if self._trailer != b"":
-        self._trailer = b""
-
-
-cms.RecipientInfos._set_contents = encode_in_given_order
+from asn1crypto import algos, cms, core, keys
 
 
 CURVES = {"P-256": "secp256r1", "P-384": "secp384r1", "P-521": "secp521r1"}
@@ -50,6 +36,8 @@ def oaep_text(parameters):
 
 
 def main(path):
+    """Facts of each RecipientInfo in the message's order, comma-separated; where one
+    key-agreement entry carries several recipients, theirs are joined with "+"."""
     data = open(path, "rb").read()
     info = cms.ContentInfo.load(data, strict=True)
     print("outer=" + info["content_type"].dotted)
@@ -58,15 +46,14 @@ def main(path):
     print("originator=%s" % ("absent" if enveloped["originator_info"].native is None else "present"))
     serials, versions, kinds, algorithms = [], [], [], []
     parameters, originator_algorithms, originator_curves, originator_keys = [], [], [], []
+    ukm_lengths, ukms = [], []
     for recipient in enveloped["recipient_infos"]:
-        print("recipient_kind=" + recipient.name)
         info = recipient.chosen
         versions.append(str(info["version"].native))
         algorithm = info["key_encryption_algorithm"]
         algorithms.append(algorithm["algorithm"].dotted)
         if recipient.name == "kari":
-            encrypted_keys = info["recipient_encrypted_keys"]
-            rid = encrypted_keys[0]["rid"]
+            rids = [key["rid"] for key in info["recipient_encrypted_keys"]]
             # The KDF scheme's parameters name the key wrap, with no parameters of its own.
             wrap = cms.KeyEncryptionAlgorithm.load(algorithm["parameters"].dump())
             parameters.append("wrap:%s:%s" % (wrap["algorithm"].dotted,
@@ -78,17 +65,18 @@ def main(path):
             originator_algorithms.append("%s:%s" % (originator.name, key["algorithm"]["algorithm"].dotted))
             originator_curves.append(curve_of(point))
             originator_keys.append(point.hex())
-            if info["ukm"].native is not None or len(encrypted_keys) != 1:
-                parameters[-1] += ":unexpected"
+            ukm = info["ukm"].native
+            ukm_lengths.append("absent" if ukm is None else str(len(ukm)))
+            ukms.append("" if ukm is None else ukm.hex())
         else:
-            rid = info["rid"]
+            rids = [info["rid"]]
             if algorithm["algorithm"].native == "rsaes_oaep":
                 parameters.append(oaep_text(algorithm["parameters"]))
             else:
                 parameters.append("null" if algorithm["parameters"].dump() == b"\x05\x00"
                                   else "other")
-        kinds.append(rid.name)
-        serials.append("%X" % rid.chosen["serial_number"].native)
+        kinds.append("+".join(rid.name for rid in rids))
+        serials.append("+".join("%X" % rid.chosen["serial_number"].native for rid in rids))
     print("recipient_kinds=" + ",".join(r.name for r in enveloped["recipient_infos"]))
     print("recipient_versions=" + ",".join(versions))
     print("recipient_ids=" + ",".join(kinds))
@@ -98,13 +86,23 @@ def main(path):
     print("originator_algorithms=" + ",".join(originator_algorithms))
     print("originator_curves=" + ",".join(originator_curves))
     print("originator_keys=" + ",".join(originator_keys))
-    content = enveloped["encrypted_content_info"]
+    print("ukm_lengths=" + ",".join(ukm_lengths))
+    print("ukms=" + ",".join(ukms))
+    authenticated = isinstance(enveloped, cms.AuthEnvelopedData)
+    content = enveloped["auth_encrypted_content_info" if authenticated else "encrypted_content_info"]
     print("content_type=" + content["content_type"].dotted)
     algorithm = content["content_encryption_algorithm"]
     print("cipher=" + algorithm["algorithm"].dotted)
-    print("iv_length=%d" % len(algorithm["parameters"].native))
+    # GCM's parameters are the nonce and the tag's length, CBC's the IV alone.
+    parameters = algorithm["parameters"]
+    iv = core.load(parameters.dump()).native["0"] if authenticated else parameters.native
+    print("iv_length=%d" % len(iv))
     print("encrypted_length=%d" % len(content["encrypted_content"].native))
-    # Encoding every value again from scratch gives DER: equal bytes mean the message was DER.
+    # DER orders a SET OF by the encodings of its elements, compared as octet strings.
+    entries = [recipient.dump() for recipient in enveloped["recipient_infos"]]
+    print("recipient_order=%s" % ("der" if entries == sorted(entries) else "not_der"))
+    # Encoding every value again from scratch gives DER, sets sorted: equal bytes mean the
+    # message was DER.
     print("der=%s" % ("yes" if cms.ContentInfo.load(data).dump(force=True) == data else "no"))
 
 
