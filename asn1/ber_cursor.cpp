@@ -9,6 +9,9 @@ namespace {
 // Entries, names and parameters nest a dozen levels deep at most; the bound keeps the stack a
 // crafted element of nested indefinite lengths can take small.
 constexpr int kMaxIndefiniteNesting = 32;
+// Writers put an OCTET STRING's chunks one level deep (CER allows no more); a few more levels
+// are valid BER, and the bound keeps the recursion small.
+constexpr int kMaxChunkNesting = 8;
 
 // The length of the children of an indefinite element whose content starts `bytes`: up to the
 // end-of-contents octets that close it, which must be there.
@@ -40,7 +43,44 @@ Result<std::size_t> IndefiniteContentLengthAt(std::span<const std::uint8_t> byte
     }
 }
 
+// Appends the octets of the chunks in `chunks` to `out`, which stays at most `largest` bytes.
+Status AppendChunks(BerCursor chunks, std::size_t largest, int depth,
+                    std::vector<std::uint8_t>& out) {
+    if (depth > kMaxChunkNesting) {
+        return Malformed();
+    }
+    while (!chunks.empty()) {
+        ASSIGN_OR_RETURN(const BerElement chunk, chunks.Next());
+        if (chunk.tag() == tag::kConstructedOctetString) {
+            RETURN_IF_FAILED(AppendChunks(BerCursor::Children(chunk), largest, depth + 1, out));
+            continue;
+        }
+        if (chunk.tag() != tag::kOctetString || chunk.content.size() > largest - out.size()) {
+            return Malformed();
+        }
+        out.insert(out.end(), chunk.content.begin(), chunk.content.end());
+    }
+    return {};
+}
+
 }  // namespace
+
+Result<std::vector<std::uint8_t>> JoinedChunks(std::span<const std::uint8_t> chunks,
+                                               std::size_t largest) {
+    std::vector<std::uint8_t> joined;
+    RETURN_IF_FAILED(AppendChunks(BerCursor(chunks), largest, 0, joined));
+    return joined;
+}
+
+Result<Octets> OctetStringContent(const BerElement& element, std::size_t largest) {
+    if (!element.header.constructed()) {
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> content,
+                         PrimitiveContent(element, largest));
+        return Octets(content);
+    }
+    ASSIGN_OR_RETURN(std::vector<std::uint8_t> joined, JoinedChunks(element.content, largest));
+    return Octets(std::move(joined));
+}
 
 Result<std::size_t> IndefiniteContentLength(std::span<const std::uint8_t> content) {
     return IndefiniteContentLengthAt(content, 0);
@@ -97,6 +137,14 @@ Result<BerCursor> BerCursor::Enter(std::uint8_t tag) {
 Result<std::span<const std::uint8_t>> BerCursor::Primitive(std::uint8_t tag, std::size_t largest) {
     ASSIGN_OR_RETURN(const BerElement element, Next(tag));
     return PrimitiveContent(element, largest);
+}
+
+Result<Octets> BerCursor::OctetString(std::size_t largest, std::uint8_t tag) {
+    if (!NextIs(tag) && !NextIs(static_cast<std::uint8_t>(tag | 0x20))) {
+        return Malformed();
+    }
+    ASSIGN_OR_RETURN(const BerElement element, Next());
+    return OctetStringContent(element, largest);
 }
 
 Status BerCursor::Finish() const {

@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
+#include <vector>
 
+#include "asn1/asn1_tags.h"
 #include "asn1/ber_header.h"
 #include "base/result.h"
 
@@ -18,6 +21,26 @@ struct BerElement {
     std::span<const std::uint8_t> whole;  // header, content and end-of-contents octets
 
     std::uint8_t tag() const { return header.tag; }
+};
+
+// The octets of an OCTET STRING: a view of the bytes when it was primitive, the chunks joined
+// when BER gave it constructed.
+class Octets {
+  public:
+    Octets() = default;
+    explicit Octets(std::span<const std::uint8_t> view) : view_(view) {}
+    explicit Octets(std::vector<std::uint8_t> joined)
+        : joined_(std::move(joined)), chunked_(true) {}
+
+    std::span<const std::uint8_t> bytes() const { return chunked_ ? joined_ : view_; }
+    std::size_t size() const { return bytes().size(); }
+    bool empty() const { return bytes().empty(); }
+    std::vector<std::uint8_t> Copy() const { return {bytes().begin(), bytes().end()}; }
+
+  private:
+    std::span<const std::uint8_t> view_;
+    std::vector<std::uint8_t> joined_;
+    bool chunked_ = false;
 };
 
 // Reads BER or DER held in memory front to back, element by element, handing out views of the
@@ -54,6 +77,11 @@ class BerCursor {
     Result<std::span<const std::uint8_t>> Primitive(std::uint8_t tag,
                                                     std::size_t largest = kSmallContentBytes);
 
+    // The octets of the next element, an OCTET STRING (or a type implicitly tagged `tag` in its
+    // place) of at most `largest` bytes, primitive or constructed.
+    Result<Octets> OctetString(std::size_t largest = kSmallContentBytes,
+                               std::uint8_t tag = tag::kOctetString);
+
     // Fails unless every element was read.
     Status Finish() const;
 
@@ -65,6 +93,15 @@ class BerCursor {
 // The content of a primitive element of at most `largest` bytes.
 Result<std::span<const std::uint8_t>> PrimitiveContent(
     const BerElement& element, std::size_t largest = BerCursor::kSmallContentBytes);
+
+// The octets of an OCTET STRING element (or one implicitly tagged in its place) of at most
+// `largest` bytes: its content when primitive, its chunks joined when constructed. Chunks are
+// OCTET STRINGs, which may be constructed in turn.
+Result<Octets> OctetStringContent(const BerElement& element,
+                                  std::size_t largest = BerCursor::kSmallContentBytes);
+// The same for the content of a constructed OCTET STRING: its chunks.
+Result<std::vector<std::uint8_t>> JoinedChunks(std::span<const std::uint8_t> chunks,
+                                               std::size_t largest);
 
 // The length of the children of an indefinite element whose content starts `content`, up to
 // the end-of-contents octets that close it, which must be there.

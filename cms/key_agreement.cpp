@@ -256,7 +256,10 @@ Result<RecipientIdentifier> ReadRecipient(const BerElement& rid) {
         return Malformed();
     }
     BerCursor fields = BerCursor::Children(rid);
-    ASSIGN_OR_RETURN(const BerElement identifier, fields.Next(tag::kOctetString));
+    ASSIGN_OR_RETURN(const BerElement identifier, fields.Next());
+    if (identifier.tag() != tag::kOctetString && identifier.tag() != tag::kConstructedOctetString) {
+        return Malformed();
+    }
     return ReadKeyIdentifier(identifier);
 }
 
@@ -270,9 +273,8 @@ Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
     RETURN_IF_FAILED(ReadOriginator(originator, common));
     ASSIGN_OR_RETURN(const std::optional<BerElement> ukm, fields.NextIf(kUkmTag));
     if (ukm) {
-        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> material,
-                         BerCursor::Children(*ukm).Primitive(tag::kOctetString));
-        common.userKeyingMaterial = Copy(material);
+        ASSIGN_OR_RETURN(const Octets material, BerCursor::Children(*ukm).OctetString());
+        common.userKeyingMaterial = material.Copy();
     }
     ASSIGN_OR_RETURN(const BerElement scheme, fields.Next());
     RETURN_IF_FAILED(ReadScheme(scheme, common));
@@ -284,9 +286,8 @@ Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
         ASSIGN_OR_RETURN(const BerElement rid, key.Next());
         RecipientEntry entry = common;
         ASSIGN_OR_RETURN(entry.id, ReadRecipient(rid));
-        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> encrypted,
-                         key.Primitive(tag::kOctetString, kLargestEncryptedKey));
-        entry.encryptedKey = Copy(encrypted);
+        ASSIGN_OR_RETURN(const Octets encrypted, key.OctetString(kLargestEncryptedKey));
+        entry.encryptedKey = encrypted.Copy();
         entries.push_back(std::move(entry));
     }
     return entries;

@@ -158,16 +158,15 @@ Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
     ASSIGN_OR_RETURN(const BerElement rid, fields.Next());
     if (rid.tag() == tag::kSequence) {
         ASSIGN_OR_RETURN(entry.id, ReadIssuerAndSerial(rid));
-    } else if (rid.tag() == tag::kContextPrimitive0) {
+    } else if (rid.tag() == tag::kContextPrimitive0 || rid.tag() == tag::kContextConstructed0) {
         ASSIGN_OR_RETURN(entry.id, ReadKeyIdentifier(rid));
     } else {
         return Malformed();
     }
     ASSIGN_OR_RETURN(const BerElement algorithmElement, fields.Next(tag::kSequence));
     ASSIGN_OR_RETURN(const Algorithm algorithm, ReadAlgorithm(algorithmElement));
-    ASSIGN_OR_RETURN(const std::span<const std::uint8_t> key,
-                     fields.Primitive(tag::kOctetString, kLargestEncryptedKey));
-    entry.encryptedKey = Copy(key);
+    ASSIGN_OR_RETURN(const Octets key, fields.OctetString(kLargestEncryptedKey));
+    entry.encryptedKey = key.Copy();
 
     if (OidMatches(algorithm.oid, oid::kRsaEncryption)) {
         entry.algorithm = "RSA (PKCS #1 v1.5)";

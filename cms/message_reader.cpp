@@ -53,21 +53,20 @@ Status ReadCipher(BerCursor fields, MessageOutline& outline, std::size_t& tagByt
     }
     outline.cipher = cipher;
     if (cipher->mode == ContentMode::Cbc) {
-        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> iv,
-                         fields.Primitive(tag::kOctetString));
+        ASSIGN_OR_RETURN(const Octets iv, fields.OctetString());
         if (iv.size() != cipher->blockBytes) {
             return Malformed();
         }
-        outline.cipherParameter.assign(iv.begin(), iv.end());
+        outline.cipherParameter = iv.Copy();
         return {};
     }
     // GCMParameters ::= SEQUENCE { aes-nonce OCTET STRING, aes-ICVlen INTEGER DEFAULT 12 }
     ASSIGN_OR_RETURN(BerCursor gcm, fields.Enter(tag::kSequence));
-    ASSIGN_OR_RETURN(const std::span<const std::uint8_t> nonce, gcm.Primitive(tag::kOctetString));
+    ASSIGN_OR_RETURN(const Octets nonce, gcm.OctetString());
     if (nonce.empty()) {
         return Malformed();
     }
-    outline.cipherParameter.assign(nonce.begin(), nonce.end());
+    outline.cipherParameter = nonce.Copy();
     tagBytes = 12;
     if (!gcm.empty()) {
         ASSIGN_OR_RETURN(const std::span<const std::uint8_t> length, gcm.Primitive(tag::kInteger));
@@ -130,8 +129,7 @@ class EnvelopeParser {
         RETURN_IF_FAILED(ReadEncryptedContentInfo(fields));
         if (outline_.authenticated) {
             RETURN_IF_FAILED(ReadAuthenticatedAttributes(fields));
-            ASSIGN_OR_RETURN(const BerHeader mac, ber_.Expect(fields, tag::kOctetString));
-            ASSIGN_OR_RETURN(tag_, ber_.ReadSmall(mac, 16));
+            ASSIGN_OR_RETURN(tag_, ReadMac(fields));
             if (tag_.size() != tagBytes_) {
                 return TamperedMessage();
             }
@@ -290,6 +288,24 @@ class EnvelopeParser {
         }
         outline_.encryptedBytes += piece.length;
         return ber_.StreamContent(piece, static_cast<Take*>(nullptr));
+    }
+
+    // MessageAuthenticationCode ::= OCTET STRING, of at most 16 bytes, primitive or in chunks.
+    Result<std::vector<std::uint8_t>> ReadMac(BerFrame& fields) {
+        constexpr std::size_t kLargestMac = 16;
+        ASSIGN_OR_RETURN(const BerHeader mac, ber_.Next(fields));
+        if (mac.tag == tag::kOctetString) {
+            return ber_.ReadSmall(mac, kLargestMac);
+        }
+        if (mac.tag != tag::kConstructedOctetString) {
+            return Malformed();
+        }
+        NoteLengthForm(mac);
+        // Sixteen octets in chunks of one, each with its header, stay far below this.
+        constexpr std::size_t kLargestChunkedMac = 1024;
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> chunks,
+                         ber_.HoldContent(mac, fields, kLargestChunkedMac));
+        return JoinedChunks(chunks, kLargestMac);
     }
 
     Result<std::vector<std::uint8_t>> SmallOid(BerFrame& frame) {

@@ -54,11 +54,11 @@ Status ReadField(std::uint8_t field, std::span<const std::uint8_t> oid, BerCurso
             if (parts.empty()) {
                 return {};
             }
-            Result<std::span<const std::uint8_t>> label = parts.Primitive(tag::kOctetString);
+            Result<Octets> label = parts.OctetString();
             if (!label) {
                 return Unreadable();
             }
-            choice.label.assign(label->begin(), label->end());
+            choice.label = label->Copy();
             return {};
         }
         default:

@@ -6,45 +6,18 @@
 
 #include "asn1/asn1_tags.h"
 #include "asn1/malformed.h"
+#include "asn1/name_as_der.h"
 
 namespace mirebolt::platform {
-
-namespace {
-
-// Names are matched as the certificate's DER, and a streaming writer may give one indefinite
-// lengths; names nest four levels, so this is far above any real one.
-constexpr int kMaxNameDepth = 32;
-
-// The element with its lengths definite and in their shortest form, as DER gives them. Sets
-// `indefinite` when there were any.
-Result<std::vector<std::uint8_t>> Definite(const BerElement& element, int depth, bool& indefinite) {
-    if (!element.header.constructed()) {
-        return der::Element(element.tag(), element.content);
-    }
-    if (depth == kMaxNameDepth) {
-        return Malformed();
-    }
-    indefinite = indefinite || element.header.indefinite;
-    std::vector<std::uint8_t> content;
-    for (BerCursor children = BerCursor::Children(element); !children.empty();) {
-        ASSIGN_OR_RETURN(const BerElement child, children.Next());
-        ASSIGN_OR_RETURN(const std::vector<std::uint8_t> inner,
-                         Definite(child, depth + 1, indefinite));
-        der::Append(content, inner);
-    }
-    return der::Element(element.tag(), content);
-}
-
-}  // namespace
 
 Result<RecipientIdentifier> ReadIssuerAndSerial(const BerElement& sequence) {
     BerCursor fields = BerCursor::Children(sequence);
     ASSIGN_OR_RETURN(const BerElement issuer, fields.Next(tag::kSequence));
     ASSIGN_OR_RETURN(const std::span<const std::uint8_t> serial, fields.Primitive(tag::kInteger));
     RecipientIdentifier id;
-    bool indefinite = false;
-    Result<std::vector<std::uint8_t>> definite = Definite(issuer, 0, indefinite);
-    id.issuer = definite && indefinite ? std::move(*definite) : Copy(issuer.whole);
+    // The certificate's issuer is DER; a name that cannot be written so is kept as it came.
+    Result<std::vector<std::uint8_t>> asDer = NameAsDer(issuer.whole);
+    id.issuer = asDer ? std::move(*asDer) : Copy(issuer.whole);
     id.serial = Copy(serial);
     return id;
 }
@@ -57,10 +30,10 @@ der::Bytes IssuerAndSerialNumber(const Certificate& certificate) {
 }
 
 Result<RecipientIdentifier> ReadKeyIdentifier(const BerElement& octets) {
-    ASSIGN_OR_RETURN(const std::span<const std::uint8_t> bytes, PrimitiveContent(octets));
+    ASSIGN_OR_RETURN(const Octets bytes, OctetStringContent(octets));
     RecipientIdentifier id;
     id.byKeyIdentifier = true;
-    id.keyIdentifier = Copy(bytes);
+    id.keyIdentifier = bytes.Copy();
     return id;
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "asn1/name_as_der.h"
 #include "base/hex_text.h"
 #include "cms/open_failures.h"
 #include "cms/recipient_kind.h"
@@ -53,10 +54,18 @@ bool Names(const KnownCertificate& known, const RecipientIdentifier& id) {
     if (id.byKeyIdentifier) {
         return !known.keyIdentifier.empty() && known.keyIdentifier == id.keyIdentifier;
     }
-    return std::equal(id.issuer.begin(), id.issuer.end(), cert->derIssuer.data,
-                      cert->derIssuer.data + cert->derIssuer.len) &&
-           std::equal(id.serial.begin(), id.serial.end(), cert->serialNumber.data,
-                      cert->serialNumber.data + cert->serialNumber.len);
+    if (!std::equal(id.serial.begin(), id.serial.end(), cert->serialNumber.data,
+                    cert->serialNumber.data + cert->serialNumber.len)) {
+        return false;
+    }
+    const std::span<const std::uint8_t> issuer(cert->derIssuer.data, cert->derIssuer.len);
+    if (std::ranges::equal(id.issuer, issuer)) {
+        return true;
+    }
+    // The entry's issuer was read as DER; a certificate whose own issuer is not DER (an
+    // unsorted set, say) matches by the DER of both.
+    const Result<std::vector<std::uint8_t>> issuerAsDer = NameAsDer(issuer);
+    return issuerAsDer && *issuerAsDer == id.issuer;
 }
 
 Failure NotARecipient(const std::vector<RecipientEntry>& entries,

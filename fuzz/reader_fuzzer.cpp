@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the message reader: the description `info` prints, then opening
-// with a store that holds a key, so that recipient matching and key unwrapping are reached as
-// well as parsing.
+// with stores that hold Alice's and Erin's keys, so that recipient matching, key transport and
+// key agreement, and the content's decryption are reached as well as parsing.
 #include <stdlib.h>
 
 #include <cstdint>
@@ -24,7 +24,7 @@ using namespace mirebolt::fuzzing;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-    OpenStoreCopies({"alice"});
+    OpenStoreCopies({"alice", "erin"});
     return 0;
 }
 

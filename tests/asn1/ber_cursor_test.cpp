@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "asn1/ber_stream.h"
+#include "asn1/name_as_der.h"
 #include "nss/error_text.h"
 #include "support/test_files.h"
 #include "support/trickle_stream.h"
@@ -58,6 +59,15 @@ Bytes WithContent(Bytes header, std::size_t count) {
     return header;
 }
 
+// An OCTET STRING of one byte whose length takes the most octets BER allows.
+Bytes LengthIn126Octets() {
+    Bytes bytes{0x04, 0xFE};
+    bytes.resize(2 + 125, 0);
+    bytes.push_back(1);
+    bytes.push_back(0xAA);
+    return bytes;
+}
+
 struct BerCase {
     const char* what;
     Bytes bytes;
@@ -82,12 +92,25 @@ const BerCase kCases[] = {
      {0x04, 0x88, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
      std::nullopt},
     {"indefinite length on a primitive", {0x04, 0x80, 0x00, 0x00}, std::nullopt},
-    {"more length octets than a count can hold",
+    {"a length in nine octets beyond 64 bits",
      {0x30, 0x89, 1, 2, 3, 4, 5, 6, 7, 8, 9},
      std::nullopt},
+    {"a length in nine octets, leading zeros first",
+     {0x04, 0x89, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0xAA},
+     12},
+    {"a length in 126 octets", LengthIn126Octets(), 129},
+    {"the reserved length octet", {0x04, 0xFF, 0x00}, std::nullopt},
     {"indefinite without its end", {0x30, 0x80, 0x05, 0x00}, std::nullopt},
     {"half an end", {0x30, 0x80, 0x05, 0x00, 0x00}, std::nullopt},
-    {"multi-octet tag numbers are not used here", {0x1F, 0x81, 0x01, 0x00}, std::nullopt},
+    {"a multi-octet tag number", {0x1F, 0x81, 0x01, 0x00}, 4},
+    // SEQUENCE (indefinite) { [UNIVERSAL 128] 'AA'H, [PRIVATE 300] (indefinite) { NULL } }
+    {"high tag numbers inside an indefinite element",
+     {0x30, 0x80, 0x1F, 0x81, 0x00, 0x01, 0xAA, 0xFF, 0x82, 0x2C, 0x80, 0x05, 0x00, 0x00, 0x00,
+      0x00, 0x00},
+     17},
+    {"a tag number in more than four octets",
+     {0x1F, 0x81, 0x81, 0x81, 0x81, 0x01, 0x00},
+     std::nullopt},
 };
 
 TEST(BerCursor, FindsTheEndOfDefiniteAndIndefiniteElements) {
@@ -141,6 +164,58 @@ TEST(BerCursor, SurvivesDeepNesting) {
     EXPECT_FALSE(EndOfFirst(nested));
     EXPECT_FALSE(StreamedEndOfFirst(nested, false));
     EXPECT_FALSE(StreamedEndOfFirst(nested, true));
+}
+
+struct OctetsCase {
+    const char* what;
+    Bytes bytes;
+    std::optional<Bytes> octets;  // none: malformed
+};
+
+TEST(BerCursor, ReadsAnOctetStringWholeOrInChunksWithinItsBound) {
+    const OctetsCase cases[] = {
+        {"primitive", {0x04, 0x02, 'a', 'b'}, Bytes{'a', 'b'}},
+        // { { "a", "" }, "bc" }, the outer one indefinite
+        {"chunks nested and empty",
+         {0x24, 0x80, 0x24, 0x05, 0x04, 0x01, 'a', 0x04, 0x00, 0x04, 0x02, 'b', 'c', 0x00, 0x00},
+         Bytes{'a', 'b', 'c'}},
+        {"implicitly tagged in chunks", {0xA0, 0x03, 0x04, 0x01, 'a'}, Bytes{'a'}},
+        {"four bytes in chunks", {0x24, 0x08, 0x04, 0x02, 1, 2, 0x04, 0x02, 3, 4}, std::nullopt},
+        {"a chunk of another type", {0x24, 0x03, 0x0C, 0x01, 'a'}, std::nullopt},
+        {"another type", {0x0C, 0x01, 'a'}, std::nullopt},
+        {"chunks nested too deep",
+         {0x24, 0x80, 0x24, 0x80, 0x24, 0x80, 0x24, 0x80, 0x24, 0x80, 0x24, 0x80, 0x24, 0x80,
+          0x24, 0x80, 0x24, 0x80, 0x24, 0x80, 0x04, 0x00, 0,    0,    0,    0,    0,    0,
+          0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0},
+         std::nullopt},
+    };
+    for (const OctetsCase& c : cases) {
+        BerCursor cursor(c.bytes);
+        const std::uint8_t tag = c.bytes[0] == 0xA0 ? tag::kContextPrimitive0 : tag::kOctetString;
+        Result<Octets> octets = cursor.OctetString(3, tag);
+        if (c.octets) {
+            ASSERT_TRUE(octets) << c.what;
+            EXPECT_TRUE(std::ranges::equal(octets->bytes(), *c.octets)) << c.what;
+        } else {
+            EXPECT_FALSE(octets) << c.what;
+        }
+    }
+}
+
+TEST(NameAsDer, WritesABerNameAsTheCertificateHasIt) {
+    // CN=b+C=a in DER: the set's members in the order of their encodings.
+    const Bytes der{0x30, 0x16, 0x31, 0x14, 0x30, 0x08, 0x06, 0x03, 0x55, 0x04, 0x03, 0x0C,
+                    0x01, 'b',  0x30, 0x08, 0x06, 0x03, 0x55, 0x04, 0x06, 0x13, 0x01, 'a'};
+    // The same with the set's members swapped, indefinite and long-form lengths, and the common
+    // name a UTF8String in chunks.
+    const Bytes ber{0x30, 0x80, 0x31, 0x81, 0x18, 0x30, 0x08, 0x06, 0x03, 0x55, 0x04,
+                    0x06, 0x13, 0x01, 'a',  0x30, 0x0C, 0x06, 0x03, 0x55, 0x04, 0x03,
+                    0x2C, 0x05, 0x04, 0x01, 'b',  0x04, 0x00, 0x00, 0x00};
+    for (const Bytes* name : {&der, &ber}) {
+        Result<std::vector<std::uint8_t>> written = NameAsDer(*name);
+        ASSERT_TRUE(written) << written.failure().text;
+        EXPECT_EQ(*written, der);
+    }
 }
 
 }  // namespace
