@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <vector>
 
 #include "asn1/der_writer.h"
@@ -59,11 +60,11 @@ std::uint64_t MacBytes(const MessageFront& front) {
 }
 
 MessageFront Front(const ContentAlgorithmFacts& facts, std::span<const std::uint8_t> iv,
-                   const std::vector<EntryPlan>& plans, std::vector<der::Bytes> infos) {
+                   const std::vector<EntryGroup>& groups, std::vector<der::Bytes> infos) {
     // RFC 5652's rule: version 2 as soon as an entry is not a version 0 key transport.
     // Authenticated enveloped data has only version 0.
-    const bool keyAgreement = std::any_of(plans.begin(), plans.end(), [](const auto& plan) {
-        return plan.recipients.front().delivery == KeyDelivery::KeyAgreement;
+    const bool keyAgreement = std::any_of(groups.begin(), groups.end(), [](const auto& group) {
+        return group.recipients.front().delivery == KeyDelivery::KeyAgreement;
     });
     const bool authenticated = Authenticated(facts);
     MessageFront front;
@@ -92,12 +93,13 @@ MessageFront Front(const ContentAlgorithmFacts& facts, std::span<const std::uint
 
 // The front with zeros in place of the IV and the keys: as long as the real one.
 MessageFront PlaceholderFront(const ContentAlgorithmFacts& facts,
-                              const std::vector<EntryPlan>& plans) {
+                              const std::vector<EntryGroup>& groups) {
     std::vector<der::Bytes> infos;
-    for (const EntryPlan& plan : plans) {
-        infos.push_back(PlaceholderRecipientInfo(plan));
+    for (const EntryGroup& group : groups) {
+        std::vector<der::Bytes> entries = PlaceholderRecipientInfos(group);
+        std::move(entries.begin(), entries.end(), std::back_inserter(infos));
     }
-    return Front(facts, der::Bytes(facts.ivBytes), plans, infos);
+    return Front(facts, der::Bytes(facts.ivBytes), groups, std::move(infos));
 }
 
 std::string_view MessageType(const MessageFront& front) {
@@ -160,17 +162,17 @@ Result<const ContentAlgorithmFacts*> StartEnvelope(ContentAlgorithm cipher) {
     return &FactsOf(cipher);
 }
 
-// What every writer starts from: the cipher's facts and a plan for each recipient entry.
+// What every writer starts from: the cipher's facts and the recipients planned in groups.
 struct EnvelopePlan {
     const ContentAlgorithmFacts* facts = nullptr;
-    std::vector<EntryPlan> recipients;
+    std::vector<EntryGroup> recipients;
 };
 
 Result<EnvelopePlan> PlanEnvelope(ContentAlgorithm cipher,
                                   std::span<const Certificate* const> recipients) {
     ASSIGN_OR_RETURN(const ContentAlgorithmFacts* facts, StartEnvelope(cipher));
-    ASSIGN_OR_RETURN(std::vector<EntryPlan> plans, PlanEntries(recipients, *facts));
-    return EnvelopePlan{facts, std::move(plans)};
+    ASSIGN_OR_RETURN(std::vector<EntryGroup> groups, PlanEntryGroups(recipients, *facts));
+    return EnvelopePlan{facts, std::move(groups)};
 }
 
 // A fresh content key and IV, the key given to every recipient, and the cipher ready to run:
@@ -183,7 +185,7 @@ struct ContentEncryption {
 };
 
 Result<ContentEncryption> StartContentEncryption(const ContentAlgorithmFacts& facts,
-                                                 const std::vector<EntryPlan>& plans) {
+                                                 const std::vector<EntryGroup>& groups) {
     ContentEncryption encryption;
     UniqueSlot slot(PK11_GetBestSlot(facts.mechanism, nullptr));
     if (!slot) {
@@ -199,11 +201,12 @@ Result<ContentEncryption> StartContentEncryption(const ContentAlgorithmFacts& fa
         return NssFailure();
     }
     std::vector<der::Bytes> infos;
-    for (const EntryPlan& plan : plans) {
-        ASSIGN_OR_RETURN(der::Bytes info, RecipientInfo(plan, encryption.contentKey.get()));
-        infos.push_back(std::move(info));
+    for (const EntryGroup& group : groups) {
+        ASSIGN_OR_RETURN(std::vector<der::Bytes> entries,
+                         RecipientInfos(group, encryption.contentKey.get()));
+        std::move(entries.begin(), entries.end(), std::back_inserter(infos));
     }
-    encryption.front = Front(facts, std::span(iv).first(facts.ivBytes), plans, std::move(infos));
+    encryption.front = Front(facts, std::span(iv).first(facts.ivBytes), groups, std::move(infos));
 
     if (Authenticated(facts)) {
         ASSIGN_OR_RETURN(encryption.gcm, GcmCipher::Start(encryption.contentKey.get(),
@@ -316,9 +319,9 @@ Result<std::uint64_t> StreamContent(const ContentAlgorithmFacts& facts,
 }
 
 Result<std::uint64_t> StreamEnvelope(const ContentAlgorithmFacts& facts,
-                                     const std::vector<EntryPlan>& plans, ByteStream& content,
+                                     const std::vector<EntryGroup>& groups, ByteStream& content,
                                      std::optional<std::uint64_t> contentSize, ByteSink& out) {
-    ASSIGN_OR_RETURN(ContentEncryption encryption, StartContentEncryption(facts, plans));
+    ASSIGN_OR_RETURN(ContentEncryption encryption, StartContentEncryption(facts, groups));
     const bool definite = contentSize.has_value();
     const der::Bytes prefix =
         definite ? DerPrefix(encryption.front, CipherTextBytes(facts, *contentSize))

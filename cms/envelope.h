@@ -17,9 +17,10 @@ namespace mirebolt::platform {
 // tag, no attributes; that key given to each recipient, each named by issuer and serial number:
 //  - an RSA key gets it wrapped with PKCS #1 v1.5, or with RSAES-OAEP when the certificate marks
 //    the key for OAEP only, in an entry of its own;
-//  - the EC keys on one of P-256, P-384 or P-521 share one key-agreement entry: ephemeral-static
-//    ECDH with one ephemeral key and random user keying material, the X9.63 KDF over SHA-256,
-//    -384 or -512 and the key wrapped with AES-256 key wrap for each in the order given.
+//  - an EC key on one of P-256, P-384 or P-521 gets a key-agreement entry of its own:
+//    ephemeral-static ECDH, the X9.63 KDF over SHA-256, -384 or -512 and the key wrapped with
+//    AES-256 key wrap; the entries of one curve share one ephemeral key and one random user
+//    keying material, but each entry holds one key, since some readers unwrap only the first.
 // The entries stand in DER's order of a SET, not in the recipients' order (no reader gives that
 // order a meaning, and strict readers refuse any other). Any other key fails, with a text
 // naming the certificate and its key. The message is version 2 when it holds a key-agreement

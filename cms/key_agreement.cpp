@@ -71,9 +71,9 @@ Result<RecipientPlan> Plan(const Certificate& certificate, const ContentAlgorith
     return plan;
 }
 
-// Recipients on one curve share an entry and its ephemeral key; the KDF and the key wrap follow
-// from the curve.
-bool SharesEntry(const RecipientPlan& first, const RecipientPlan& next) {
+// Recipients on one curve share an ephemeral key and keying material; the KDF and the key wrap
+// follow from the curve.
+bool JoinsGroup(const RecipientPlan& first, const RecipientPlan& next) {
     return first.agreement.scheme == next.agreement.scheme &&
            first.agreement.wrap == next.agreement.wrap &&
            SECITEM_ItemsAreEqual(&first.key->u.ec.DEREncodedParams,
@@ -137,12 +137,14 @@ Result<der::Bytes> WrapFor(const RecipientPlan& plan, SECKEYPrivateKey* ephemera
 }
 
 // KeyAgreeRecipientInfo, version 3: the ephemeral key as the originator (its curve is the
-// recipients', so the algorithm's parameters are left out), the sender's keying material, and
-// one encrypted key for each recipient in the order planned.
-der::Bytes Entry(const EntryPlan& entry, std::span<const std::uint8_t> point,
+// recipient's, so the algorithm's parameters are left out), the sender's keying material, and
+// the one recipient's encrypted key. RFC 5753 allows several keys in one entry, but some
+// readers unwrap only the first, so each recipient gets an entry of its own; the entries of a
+// group differ only in their recipient and its key.
+der::Bytes Entry(const RecipientPlan& plan, std::span<const std::uint8_t> point,
                  std::span<const std::uint8_t> userKeyingMaterial,
-                 const std::vector<der::Bytes>& wrappedKeys) {
-    const KeyAgreementChoice& choice = entry.recipients.front().agreement;
+                 std::span<const std::uint8_t> wrappedKey) {
+    const KeyAgreementChoice& choice = plan.agreement;
     der::Bytes bits{0};  // no unused bits
     der::Append(bits, point);
     der::Bytes originatorKey = der::Sequence({der::ObjectIdentifier(oid::kEcPublicKey)});
@@ -152,34 +154,31 @@ der::Bytes Entry(const EntryPlan& entry, std::span<const std::uint8_t> point,
     der::Bytes algorithm =
         der::Sequence({der::ObjectIdentifier(choice.scheme->oid),
                        der::Sequence({der::ObjectIdentifier(choice.wrap->oid)})});
-    der::Bytes encryptedKeys;
-    for (std::size_t i = 0; i < entry.recipients.size(); ++i) {
-        der::Append(encryptedKeys,
-                    der::Sequence({IssuerAndSerialNumber(*entry.recipients[i].certificate),
-                                   der::Element(tag::kOctetString, wrappedKeys[i])}));
-    }
+    const der::Bytes encryptedKey = der::Sequence(
+        {IssuerAndSerialNumber(*plan.certificate), der::Element(tag::kOctetString, wrappedKey)});
     der::Bytes content = Version(3);
     der::Append(content, originator);
     der::Append(content,
                 der::Element(kUkmTag, der::Element(tag::kOctetString, userKeyingMaterial)));
     der::Append(content, algorithm);
-    der::Append(content, der::Element(tag::kSequence, encryptedKeys));
+    der::Append(content, der::Element(tag::kSequence, encryptedKey));
     return der::Element(tag::kContextConstructed1, content);
 }
 
-der::Bytes Placeholder(const EntryPlan& entry) {
-    std::vector<der::Bytes> wrappedKeys;
-    for (const RecipientPlan& plan : entry.recipients) {
-        wrappedKeys.emplace_back(plan.wrappedKeyBytes);
+std::vector<der::Bytes> Placeholders(const EntryGroup& group) {
+    const der::Bytes point(group.recipients.front().agreement.pointBytes);
+    const der::Bytes userKeyingMaterial(kUserKeyingMaterialBytes);
+    std::vector<der::Bytes> entries;
+    for (const RecipientPlan& plan : group.recipients) {
+        entries.push_back(Entry(plan, point, userKeyingMaterial, der::Bytes(plan.wrappedKeyBytes)));
     }
-    return Entry(entry, der::Bytes(entry.recipients.front().agreement.pointBytes),
-                 der::Bytes(kUserKeyingMaterialBytes), wrappedKeys);
+    return entries;
 }
 
-// One ephemeral key and one user keying material for the whole entry: each recipient's
+// One ephemeral key and one user keying material for the whole group: each recipient's
 // key-encryption key still differs, since each recipient's static key does.
-Result<der::Bytes> Write(const EntryPlan& entry, PK11SymKey* contentKey) {
-    const RecipientPlan& first = entry.recipients.front();
+Result<std::vector<der::Bytes>> Write(const EntryGroup& group, PK11SymKey* contentKey) {
+    const RecipientPlan& first = group.recipients.front();
     ASSIGN_OR_RETURN(const EphemeralKey ephemeral, GenerateEphemeral(*first.key));
     const SECItem& point = ephemeral.publicKey->u.ec.publicValue;
     if (point.len != first.agreement.pointBytes) {
@@ -191,13 +190,14 @@ Result<der::Bytes> Write(const EntryPlan& entry, PK11SymKey* contentKey) {
         return NssFailure();
     }
     der::Bytes sharedInfo = SharedInfo(*first.agreement.wrap, userKeyingMaterial);
-    std::vector<der::Bytes> wrappedKeys;
-    for (const RecipientPlan& plan : entry.recipients) {
-        ASSIGN_OR_RETURN(der::Bytes wrapped,
+    std::vector<der::Bytes> entries;
+    for (const RecipientPlan& plan : group.recipients) {
+        ASSIGN_OR_RETURN(const der::Bytes wrapped,
                          WrapFor(plan, ephemeral.privateKey.get(), sharedInfo, contentKey));
-        wrappedKeys.push_back(std::move(wrapped));
+        entries.push_back(
+            Entry(plan, std::span(point.data, point.len), userKeyingMaterial, wrapped));
     }
-    return Entry(entry, std::span(point.data, point.len), userKeyingMaterial, wrappedKeys);
+    return entries;
 }
 
 // OriginatorIdentifierOrKey ::= CHOICE { issuerAndSerialNumber, [0] subjectKeyIdentifier,
@@ -397,8 +397,8 @@ const RecipientKindUnit& KeyAgreementUnit() {
                                          tag::kContextConstructed1,
                                          ServesKey,
                                          Plan,
-                                         SharesEntry,
-                                         Placeholder,
+                                         JoinsGroup,
+                                         Placeholders,
                                          Write,
                                          Read,
                                          UnusableKey,

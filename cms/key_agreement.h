@@ -1,9 +1,9 @@
 #pragma once
 
-// Ephemeral-static ECDH (RFC 5753, KeyAgreeRecipientInfo version 3): one entry for all the
-// recipients on one curve, with one fresh key pair on that curve and random user keying
-// material; for each recipient a key-encryption key derived with the X9.63 KDF over
-// ECC-CMS-SharedInfo, and the content key wrapped with it (RFC 3394).
+// Ephemeral-static ECDH (RFC 5753, KeyAgreeRecipientInfo version 3): one fresh key pair and
+// random user keying material for all the recipients on one curve, and for each recipient an
+// entry of its own carrying them, with a key-encryption key derived with the X9.63 KDF over
+// ECC-CMS-SharedInfo and the content key wrapped with it (RFC 3394).
 
 #include "cms/recipient_kind.h"
 

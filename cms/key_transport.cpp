@@ -98,14 +98,13 @@ der::Bytes Entry(const RecipientPlan& plan, std::span<const std::uint8_t> wrappe
                           der::Element(tag::kOctetString, wrappedKey)});
 }
 
-// An entry carries one recipient: no two share an encrypted key.
-der::Bytes Placeholder(const EntryPlan& entry) {
-    const RecipientPlan& plan = entry.recipients.front();
-    return Entry(plan, der::Bytes(plan.wrappedKeyBytes));
+// A group holds one recipient: no two share an encrypted key.
+std::vector<der::Bytes> Placeholders(const EntryGroup& group) {
+    const RecipientPlan& plan = group.recipients.front();
+    return {Entry(plan, der::Bytes(plan.wrappedKeyBytes))};
 }
 
-Result<der::Bytes> Write(const EntryPlan& entry, PK11SymKey* contentKey) {
-    const RecipientPlan& plan = entry.recipients.front();
+Result<der::Bytes> WriteEntry(const RecipientPlan& plan, PK11SymKey* contentKey) {
     UniqueSecItem wrapped(
         SECITEM_AllocItem(nullptr, nullptr, static_cast<unsigned>(plan.wrappedKeyBytes)));
     if (!wrapped) {
@@ -133,6 +132,11 @@ Result<der::Bytes> Write(const EntryPlan& entry, PK11SymKey* contentKey) {
         return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
     }
     return Entry(plan, std::span(wrapped->data, wrapped->len));
+}
+
+Result<std::vector<der::Bytes>> Write(const EntryGroup& group, PK11SymKey* contentKey) {
+    ASSIGN_OR_RETURN(der::Bytes entry, WriteEntry(group.recipients.front(), contentKey));
+    return std::vector<der::Bytes>{std::move(entry)};
 }
 
 // The entry's RSAES-OAEP parameters, or why they cannot be used: this program gives no label.
@@ -219,7 +223,7 @@ const RecipientKindUnit& KeyTransportUnit() {
                                          ServesKey,
                                          Plan,
                                          nullptr,
-                                         Placeholder,
+                                         Placeholders,
                                          Write,
                                          Read,
                                          UnusableKey,

@@ -45,38 +45,38 @@ Result<RecipientPlan> PlanRecipient(const Certificate& certificate,
     return CannotReceive(certificate);
 }
 
-Result<std::vector<EntryPlan>> PlanEntries(std::span<const Certificate* const> recipients,
-                                           const ContentAlgorithmFacts& cipher) {
+Result<std::vector<EntryGroup>> PlanEntryGroups(std::span<const Certificate* const> recipients,
+                                                const ContentAlgorithmFacts& cipher) {
     if (recipients.empty()) {
         return NssFailure(SEC_ERROR_INVALID_ARGS);
     }
-    std::vector<EntryPlan> entries;
+    std::vector<EntryGroup> groups;
     for (const Certificate* certificate : recipients) {
         if (certificate == nullptr || !*certificate) {
             return NssFailure(SEC_ERROR_INVALID_ARGS);
         }
         ASSIGN_OR_RETURN(RecipientPlan plan, PlanRecipient(*certificate, cipher));
-        const auto shared = std::find_if(entries.begin(), entries.end(), [&](const EntryPlan& e) {
-            return e.unit == plan.unit && plan.unit->sharesEntry != nullptr &&
-                   plan.unit->sharesEntry(e.recipients.front(), plan);
+        const auto joined = std::find_if(groups.begin(), groups.end(), [&](const EntryGroup& g) {
+            return g.unit == plan.unit && plan.unit->joinsGroup != nullptr &&
+                   plan.unit->joinsGroup(g.recipients.front(), plan);
         });
-        if (shared != entries.end()) {
-            shared->recipients.push_back(std::move(plan));
+        if (joined != groups.end()) {
+            joined->recipients.push_back(std::move(plan));
         } else {
-            EntryPlan entry{plan.unit, {}};
-            entry.recipients.push_back(std::move(plan));
-            entries.push_back(std::move(entry));
+            EntryGroup group{plan.unit, {}};
+            group.recipients.push_back(std::move(plan));
+            groups.push_back(std::move(group));
         }
     }
-    return entries;
+    return groups;
 }
 
-der::Bytes PlaceholderRecipientInfo(const EntryPlan& entry) {
-    return entry.unit->placeholder(entry);
+std::vector<der::Bytes> PlaceholderRecipientInfos(const EntryGroup& group) {
+    return group.unit->placeholders(group);
 }
 
-Result<der::Bytes> RecipientInfo(const EntryPlan& entry, PK11SymKey* contentKey) {
-    return entry.unit->write(entry, contentKey);
+Result<std::vector<der::Bytes>> RecipientInfos(const EntryGroup& group, PK11SymKey* contentKey) {
+    return group.unit->write(group, contentKey);
 }
 
 Failure CannotReceive(const Certificate& certificate) {

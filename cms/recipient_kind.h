@@ -31,13 +31,13 @@ struct RecipientKindUnit {
     bool (*servesKey)(std::span<const std::uint8_t> keyAlgorithm);
     Result<RecipientPlan> (*plan)(const Certificate& certificate,
                                   const ContentAlgorithmFacts& cipher);
-    // Whether `next` can be carried by the entry planned for `first`; null where every
-    // recipient has an entry of its own.
-    bool (*sharesEntry)(const RecipientPlan& first, const RecipientPlan& next);
-    // The entry with zeros in place of what is random: exactly as long as the real one, so
-    // that sizes are known before any key exists.
-    der::Bytes (*placeholder)(const EntryPlan& entry);
-    Result<der::Bytes> (*write)(const EntryPlan& entry, PK11SymKey* contentKey);
+    // Whether `next` joins the group begun by `first` (for key agreement: shares its ephemeral
+    // key); null where every recipient stands alone.
+    bool (*joinsGroup)(const RecipientPlan& first, const RecipientPlan& next);
+    // The group's entries, one per recipient, with zeros in place of what is random: each
+    // exactly as long as the real one, so that sizes are known before any key exists.
+    std::vector<der::Bytes> (*placeholders)(const EntryGroup& group);
+    Result<std::vector<der::Bytes>> (*write)(const EntryGroup& group, PK11SymKey* contentKey);
     // The entries of one RecipientInfo of this kind, from its fields.
     Result<std::vector<RecipientEntry>> (*read)(BerCursor fields);
     // Why the holder's own certificate cannot take an entry of this kind; nothing when it can.
@@ -51,9 +51,9 @@ struct RecipientKindUnit {
 std::span<const RecipientKindUnit* const> RecipientKindUnits();
 const RecipientKindUnit* UnitForKind(RecipientKind kind);
 
-// A planned entry: its placeholder, and the entry carrying `contentKey`.
-der::Bytes PlaceholderRecipientInfo(const EntryPlan& entry);
-Result<der::Bytes> RecipientInfo(const EntryPlan& entry, PK11SymKey* contentKey);
+// A planned group's entries: their placeholders, and the entries carrying `contentKey`.
+std::vector<der::Bytes> PlaceholderRecipientInfos(const EntryGroup& group);
+Result<std::vector<der::Bytes>> RecipientInfos(const EntryGroup& group, PK11SymKey* contentKey);
 
 // Shared by the units: a certificate whose key cannot receive content, and an unwrapped key
 // checked for the cipher's length.

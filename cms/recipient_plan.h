@@ -1,8 +1,8 @@
 #pragma once
 
-// How the content key will reach each recipient, and which recipients share an entry, settled
-// from the certificates before any key exists, so that the size of every entry is known up
-// front.
+// How the content key will reach each recipient, and which recipients share an ephemeral key,
+// settled from the certificates before any key exists, so that the size of every entry is known
+// up front.
 
 #include <cstddef>
 #include <cstdint>
@@ -42,10 +42,11 @@ struct RecipientPlan {
     KeyAgreementChoice agreement;
 };
 
-// One RecipientInfo of a message we write and the recipients whose keys it carries, in the
-// order they were given: a key-transport entry carries one, a key-agreement entry every
-// recipient on its curve.
-struct EntryPlan {
+// Recipients of a message we write whose entries are made together, in the order they were
+// given: a key-transport group holds one recipient, a key-agreement group every recipient on
+// its curve, who share one ephemeral key and keying material. Each recipient still gets a
+// RecipientInfo of its own, since some readers take only the first key of an entry.
+struct EntryGroup {
     const RecipientKindUnit* unit = nullptr;
     std::vector<RecipientPlan> recipients;
 };
@@ -55,10 +56,10 @@ struct EntryPlan {
 Result<RecipientPlan> PlanRecipient(const Certificate& certificate,
                                     const ContentAlgorithmFacts& cipher);
 
-// The entries for all recipients, each planned in the order given (the first that cannot
-// receive content fails the whole), those that can share an entry gathered into the first
-// entry they fit. The entries stand in the order of their first recipients.
-Result<std::vector<EntryPlan>> PlanEntries(std::span<const Certificate* const> recipients,
-                                           const ContentAlgorithmFacts& cipher);
+// The groups for all recipients, each planned in the order given (the first that cannot
+// receive content fails the whole), each recipient gathered into the first group it joins.
+// The groups stand in the order of their first recipients.
+Result<std::vector<EntryGroup>> PlanEntryGroups(std::span<const Certificate* const> recipients,
+                                                const ContentAlgorithmFacts& cipher);
 
 }  // namespace mirebolt::platform

@@ -65,7 +65,7 @@ TEST_F(EnvelopeInterop, OpensslOpensKeyAgreementForEachCurve) {
 }
 
 TEST_F(EnvelopeInterop, OpensslOpensAMixedListWithEachKeyAloneWithEitherCipher) {
-    // Two recipients on each of two curves: one key-agreement entry each, with two keys.
+    // Two recipients on each of two curves, whose entries share their curve's ephemeral key.
     const std::vector<std::string> names{"alice", "erin", "jack", "hana", "ella", "hedy"};
     std::vector<Certificate> certificates;
     for (const std::string& name : names) {

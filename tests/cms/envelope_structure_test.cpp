@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
+#include <vector>
 
 #include "support/envelope_helpers.h"
 
@@ -11,6 +13,16 @@ using testing::FixtureCertificate;
 
 std::map<std::string, std::string> Inspect(const Bytes& message) {
     return testing::InspectEnvelope(message);
+}
+
+// A fact's values, one per entry.
+std::vector<std::string> PerEntry(const std::string& fact) {
+    std::vector<std::string> values;
+    std::istringstream stream(fact);
+    for (std::string value; std::getline(stream, value, ',');) {
+        values.push_back(value);
+    }
+    return values;
 }
 
 TEST(EnvelopeStructure, IsDerEnvelopedDataVersionZeroWithRecipientsInDerOrder) {
@@ -65,7 +77,7 @@ TEST(EnvelopeStructure, LengthsStayMinimalAcrossEveryLengthForm) {
     }
 }
 
-TEST(EnvelopeStructure, KeyAgreementGivesOneEntryPerCurveInDerOrderAndMakesVersionTwo) {
+TEST(EnvelopeStructure, KeyAgreementGivesEachRecipientAnEntrySharingItsCurvesEphemeralKey) {
     Certificate alice = FixtureCertificate("alice.pem");
     Certificate erin = FixtureCertificate("erin.pem");
     Certificate ella = FixtureCertificate("ella.pem");
@@ -81,27 +93,34 @@ TEST(EnvelopeStructure, KeyAgreementGivesOneEntryPerCurveInDerOrderAndMakesVersi
     EXPECT_EQ(facts["version"], "v2");
     EXPECT_EQ(facts["recipient_order"], "der");
     EXPECT_EQ(facts["der"], "yes");
-    // Key transport (a SEQUENCE) sorts before key agreement ([1]), and the shorter encoding of
-    // a length first: the P-521 entry holds one key, the others two. The recipients of one
-    // curve keep their order in their entry.
-    EXPECT_EQ(facts["recipient_kinds"], "ktri,ktri,kari,kari,kari");
-    EXPECT_EQ(facts["recipient_versions"], "v0,v0,v3,v3,v3");
-    EXPECT_EQ(facts["recipient_ids"],
-              "issuer_and_serial_number,issuer_and_serial_number,issuer_and_serial_number,"
-              "issuer_and_serial_number+issuer_and_serial_number,"
-              "issuer_and_serial_number+issuer_and_serial_number");
-    EXPECT_EQ(facts["recipient_serials"], "1001,100B,100A,1006+1012,1013+1009");
-    // RSA PKCS #1 v1.5, then the X9.63 KDF with SHA-512, -256 and -384 for P-521, P-256, P-384.
+    // Key transport (a SEQUENCE) sorts before key agreement ([1]), the shorter points first,
+    // and the entries of one curve, alike up to the recipient, by serial. Each entry holds one
+    // key: some readers unwrap only an entry's first.
+    EXPECT_EQ(facts["recipient_kinds"], "ktri,ktri,kari,kari,kari,kari,kari");
+    EXPECT_EQ(facts["recipient_versions"], "v0,v0,v3,v3,v3,v3,v3");
+    EXPECT_EQ(facts["recipient_ids"].find('+'), std::string::npos);
+    EXPECT_EQ(facts["recipient_serials"], "1001,100B,1006,1012,1009,1013,100A");
+    // RSA PKCS #1 v1.5, then the X9.63 KDF with SHA-256, -384 and -512 for P-256, P-384, P-521.
     EXPECT_EQ(facts["key_algorithms"],
-              "1.2.840.113549.1.1.1,1.2.840.113549.1.1.1,1.3.132.1.11.3,1.3.132.1.11.1,"
-              "1.3.132.1.11.2");
+              "1.2.840.113549.1.1.1,1.2.840.113549.1.1.1,1.3.132.1.11.1,1.3.132.1.11.1,"
+              "1.3.132.1.11.2,1.3.132.1.11.2,1.3.132.1.11.3");
     const std::string wrap = "wrap:2.16.840.1.101.3.4.1.45:absent";
-    EXPECT_EQ(facts["key_parameters"], "null,null," + wrap + "," + wrap + "," + wrap);
-    EXPECT_EQ(facts["originator_algorithms"],
-              "originator_key:1.2.840.10045.2.1,originator_key:1.2.840.10045.2.1,"
-              "originator_key:1.2.840.10045.2.1");
-    EXPECT_EQ(facts["originator_curves"], "P-521,P-256,P-384");
-    EXPECT_EQ(facts["ukm_lengths"], "64,64,64");
+    EXPECT_EQ(facts["key_parameters"],
+              "null,null," + wrap + "," + wrap + "," + wrap + "," + wrap + "," + wrap);
+    const std::string key = "originator_key:1.2.840.10045.2.1";
+    EXPECT_EQ(facts["originator_algorithms"], key + "," + key + "," + key + "," + key + "," + key);
+    EXPECT_EQ(facts["originator_curves"], "P-256,P-256,P-384,P-384,P-521");
+    EXPECT_EQ(facts["ukm_lengths"], "64,64,64,64,64");
+    // One ephemeral key and one keying material per curve, a different one on each curve.
+    for (const std::string fact : {"originator_keys", "ukms"}) {
+        const std::vector<std::string> values = PerEntry(facts[fact]);
+        ASSERT_EQ(values.size(), 5U) << fact;
+        EXPECT_EQ(values[0], values[1]) << fact;
+        EXPECT_EQ(values[2], values[3]) << fact;
+        EXPECT_NE(values[0], values[2]) << fact;
+        EXPECT_NE(values[2], values[4]) << fact;
+        EXPECT_NE(values[0], values[4]) << fact;
+    }
 }
 
 TEST(EnvelopeStructure, EveryMessageMakesFreshEphemeralKeysAndKeyingMaterial) {
@@ -113,13 +132,19 @@ TEST(EnvelopeStructure, EveryMessageMakesFreshEphemeralKeysAndKeyingMaterial) {
     ASSERT_TRUE(first && second);
     auto firstFacts = Inspect(*first);
     auto secondFacts = Inspect(*second);
-    // One ephemeral key for both recipients on the curve, a new one and new keying material in
-    // each message.
-    EXPECT_EQ(firstFacts["originator_keys"].find(','), std::string::npos);
-    EXPECT_EQ(firstFacts["originator_keys"].substr(0, 2), "04");
-    EXPECT_NE(firstFacts["originator_keys"], secondFacts["originator_keys"]);
-    EXPECT_EQ(firstFacts["ukms"].size(), 128U);
-    EXPECT_NE(firstFacts["ukms"], secondFacts["ukms"]);
+    // The two entries of a message share one ephemeral key and keying material; the next
+    // message has new ones.
+    for (const std::string fact : {"originator_keys", "ukms"}) {
+        const std::vector<std::string> firstValues = PerEntry(firstFacts[fact]);
+        const std::vector<std::string> secondValues = PerEntry(secondFacts[fact]);
+        ASSERT_EQ(firstValues.size(), 2U) << fact;
+        ASSERT_EQ(secondValues.size(), 2U) << fact;
+        EXPECT_EQ(firstValues[0], firstValues[1]) << fact;
+        EXPECT_EQ(secondValues[0], secondValues[1]) << fact;
+        EXPECT_NE(firstValues[0], secondValues[0]) << fact;
+    }
+    EXPECT_EQ(PerEntry(firstFacts["originator_keys"])[0].substr(0, 2), "04");
+    EXPECT_EQ(PerEntry(firstFacts["ukms"])[0].size(), 128U);
 }
 
 TEST(EnvelopeStructure, OaepCertificatesGetOaepWithTheirOwnParametersOthersStayOnPkcs1) {
