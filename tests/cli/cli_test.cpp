@@ -35,6 +35,12 @@ TEST_F(Cli, RoundTripWithFilesAndTheHomeStore) {
               "File decrypted successfully.\nDecrypted data written to \"letter.txt\"\n");
     EXPECT_EQ(testing::ReadBytes(work_ / "letter.txt"), content_);
 
+    // A mail attachment's name needs no -o either.
+    std::filesystem::remove(work_ / "letter.txt");
+    std::filesystem::copy_file(work_ / "letter.txt.enc", work_ / "letter.txt.p7m");
+    EXPECT_EQ(Run({"decrypt", "letter.txt.p7m"}).exitCode, 0);
+    EXPECT_EQ(testing::ReadBytes(work_ / "letter.txt"), content_);
+
     ProgramResult bobs =
         Run({"--store", FixturePath("store-bob"), "decrypt", "-o", "bob.txt", "letter.txt.enc"});
     EXPECT_EQ(bobs.exitCode, 0) << bobs.err;
