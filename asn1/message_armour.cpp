@@ -2,28 +2,91 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "asn1/base64.h"
 #include "asn1/malformed.h"
+#include "asn1/mime_header.h"
 
 namespace mirebolt::platform {
 
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
+// The labels of the PEM blocks that hold a message: RFC 7468's two, and gpgsm's --armor.
+constexpr std::string_view kMessageLabels[] = {"-----BEGIN PKCS7-----", "-----BEGIN CMS-----",
+                                               "-----BEGIN ENCRYPTED MESSAGE-----"};
 
 // The end of the line that starts at `from`, past its line break.
 std::size_t LineEnd(std::string_view text, std::size_t from) {
     const std::size_t end = text.find('\n', from);
     return end == std::string_view::npos ? text.size() : end + 1;
+}
+
+// Whether only blanks stand between the start of the line and `at`, looking back over the
+// blanks alone.
+bool BeginsLine(std::string_view text, std::size_t at) {
+    while (at > 0 && (text[at - 1] == ' ' || text[at - 1] == '\t' || text[at - 1] == '\r')) {
+        --at;
+    }
+    return at == 0 || text[at - 1] == '\n';
+}
+
+// Where the first message block's opening line begins. Text before it is allowed (RFC 7468
+// explanatory text) as long as the block begins a line.
+std::optional<std::size_t> FirstMessageBlock(std::string_view text) {
+    std::optional<std::size_t> first;
+    for (std::string_view label : kMessageLabels) {
+        for (std::size_t at = text.find(label);
+             at != std::string_view::npos && (!first || at < *first);
+             at = text.find(label, at + 1)) {
+            if (BeginsLine(text, at)) {
+                first = at;
+                break;
+            }
+        }
+    }
+    return first;
+}
+
+bool IsPkcs7Mime(const std::string& type) {
+    return type == "application/pkcs7-mime" || type == "application/x-pkcs7-mime";
+}
+
+// An S/MIME entity: its header up to an empty line, then the base64 body. Binary when the text
+// has no such header or its content is not PKCS #7.
+Result<ArmourKind> RecogniseSmime(std::string_view text) {
+    ArmourKind kind;
+    const std::optional<MimeHeader> header = ReadMimeHeader(text);
+    const MimeField* contentType = header ? header->Find("content-type") : nullptr;
+    if (contentType == nullptr) {
+        return kind;  // not text we know: read as binary, which fails as malformed
+    }
+    const MimeValue type = ReadMimeValue(contentType->value);
+    if (!IsPkcs7Mime(type.token)) {
+        return kind;
+    }
+    // Without smime-type the message itself says what it is.
+    if (const std::string* smimeType = type.Parameter("smime-type")) {
+        std::string lower(*smimeType);
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (lower != "enveloped-data" && lower != "authenveloped-data") {
+            return Malformed(
+                "The S/MIME message is not encrypted (it is signed, compressed or holds "
+                "certificates only), which this program cannot read.");
+        }
+    }
+    const MimeField* encoding = header->Find("content-transfer-encoding");
+    if (encoding == nullptr || ReadMimeValue(encoding->value).token != "base64") {
+        return Malformed(
+            "The S/MIME message's body is not in base64, which this program cannot "
+            "read.");
+    }
+    kind.form = MessageForm::Smime;
+    kind.bodyStart = header->bodyStart;
+    return kind;
 }
 
 }  // namespace
@@ -34,43 +97,12 @@ Result<ArmourKind> RecogniseArmour(std::span<const std::uint8_t> head) {
         return kind;
     }
     const std::string_view text(reinterpret_cast<const char*>(head.data()), head.size());
-    for (std::string_view label : {"-----BEGIN PKCS7-----", "-----BEGIN CMS-----"}) {
-        const std::size_t begin = text.find(label);
-        if (begin != std::string_view::npos &&
-            text.substr(0, begin).find_first_not_of(" \t\r\n") == std::string_view::npos) {
-            kind.form = MessageForm::Pem;
-            kind.bodyStart = LineEnd(text, begin);
-            return kind;
-        }
-    }
-    // An S/MIME entity: headers up to an empty line, then the base64 body.
-    std::size_t headersEnd = std::string_view::npos;
-    std::size_t bodyStart = 0;
-    for (std::string_view separator : {"\r\n\r\n", "\n\n"}) {
-        const std::size_t at = text.find(separator);
-        if (at != std::string_view::npos && at < headersEnd) {
-            headersEnd = at;
-            bodyStart = at + separator.size();
-        }
-    }
-    if (headersEnd == std::string_view::npos) {
-        return kind;  // not text we know: read as binary, which fails as malformed
-    }
-    const std::string headers = Lower(text.substr(0, headersEnd));
-    const bool mime = headers.find("content-type:") != std::string::npos &&
-                      (headers.find("application/pkcs7-mime") != std::string::npos ||
-                       headers.find("application/x-pkcs7-mime") != std::string::npos);
-    if (!mime) {
+    if (const std::optional<std::size_t> block = FirstMessageBlock(text)) {
+        kind.form = MessageForm::Pem;
+        kind.bodyStart = LineEnd(text, *block);
         return kind;
     }
-    if (headers.find("content-transfer-encoding: base64") == std::string::npos) {
-        return Malformed(
-            "The S/MIME message's body is not in base64, which this program cannot "
-            "read.");
-    }
-    kind.form = MessageForm::Smime;
-    kind.bodyStart = bodyStart;
-    return kind;
+    return RecogniseSmime(text);
 }
 
 Result<int> Base64Stream::NextCharacter() {

@@ -13,9 +13,9 @@ namespace mirebolt::platform {
 
 enum class MessageForm { Binary, Pem, Smime };
 
-// How a message file is written: DER or BER as it is, a PEM block ("PKCS7" or "CMS"), or an
-// S/MIME entity with a base64 body. Told from the file's first bytes, `head`; `bodyStart` is
-// where the base64 begins.
+// How a message file is written: DER or BER as it is, a PEM block ("PKCS7", "CMS" or gpgsm's
+// "ENCRYPTED MESSAGE", after any text) or an S/MIME entity of enveloped data with a base64 body.
+// Told from the file's first bytes, `head`; `bodyStart` is where the base64 begins.
 struct ArmourKind {
     MessageForm form = MessageForm::Binary;
     std::size_t bodyStart = 0;

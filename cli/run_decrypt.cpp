@@ -48,9 +48,11 @@ int RunDecrypt(const Options& options) {
         return BadUsage("decrypt takes one FILE", options.command);
     }
     const std::string& file = options.operands.front();
-    if (!options.output && (file == kStandardStream || !protection::NameWithoutEncSuffix(file))) {
-        return BadUsage("\"" + file + "\" does not end in .enc: name the output with -o OUTPUT",
-                        options.command);
+    if (!options.output &&
+        (file == kStandardStream || !protection::NameWithoutMessageSuffix(file))) {
+        return BadUsage(
+            "\"" + file + "\" does not end in .enc or .p7m: name the output with -o OUTPUT",
+            options.command);
     }
     std::optional<std::optional<platform::Secret>> password = PasswordFromFile(options);
     if (!password) {

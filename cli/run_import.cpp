@@ -177,8 +177,13 @@ int RunImport(const Options& options) {
                                   std::move(*filePassword));
     // A certificate file (DER, PEM, a PKCS #7 bundle) reads as certificates; anything else is
     // taken for a PKCS #12 file.
+    std::size_t skipped = 0;
     if (Result<std::vector<platform::Certificate>> certificates =
-            platform::DecodeCertificates(*contents)) {
+            platform::DecodeCertificates(*contents, &skipped)) {
+        if (skipped != 0) {
+            std::fprintf(stderr, "%s: warning: %s\n", kProgram,
+                         platform::SkippedCertificatesWarning(skipped).c_str());
+        }
         return ImportCertificateFile(options, file, *certificates, prompts);
     }
     Result<platform::ImportOutcome> imported =

@@ -13,11 +13,16 @@ int RunCerts(const Options& options) {
     if (options.operands.size() != 1) {
         return BadUsage("certs takes one FILE", options.command);
     }
-    auto certificates = platform::ReadCertificateFile(options.operands.front());
+    std::size_t skipped = 0;
+    auto certificates = platform::ReadCertificateFile(options.operands.front(), &skipped);
     if (!certificates) {
         TerminalFeedback(kProgram, false)
             .ShowWarning("No certificate could be found on the selected file");
         return kFailed;
+    }
+    if (skipped != 0) {
+        TerminalFeedback(kProgram, false)
+            .ShowWarning(platform::SkippedCertificatesWarning(skipped));
     }
     // Open only for the statuses: its trusted roots and CRLs judge the file's certificates.
     auto trust = platform::PersonalStore::Open(options.storeDirectory);

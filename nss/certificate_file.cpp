@@ -40,9 +40,25 @@ Result<Certificate> CertificateFromDer(std::span<const std::uint8_t> der) {
     return Certificate::Adopt(certificate);
 }
 
+// Certificates in file order, up to the most one file may give; those beyond are only counted,
+// never handed to NSS.
+struct Taken {
+    std::vector<Certificate> certificates;
+    std::size_t skipped = 0;
+};
+
+// Certificate ::= SEQUENCE { tbsCertificate SEQUENCE, signatureAlgorithm SEQUENCE,
+// signatureValue BIT STRING }: the shape by which one beyond the limit is counted.
+bool LooksLikeCertificate(std::span<const std::uint8_t> der) {
+    BerCursor whole(der);
+    Result<BerCursor> fields = whole.Enter(tag::kSequence);
+    return fields && whole.empty() && fields->Next(tag::kSequence) &&
+           fields->Next(tag::kSequence) && fields->Next(tag::kBitString) && fields->empty();
+}
+
 // ContentInfo { signedData, [0] SignedData { version, digestAlgorithms, contentInfo,
-// [0] IMPLICIT certificates OPTIONAL, ... } }: the certificates, in order.
-Result<std::vector<Certificate>> BundleCertificates(BerCursor contentInfo) {
+// [0] IMPLICIT certificates OPTIONAL, ... } }: the certificates, in order, at most `room`.
+Result<Taken> BundleCertificates(BerCursor contentInfo, std::size_t room) {
     Result<BerCursor> wrapper = contentInfo.Enter(tag::kContextConstructed0);
     Result<BerCursor> fields = wrapper ? wrapper->Enter(tag::kSequence) : wrapper;
     if (!fields) {
@@ -53,9 +69,9 @@ Result<std::vector<Certificate>> BundleCertificates(BerCursor contentInfo) {
             return NotCertificates();
         }
     }
-    std::vector<Certificate> certificates;
+    Taken taken;
     if (!fields->NextIs(tag::kContextConstructed0)) {
-        return certificates;
+        return taken;
     }
     Result<BerCursor> choices = fields->Enter(tag::kContextConstructed0);
     while (choices && !choices->empty()) {
@@ -66,16 +82,26 @@ Result<std::vector<Certificate>> BundleCertificates(BerCursor contentInfo) {
         if (choice->tag() != tag::kSequence) {
             continue;  // attribute certificates and other kinds are not recipients
         }
+        if (taken.certificates.size() == room) {
+            ++taken.skipped;
+            continue;
+        }
         ASSIGN_OR_RETURN(Certificate certificate, CertificateFromDer(choice->whole));
-        certificates.push_back(std::move(certificate));
+        taken.certificates.push_back(std::move(certificate));
     }
     if (!choices) {
         return NotCertificates();
     }
-    return certificates;
+    return taken;
 }
 
-Result<std::vector<Certificate>> DecodeDer(std::span<const std::uint8_t> der) {
+// Whether the bytes are one SEQUENCE and nothing else: DER, whatever text its bytes may hold.
+bool IsOneSequence(std::span<const std::uint8_t> der) {
+    BerCursor whole(der);
+    return whole.Enter(tag::kSequence) && whole.empty();
+}
+
+Result<Taken> DecodeDer(std::span<const std::uint8_t> der, std::size_t room) {
     BerCursor whole(der);
     Result<BerCursor> children = whole.Enter(tag::kSequence);
     if (!children || !whole.empty() || children->empty()) {
@@ -86,21 +112,47 @@ Result<std::vector<Certificate>> DecodeDer(std::span<const std::uint8_t> der) {
         if (!type || !OidMatches(*type, oid::kSignedData)) {
             return NotCertificates();
         }
-        return BundleCertificates(*children);
+        return BundleCertificates(*children, room);
+    }
+    Taken taken;
+    if (room == 0) {
+        if (!LooksLikeCertificate(der)) {
+            return NotCertificates();
+        }
+        taken.skipped = 1;
+        return taken;
     }
     ASSIGN_OR_RETURN(Certificate certificate, CertificateFromDer(der));
-    std::vector<Certificate> one;
-    one.push_back(std::move(certificate));
-    return one;
+    taken.certificates.push_back(std::move(certificate));
+    return taken;
 }
 
-// The base64 bodies of the PEM blocks in the text, in order.
+constexpr std::string_view kBegin = "-----BEGIN ";
+
+// Whether only blanks stand between the start of the line and `at`. Looks back over the blanks
+// alone, so that many candidates on one long line cost no more than the line.
+bool BeginsLine(std::string_view text, std::size_t at) {
+    while (at > 0 && (text[at - 1] == ' ' || text[at - 1] == '\t')) {
+        --at;
+    }
+    return at == 0 || text[at - 1] == '\n';
+}
+
+// Where the next "-----BEGIN " that begins a line (after blanks, if any) starts, from `from`.
+std::size_t NextBeginLine(std::string_view text, std::size_t from) {
+    std::size_t at = text.find(kBegin, from);
+    while (at != std::string_view::npos && !BeginsLine(text, at)) {
+        at = text.find(kBegin, at + 1);
+    }
+    return at;
+}
+
+// The base64 bodies of the PEM blocks in the text, in order. Text around them is passed over.
 std::vector<std::vector<std::uint8_t>> PemBlocks(std::string_view text) {
     std::vector<std::vector<std::uint8_t>> blocks;
-    constexpr std::string_view kBegin = "-----BEGIN ";
     constexpr std::string_view kEnd = "-----END ";
     std::size_t position = 0;
-    while ((position = text.find(kBegin, position)) != std::string_view::npos) {
+    while ((position = NextBeginLine(text, position)) != std::string_view::npos) {
         const std::size_t labelEnd = text.find("-----", position + kBegin.size());
         if (labelEnd == std::string_view::npos) {
             break;
@@ -122,36 +174,56 @@ std::vector<std::vector<std::uint8_t>> PemBlocks(std::string_view text) {
     return blocks;
 }
 
-}  // namespace
-
-Result<std::vector<Certificate>> DecodeCertificates(std::span<const std::uint8_t> bytes) {
-    if (!NssRuntime::EnsureStarted()) {
-        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
-    }
+Result<Taken> DecodeWithLimit(std::span<const std::uint8_t> bytes) {
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (text.find("-----BEGIN ") == std::string_view::npos) {
-        return DecodeDer(bytes);
+    // PEM only where a line begins a block, and never bytes that are DER as a whole: a
+    // certificate's names may hold any text, "-----BEGIN " included.
+    if (IsOneSequence(bytes) || NextBeginLine(text, 0) == std::string_view::npos) {
+        return DecodeDer(bytes, kMostCertificatesPerFile);
     }
     // Blocks that hold no certificates, such as private keys, are passed over.
     bool anyDecoded = false;
-    std::vector<Certificate> certificates;
+    Taken taken;
     for (const std::vector<std::uint8_t>& block : PemBlocks(text)) {
-        Result<std::vector<Certificate>> decoded = DecodeDer(block);
+        Result<Taken> decoded =
+            DecodeDer(block, kMostCertificatesPerFile - taken.certificates.size());
         if (!decoded) {
             continue;
         }
         anyDecoded = true;
-        for (Certificate& certificate : *decoded) {
-            certificates.push_back(std::move(certificate));
+        for (Certificate& certificate : decoded->certificates) {
+            taken.certificates.push_back(std::move(certificate));
         }
+        taken.skipped += decoded->skipped;
     }
     if (!anyDecoded) {
         return NotCertificates();
     }
-    return certificates;
+    return taken;
 }
 
-Result<std::vector<Certificate>> ReadCertificateFile(const std::string& path) {
+}  // namespace
+
+Result<std::vector<Certificate>> DecodeCertificates(std::span<const std::uint8_t> bytes,
+                                                    std::size_t* skipped) {
+    if (!NssRuntime::EnsureStarted()) {
+        return NssFailure(SEC_ERROR_NOT_INITIALIZED);
+    }
+    ASSIGN_OR_RETURN(Taken taken, DecodeWithLimit(bytes));
+    if (skipped != nullptr) {
+        *skipped = taken.skipped;
+    }
+    return std::move(taken.certificates);
+}
+
+std::string SkippedCertificatesWarning(std::size_t skipped) {
+    return "The file holds more than " + std::to_string(kMostCertificatesPerFile) +
+           " certificates: the first " + std::to_string(kMostCertificatesPerFile) +
+           " were taken and " + std::to_string(skipped) + " more were skipped";
+}
+
+Result<std::vector<Certificate>> ReadCertificateFile(const std::string& path,
+                                                     std::size_t* skipped) {
     UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!file) {
         return SystemFailure(errno);
@@ -180,7 +252,7 @@ Result<std::vector<Certificate>> ReadCertificateFile(const std::string& path) {
         }
         done += static_cast<std::size_t>(got);
     }
-    return DecodeCertificates(bytes);
+    return DecodeCertificates(bytes, skipped);
 }
 
 }  // namespace mirebolt::platform

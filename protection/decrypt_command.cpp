@@ -1,5 +1,7 @@
 #include "protection/decrypt_command.h"
 
+#include <string_view>
+
 #include "base/interruption.h"
 #include "cms/open_envelope.h"
 #include "nss/personal_store.h"
@@ -88,17 +90,22 @@ Status OpenInto(InputFile& input, const std::string& outputName, NameState outpu
 
 }  // namespace
 
-std::optional<std::string> NameWithoutEncSuffix(const std::string& path) {
-    constexpr char kSuffix[] = ".enc";
-    if (path.size() < 4) {
-        return std::nullopt;
-    }
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (LowerAscii(path[path.size() - 4 + i]) != kSuffix[i]) {
-            return std::nullopt;
+std::optional<std::string> NameWithoutMessageSuffix(const std::string& path) {
+    // Ours, and the name mail gives an S/MIME message's attachment.
+    for (const std::string_view suffix : {".enc", ".p7m"}) {
+        if (path.size() < suffix.size()) {
+            continue;
+        }
+        const std::size_t start = path.size() - suffix.size();
+        bool matches = true;
+        for (std::size_t i = 0; i < suffix.size(); ++i) {
+            matches = matches && LowerAscii(path[start + i]) == suffix[i];
+        }
+        if (matches) {
+            return path.substr(0, start);
         }
     }
-    return path.substr(0, path.size() - 4);
+    return std::nullopt;
 }
 
 CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports) {
@@ -132,7 +139,7 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
     if (!toStandardOutput) {
         if (request.outputName) {
             outputName = *request.outputName;
-        } else if (std::optional<std::string> derived = NameWithoutEncSuffix(request.path)) {
+        } else if (std::optional<std::string> derived = NameWithoutMessageSuffix(request.path)) {
             outputName = *derived;
         } else {
             outputName = ports.saveQuestion.AskSaveFileName().value_or(std::string());

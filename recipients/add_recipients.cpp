@@ -36,11 +36,16 @@ AddOutcome AddRecipientsFromFile(RecipientTarget& list, const std::string& path,
             trust.emplace(std::move(*store));
         }
     }
-    Result<std::vector<platform::Certificate>> certificates = platform::ReadCertificateFile(path);
+    std::size_t skipped = 0;
+    Result<std::vector<platform::Certificate>> certificates =
+        platform::ReadCertificateFile(path, &skipped);
     if (!certificates) {
         feedback.ShowWarning("No certificate could be found on the selected file");
         outcome.failed = true;
         return outcome;
+    }
+    if (skipped != 0) {
+        feedback.ShowWarning(platform::SkippedCertificatesWarning(skipped));
     }
     for (const platform::Certificate& certificate : *certificates) {
         Add(list, certificate, checks.status, feedback, outcome);

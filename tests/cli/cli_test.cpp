@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "cli/alices_home.h"
@@ -32,6 +33,12 @@ TEST_F(Cli, RoundTripWithFilesAndTheHomeStore) {
     EXPECT_EQ(decrypted.exitCode, 0) << decrypted.err;
     EXPECT_EQ(decrypted.out,
               "File decrypted successfully.\nDecrypted data written to \"letter.txt\"\n");
+    EXPECT_EQ(testing::ReadBytes(work_ / "letter.txt"), content_);
+
+    // A mail attachment's name needs no -o either.
+    std::filesystem::remove(work_ / "letter.txt");
+    std::filesystem::copy_file(work_ / "letter.txt.enc", work_ / "letter.txt.p7m");
+    EXPECT_EQ(Run({"decrypt", "letter.txt.p7m"}).exitCode, 0);
     EXPECT_EQ(testing::ReadBytes(work_ / "letter.txt"), content_);
 
     ProgramResult bobs =
@@ -183,6 +190,24 @@ TEST_F(Cli, ListsTheCertificatesOfAFile) {
     EXPECT_NE(listing.out.find("  Serial:    10:03\n  Key:       RSA 3072\n"), std::string::npos);
     EXPECT_NE(listing.out.find("  Expires:   "), std::string::npos);
     EXPECT_EQ(Run({"certs", FixturePath("text.pem")}).exitCode, 1);
+}
+
+TEST_F(Cli, AFileOfTenThousandCertificatesListsItsFirstThousandSoonWithAWarning) {
+    // Taken whole, NSS's lookups made this take over half a minute.
+    const auto start = std::chrono::steady_clock::now();
+    ProgramResult listing = Run({"certs", FixturePath("many.pem")});
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(listing.exitCode, 0) << listing.err;
+    EXPECT_EQ(listing.err,
+              "mirebolt-cli: warning: The file holds more than 1000 certificates: the first 1000 "
+              "were taken and 9000 more were skipped\n");
+    std::size_t listed = 0;
+    for (std::size_t at = 0; (at = listing.out.find("\n  Serial:", at)) != std::string::npos;
+         at += 1) {
+        ++listed;
+    }
+    EXPECT_EQ(listed, 1000u);
+    EXPECT_LT(took, std::chrono::seconds(20));  // a sanitizer build on a busy machine too
 }
 
 TEST_F(Cli, BadUsageExitsWithTwoAndHelpWithZero) {

@@ -1,7 +1,7 @@
 // Messages that openssl cms writes, each opened by every recipient's key alone, in every form
 // openssl writes them (DER, streamed BER, PEM and S/MIME) and in forms of BER it reads but does
 // not write: every OCTET STRING and name string in chunks, lengths in nine octets, and tag
-// numbers above 30 in an element passed over.
+// numbers above 30 in an element passed over; and the armour of other writers.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -116,6 +116,84 @@ INSTANTIATE_TEST_SUITE_P(AuthenticatedContent, ReaderInterop,
 INSTANTIATE_TEST_SUITE_P(EveryRecipientKind, ReaderInterop,
                          ::testing::Values(PeerMessage{"mixed", {"alice", "erin"}}),
                          [](const auto& info) { return TestName(info.param.name); });
+
+std::string PeerText(const std::string& file) {
+    const Bytes bytes = testing::ReadBytes(PeerPath(file));
+    return std::string(bytes.begin(), bytes.end());
+}
+
+Bytes AsBytes(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// The base64 lines of openssl's PEM form of the mixed message, for headers of other writers.
+std::string MixedBody() {
+    const std::string pem = PeerText("mixed.pem");
+    const std::size_t start = pem.find('\n') + 1;
+    return pem.substr(start, pem.find("-----END") - start);
+}
+
+// The armour and S/MIME headers other writers put around a message, each opened byte for byte:
+// gpgsm's label, PEM after text, S/MIME as openssl smime and python's email write it, and the
+// header syntax mail allows (names in any case, white space around the colon, folded lines,
+// comments, quoted parameters), whatever the line ends.
+TEST(ReaderInteropArmour, EveryWritersArmourOpens) {
+    const std::string body = MixedBody();
+    struct Armoured {
+        const char* what;
+        std::string text;
+        const char* plain;  // the content it holds
+    };
+    const Armoured cases[] = {
+        {"gpgsm --armor", PeerText("gpgsm-armour.asc"), "plain"},
+        {"PEM after text",
+         "A message for Alice, made with openssl cms:\n\n" + PeerText("mixed.pem"), "plain"},
+        {"openssl smime", PeerText("smime-x.smime"), "plain"},
+        {"python email", PeerText("python-email.smime"), "plain"},
+        {"python email for SMTP", PeerText("python-smtp.smime"), "plain"},
+        {"python email under a mail's header", PeerText("python-mail.smime"), "plain"},
+        {"no space after the colon",
+         "Content-Type: application/pkcs7-mime; smime-type=enveloped-data\n"
+         "Content-Transfer-Encoding:base64\n\n" +
+             body,
+         "plain"},
+        {"capitals and white space around the colon",
+         "MIME-VERSION: 1.0\r\nCONTENT-TYPE :Application/PKCS7-MIME; SMIME-TYPE=Enveloped-Data\r\n"
+         "content-transfer-encoding :  BASE64 \r\n\r\n" +
+             body,
+         "plain"},
+        {"folded, commented and quoted",
+         "MIME-Version: 1.0 (produced by a mail client)\r\nContent-Type: application/pkcs7-mime;"
+         "\r\n\tname=\"a; smime-type=signed-data.p7m\";\r\n\tsmime-type=\"enveloped-data\"\r\n"
+         "Content-Transfer-Encoding: (of course) base64\r\n\r\n" +
+             body,
+         "plain"},
+    };
+    testing::StoreCopy alices("store-alice");
+    for (const Armoured& each : cases) {
+        auto opened = testing::Unseal(AsBytes(each.text), alices.store());
+        if (!opened) {
+            ADD_FAILURE() << each.what << ": " << Describe(opened.failure());
+            continue;
+        }
+        EXPECT_TRUE(*opened == testing::ReadBytes(PeerPath(each.plain))) << each.what;
+    }
+
+    // Headers that say the body is something else are believed.
+    const std::string smime = "Content-Type: application/pkcs7-mime; smime-type=";
+    const std::pair<std::string, const char*> refused[] = {
+        {smime + "enveloped-data\nContent-Transfer-Encoding: quoted-printable\n\n",
+         "not in base64"},
+        {smime + "enveloped-data\nX-Content-Transfer-Encoding: base64\n\n", "not in base64"},
+        {smime + "signed-data\nContent-Transfer-Encoding: base64\n\n", "is not encrypted"},
+    };
+    for (const auto& [header, text] : refused) {
+        auto opened = testing::Unseal(AsBytes(header + body), alices.store());
+        ASSERT_FALSE(opened) << header;
+        EXPECT_NE(opened.failure().text.find(text), std::string::npos)
+            << header << Describe(opened.failure());
+    }
+}
 
 TEST(ReaderInteropOutsider, AKeyTheMessageDoesNotNameOpensNothing) {
     testing::StoreCopy bobs("store-bob");

@@ -30,6 +30,10 @@ TEST(CertificateFile, YieldsEveryCertificateInFileOrder) {
         {"three.pem", three},
         {"three.p7b", three},
         {"three-p7.pem", three},
+        {"alice-text.pem", {"Alice Archer"}},  // PEM after openssl x509 -text's description
+        // DER whose names hold "-----BEGIN ", alone and in a bundle.
+        {"dashes.der", {"-----BEGIN CERTIFICATE-----"}},
+        {"dashes.p7b", {"-----BEGIN CERTIFICATE-----", "Alice Archer"}},
     };
     for (const Case& c : cases) {
         auto certificates = ReadCertificateFile(FixturePath(c.file));
@@ -48,6 +52,17 @@ TEST(CertificateFile, PassesOverPemBlocksThatAreNotCertificates) {
     auto certificates = ReadCertificateFile(dir / "mixed.pem");
     ASSERT_TRUE(certificates);
     EXPECT_EQ(Subjects(*certificates), std::vector<std::string>{"Alice Archer"});
+}
+
+TEST(CertificateFile, TakesTheFirstThousandOfAFileAndCountsTheRest) {
+    for (const char* file : {"many.pem", "many.p7b"}) {
+        std::size_t skipped = 0;
+        auto certificates = ReadCertificateFile(FixturePath(file), &skipped);
+        ASSERT_TRUE(certificates) << file << ": " << certificates.failure().text;
+        ASSERT_EQ(certificates->size(), kMostCertificatesPerFile) << file;
+        EXPECT_EQ(SerialNumberText(certificates->back()), "03:E8") << file << ": in file order";
+        EXPECT_EQ(skipped, 10'000 - kMostCertificatesPerFile) << file;
+    }
 }
 
 TEST(CertificateFile, AnEmptyBundleOpensButHoldsNothing) {

@@ -113,19 +113,27 @@ TEST_F(DecryptCommand, TheSuffixIsFoundInAnyLetterCase) {
     EXPECT_EQ(Run(dir_ / "a.enc.Enc"), CommandOutcome::Succeeded);
     EXPECT_EQ(testing::ReadBytes(dir_ / "a.enc"), content_);
 
+    // The name mail gives an S/MIME attachment, an openssl message, goes the same way.
+    const std::string peer = MIREBOLT_PEER_MESSAGES;
+    std::filesystem::copy_file(peer + "/mixed.der", dir_ / "Minutes.P7M");
+    EXPECT_EQ(Run(dir_ / "Minutes.P7M"), CommandOutcome::Succeeded);
+    EXPECT_EQ(testing::ReadBytes(dir_ / "Minutes"), testing::ReadBytes(peer + "/plain"));
+
     // Only the last suffix goes, exactly four characters, whatever the case and the rest.
-    EXPECT_EQ(NameWithoutEncSuffix("/tmp/a.enc"), "/tmp/a");
-    EXPECT_EQ(NameWithoutEncSuffix("a.ENC"), "a");
-    EXPECT_EQ(NameWithoutEncSuffix("a.enc.enc"), "a.enc");
-    EXPECT_EQ(NameWithoutEncSuffix("dir.enc/x.eNc"), "dir.enc/x");
-    EXPECT_EQ(NameWithoutEncSuffix("a .enc"), "a ");
-    EXPECT_EQ(NameWithoutEncSuffix(".enc"), std::string());
-    EXPECT_EQ(NameWithoutEncSuffix("enc"), std::nullopt);
-    EXPECT_EQ(NameWithoutEncSuffix("x.enx"), std::nullopt);
+    EXPECT_EQ(NameWithoutMessageSuffix("/tmp/a.enc"), "/tmp/a");
+    EXPECT_EQ(NameWithoutMessageSuffix("a.ENC"), "a");
+    EXPECT_EQ(NameWithoutMessageSuffix("a.enc.enc"), "a.enc");
+    EXPECT_EQ(NameWithoutMessageSuffix("dir.enc/x.eNc"), "dir.enc/x");
+    EXPECT_EQ(NameWithoutMessageSuffix("a .enc"), "a ");
+    EXPECT_EQ(NameWithoutMessageSuffix(".enc"), std::string());
+    EXPECT_EQ(NameWithoutMessageSuffix("enc"), std::nullopt);
+    EXPECT_EQ(NameWithoutMessageSuffix("x.enx"), std::nullopt);
+    EXPECT_EQ(NameWithoutMessageSuffix("a.enc.p7m"), "a.enc");
+    EXPECT_EQ(NameWithoutMessageSuffix("p7m"), std::nullopt);
 }
 
 TEST_F(DecryptCommand, OtherNamesAskWhereToSave) {
-    const std::string message = Sealed("letter.p7m");
+    const std::string message = Sealed("letter.p7");
     EXPECT_EQ(Run(message, {}, {std::nullopt}), CommandOutcome::Declined);
     EXPECT_TRUE(feedback_.shown.empty());
     EXPECT_EQ(save_.asked, 1);
@@ -160,7 +168,7 @@ TEST_F(DecryptCommand, AnExistingOutputAndNoTouchesNothing) {
 }
 
 TEST_F(DecryptCommand, TheQuestionIsAskedForASavedNameToo) {
-    const std::string message = Sealed("letter.p7m");
+    const std::string message = Sealed("letter.p7");
     testing::WriteBytes(dir_ / "chosen", {1});
     EXPECT_EQ(Run(message, {Answer::No}, {dir_ / "chosen"}), CommandOutcome::Declined);
     EXPECT_EQ(feedback_.shown.size(), 1u);
@@ -429,7 +437,7 @@ TEST_F(DecryptWithANeighbour, NothingPlantedAfterTheQuestionIsWrittenThroughOrRe
 }
 
 TEST_F(DecryptCommand, ChoosingTheInputAsOutputLeavesItUnchanged) {
-    const std::string message = Sealed("letter.p7m");
+    const std::string message = Sealed("letter.p7");
     const Bytes before = testing::ReadBytes(message);
     EXPECT_EQ(Run(message, {Answer::Yes}, {message}), CommandOutcome::Failed);
     ASSERT_EQ(feedback_.shown.size(), 2u);

@@ -110,6 +110,18 @@ TEST(AddRecipients, AFileWithoutCertificatesSaysSoAndAnEmptyBundleSaysNothing) {
     EXPECT_EQ(list.RecipientCount(), 0);
 }
 
+TEST(AddRecipients, AFileBeyondTheLimitAddsTheFirstThousandAndSaysHowManyWereLeft) {
+    RecipientList list;
+    testing::FakeBusy busy;
+    testing::RecordingFeedback feedback(&busy);
+    AddOutcome outcome =
+        AddRecipientsFromFile(list, testing::FixturePath("many.pem"), feedback, busy);
+    EXPECT_EQ(outcome.added, 1000);
+    ASSERT_EQ(feedback.shown.size(), 1u);
+    EXPECT_NE(feedback.shown[0].text.find("9000 more were skipped"), std::string::npos);
+    EXPECT_TRUE(feedback.shown[0].whileBusy);
+}
+
 class FirstOwnCertificate : public CertificatePicker {
   public:
     std::optional<platform::Certificate> Pick(const platform::PersonalStore& store,
