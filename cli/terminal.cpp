@@ -25,7 +25,9 @@ extern "C" void RestoreEchoAndEnd(int signal) {
     const int fd = quietTerminal;
     if (fd >= 0) {
         ::tcsetattr(fd, TCSANOW, &savedSettings);
-        (void)::write(fd, "\n", 1);
+        // A newline lost here has no remedy in a signal handler, and needs none.
+        if (::write(fd, "\n", 1) < 0) {
+        }
     }
     // The default action, so that the shell sees the program ended by the signal.
     ::signal(signal, SIG_DFL);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Makes the Debian package from a build, checks what it holds and runs lintian over it. With
+# Makes the Debian package from a build, checks what it holds and how its programs are hardened,
+# and runs lintian over it. With
 # --install (CI, as root on a fresh machine) it also installs the package with apt-get, which
 # pulls in its dependencies, runs the installed program, and removes the package again.
 set -euo pipefail
@@ -25,6 +26,13 @@ done
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libnss3 libqt6widgets6; do
   grep -q "$library" <<< "$depends" || { echo "Depends lacks $library: $depends"; status=1; }
+done
+grep -q libqt6svg6 <<< "$(dpkg-deb -f "$deb" Recommends)" || { echo "Recommends lacks libqt6svg6"; status=1; }
+# Both programs as the package holds them carry Debian's hardening. Control-flow protection is
+# not asked: Debian 12's C start files lack it, so no program linked there can have it.
+dpkg-deb -x "$deb" "$out/root"
+for program in mirebolt mirebolt-cli; do
+  hardening-check --nocfprotection "$out/root/usr/bin/$program" || status=1
 done
 if command -v lintian > /dev/null; then
   # Errors fail; warnings are shown for the record.
