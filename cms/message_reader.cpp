@@ -2,10 +2,12 @@
 
 #include <secerr.h>
 
+#include <algorithm>
 #include <array>
 
 #include "asn1/asn1_tags.h"
 #include "asn1/ber_cursor.h"
+#include "asn1/ber_header.h"
 #include "asn1/der_writer.h"
 #include "asn1/malformed.h"
 #include "base/replay_stream.h"
@@ -28,6 +30,10 @@ constexpr std::size_t kLargestAlgorithm = 4096;
 constexpr std::size_t kLargestAttributes = 64 * 1024;
 // Enough of the start to tell DER from PEM and S/MIME whatever headers come first.
 constexpr std::size_t kHeadBytes = 64 * 1024;
+// A ContentInfo's start: its header, its content type's header and that type's identifier.
+constexpr std::size_t kContentTypeBytes = 2 * kLongestBerHeader + 128;
+// The arc of every PKCS #7 and S/MIME message type, 1.2.840.113549.1.
+constexpr std::array<std::uint8_t, 7> kPkcsArc{0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01};
 // Streaming writers put the content in chunks one or two levels deep; deeper is not BER anyone
 // writes, and the frames of the walk are held in a fixed array.
 constexpr int kMaxChunkDepth = 16;
@@ -78,6 +84,43 @@ Status ReadCipher(BerCursor fields, MessageOutline& outline, std::size_t& tagByt
     return {};
 }
 
+// Whether `start`, the input's first bytes (fewer than kContentTypeBytes only where the input
+// ends), can begin ContentInfo ::= SEQUENCE { contentType OBJECT IDENTIFIER, ... }. An input cut
+// short before its type was read can, if what is there belongs to a message type; other bytes
+// are no message at all, rather than a truncated one.
+bool StartsLikeContentInfo(std::span<const std::uint8_t> start) {
+    BerHeader info;
+    if (start.empty() || start[0] != tag::kSequence) {
+        return false;
+    }
+    const HeaderDecoding decoded = DecodeBerHeader(start, info);
+    if (decoded != HeaderDecoding::Complete) {
+        return decoded == HeaderDecoding::TooShort;
+    }
+    const std::span<const std::uint8_t> fields = start.subspan(info.headerLength);
+    if (fields.empty()) {
+        return true;
+    }
+    BerHeader type;
+    if (fields[0] != tag::kObjectIdentifier) {
+        return false;
+    }
+    const HeaderDecoding typeDecoded = DecodeBerHeader(fields, type);
+    if (typeDecoded != HeaderDecoding::Complete) {
+        return typeDecoded == HeaderDecoding::TooShort;
+    }
+    if (type.length == 0 || type.length > 128) {
+        return false;
+    }
+    const std::span<const std::uint8_t> oid = fields.subspan(type.headerLength);
+    if (oid.size() >= type.length) {
+        return true;  // a whole identifier: the type it names is told
+    }
+    const std::size_t compared = std::min(oid.size(), kPkcsArc.size());
+    return std::equal(oid.begin(), oid.begin() + static_cast<std::ptrdiff_t>(compared),
+                      kPkcsArc.begin());
+}
+
 class EnvelopeParser {
   public:
     EnvelopeParser(BerStream& ber, ContentOpener* opener) : ber_(ber), opener_(opener) {}
@@ -94,6 +137,10 @@ class EnvelopeParser {
         ASSIGN_OR_RETURN(const bool empty, ber_.AtEnd());
         if (empty) {
             return Malformed();
+        }
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> start, ber_.Peek(kContentTypeBytes));
+        if (!StartsLikeContentInfo(start)) {
+            return NotAMessage();
         }
         ASSIGN_OR_RETURN(BerFrame info, EnterNext(top, tag::kSequence));
         ASSIGN_OR_RETURN(const std::vector<std::uint8_t> type, SmallOid(info));

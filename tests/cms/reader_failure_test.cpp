@@ -133,10 +133,18 @@ TEST_F(ReaderFailure, DamageAfterTruncationAndPaddingEachHaveTheirText) {
     EXPECT_EQ(after.code, testing::NssCode(SEC_ERROR_EXTRA_INPUT));
     EXPECT_TRUE(Contains(after.text, "goes on after the end")) << after.text;
 
-    const Bytes shorter(message.begin(), message.end() - 20);
-    const Failure truncated = ExpectFailure(shorter, alices.store());
-    EXPECT_EQ(truncated.code, testing::NssCode(SEC_ERROR_BAD_DER));
-    EXPECT_TRUE(Contains(truncated.text, "truncated")) << truncated.text;
+    // Cut anywhere, even inside its content type, a message is truncated; what does not begin
+    // as one is none.
+    for (std::size_t kept : {message.size() - 20, std::size_t{8}}) {
+        const Bytes shorter(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(kept));
+        const Failure truncated = ExpectFailure(shorter, alices.store());
+        EXPECT_EQ(truncated.code, testing::NssCode(SEC_ERROR_BAD_DER));
+        EXPECT_TRUE(Contains(truncated.text, "truncated")) << truncated.text;
+    }
+    const std::string text = "not a message at all";
+    const Failure none = ExpectFailure(Bytes(text.begin(), text.end()), alices.store());
+    EXPECT_EQ(none.code, testing::NssCode(SEC_ERROR_BAD_DER));
+    EXPECT_EQ(none.text, "The file is not an encrypted message.");
 
     // The second-last block's last byte flips the last byte of plaintext: the padding.
     Bytes badPadding = message;
