@@ -35,6 +35,7 @@ struct RecipientEntry {
     bool oaep = false;
     const HashFacts* oaepHash = nullptr;
     const HashFacts* mgfHash = nullptr;
+    std::vector<std::uint8_t> oaepLabel;
 
     // Key agreement with ECDH.
     const KdfSchemeFacts* kdf = nullptr;

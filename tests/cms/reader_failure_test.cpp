@@ -182,19 +182,6 @@ TEST_F(ReaderFailure, UnsupportedTypesAndCiphersAreNamed) {
     EXPECT_EQ(type.text, "The file is a message of type signed data, not an encrypted one.");
 }
 
-TEST_F(ReaderFailure, AnOaepEntryWithALabelIsNamedAsUnusable) {
-    const Bytes message =
-        OpensslMessage(content_, Der({"-aes-256-cbc", "-recip", "alice.pem", "-keyopt",
-                                      "rsa_padding_mode:oaep", "-keyopt", "rsa_oaep_label:6162"}));
-    testing::StoreCopy alices("store-alice");
-    const Failure failure = ExpectFailure(message, alices.store());
-    EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
-    EXPECT_TRUE(Contains(failure.text,
-                         "recipient with RSAES-OAEP with a label, which this program "
-                         "cannot use"))
-        << failure.text;
-}
-
 TEST_F(ReaderFailure, AnEntryForAVeryLargeKeyDoesNotLockTheOthersOut) {
     // 2048 bytes of encrypted key, as a 16384-bit RSA recipient has, in Bob's entry beside
     // Alice's (openssl sorts hers first).

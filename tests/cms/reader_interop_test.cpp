@@ -100,8 +100,9 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     KeyTransport, ReaderInterop,
     ::testing::Values(PeerMessage{"oaep-sha1", {"alice"}}, PeerMessage{"oaep-sha256", {"alice"}},
-                      PeerMessage{"keyid-rsa", {"alice"}}, PeerMessage{"keyid-ec", {"erin"}},
-                      PeerMessage{"keyid-kira", {"kira"}}, PeerMessage{"rsa-4096", {"jack"}}),
+                      PeerMessage{"oaep-label", {"alice"}}, PeerMessage{"keyid-rsa", {"alice"}},
+                      PeerMessage{"keyid-ec", {"erin"}}, PeerMessage{"keyid-kira", {"kira"}},
+                      PeerMessage{"rsa-4096", {"jack"}}),
     [](const auto& info) { return TestName(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(AuthenticatedContent, ReaderInterop,
