@@ -202,7 +202,7 @@ Result<std::vector<der::Bytes>> Write(const EntryGroup& group, PK11SymKey* conte
 
 // OriginatorIdentifierOrKey ::= CHOICE { issuerAndSerialNumber, [0] subjectKeyIdentifier,
 // [1] originatorKey OriginatorPublicKey }: only a fresh key is ephemeral-static ECDH.
-Status ReadOriginator(BerCursor choice, RecipientEntry& common) {
+Status ReadOriginator(BerCursor choice, RecipientEntry& common, KeyAgreementShared& shared) {
     ASSIGN_OR_RETURN(const BerElement originator, choice.Next());
     if (originator.tag() != kOriginatorKeyTag) {
         common.unusable = "key agreement with a static key of the sender's certificate";
@@ -215,7 +215,7 @@ Status ReadOriginator(BerCursor choice, RecipientEntry& common) {
     if (bits.empty() || bits[0] != 0) {
         return Malformed();
     }
-    common.originatorKey = Copy(bits.subspan(1));
+    shared.originatorKey = Copy(bits.subspan(1));
     return {};
 }
 
@@ -265,21 +265,24 @@ Result<RecipientIdentifier> ReadRecipient(const BerElement& rid) {
 
 // KeyAgreeRecipientInfo ::= SEQUENCE { version, originator [0], ukm [1] OPTIONAL,
 // keyEncryptionAlgorithm, recipientEncryptedKeys SEQUENCE OF { rid, encryptedKey } }
-Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
+// The originator's key and the keying material are read once and shared
+// by every recipient the entry names.
+Status Read(BerCursor fields, const RecipientEntryTaker& take) {
     RecipientEntry common;
     common.kind = RecipientKind::KeyAgreement;
+    auto shared = std::make_shared<KeyAgreementShared>();
     RETURN_IF_FAILED(fields.Next(tag::kInteger));
     ASSIGN_OR_RETURN(const BerCursor originator, fields.Enter(kOriginatorTag));
-    RETURN_IF_FAILED(ReadOriginator(originator, common));
+    RETURN_IF_FAILED(ReadOriginator(originator, common, *shared));
     ASSIGN_OR_RETURN(const std::optional<BerElement> ukm, fields.NextIf(kUkmTag));
     if (ukm) {
         ASSIGN_OR_RETURN(const Octets material, BerCursor::Children(*ukm).OctetString());
-        common.userKeyingMaterial = material.Copy();
+        shared->userKeyingMaterial = material.Copy();
     }
     ASSIGN_OR_RETURN(const BerElement scheme, fields.Next());
     RETURN_IF_FAILED(ReadScheme(scheme, common));
+    common.agreement = std::move(shared);
 
-    std::vector<RecipientEntry> entries;
     ASSIGN_OR_RETURN(BerCursor keys, fields.Enter(tag::kSequence));
     while (!keys.empty()) {
         ASSIGN_OR_RETURN(BerCursor key, keys.Enter(tag::kSequence));
@@ -288,9 +291,9 @@ Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
         ASSIGN_OR_RETURN(entry.id, ReadRecipient(rid));
         ASSIGN_OR_RETURN(const Octets encrypted, key.OctetString(kLargestEncryptedKey));
         entry.encryptedKey = encrypted.Copy();
-        entries.push_back(std::move(entry));
+        RETURN_IF_FAILED(take(std::move(entry)));
     }
-    return entries;
+    return {};
 }
 
 // The curve of an EC certificate's key, when this program cannot use it.
@@ -316,7 +319,8 @@ Result<UniqueSymKey> KekFromCardSecret(SECKEYPrivateKey* key, const RecipientEnt
     if (hash == SEC_OID_UNKNOWN) {
         return KeyNotUnwrapped();
     }
-    Result<PrivateBuffer> secret = CardSharedSecret(key, entry.originatorKey, entry.kdf->cofactor);
+    Result<PrivateBuffer> secret =
+        CardSharedSecret(key, entry.agreement->originatorKey, entry.kdf->cofactor);
     if (!secret) {
         return KeyNotUnwrapped();
     }
@@ -368,9 +372,11 @@ Result<UniqueSymKey> Unwrap(const RecipientEntry& entry, const Certificate& mine
     originator.u.ec.DEREncodedParams = own->u.ec.DEREncodedParams;
     originator.u.ec.size = own->u.ec.size;
     originator.u.ec.encoding = ECPoint_Uncompressed;
-    originator.u.ec.publicValue = {siBuffer, const_cast<unsigned char*>(entry.originatorKey.data()),
-                                   static_cast<unsigned>(entry.originatorKey.size())};
-    der::Bytes sharedInfo = SharedInfo(*entry.wrap, entry.userKeyingMaterial);
+    const KeyAgreementShared& shared = *entry.agreement;
+    originator.u.ec.publicValue = {siBuffer,
+                                   const_cast<unsigned char*>(shared.originatorKey.data()),
+                                   static_cast<unsigned>(shared.originatorKey.size())};
+    der::Bytes sharedInfo = SharedInfo(*entry.wrap, shared.userKeyingMaterial);
     SECItem sharedInfoItem{siBuffer, sharedInfo.data(), static_cast<unsigned>(sharedInfo.size())};
     UniqueSymKey kek(PK11_PubDeriveWithKDF(
         key, &originator, PR_FALSE, nullptr, nullptr,

@@ -154,7 +154,7 @@ void ReadOaepChoice(const std::optional<BerElement>& parameters, RecipientEntry&
     entry.oaepLabel = std::move(choice->label);
 }
 
-Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
+Status Read(BerCursor fields, const RecipientEntryTaker& take) {
     RecipientEntry entry;
     entry.kind = RecipientKind::KeyTransport;
     RETURN_IF_FAILED(fields.Next(tag::kInteger));
@@ -187,9 +187,7 @@ Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
         entry.algorithm = "the key transport algorithm " + DottedOid(algorithm.oid);
         entry.unusable = entry.algorithm;
     }
-    std::vector<RecipientEntry> entries;
-    entries.push_back(std::move(entry));
-    return entries;
+    return take(std::move(entry));
 }
 
 std::optional<std::string> UnusableKey(const Certificate&) {

@@ -24,6 +24,10 @@ namespace {
 // lists all its recipients, so the bound on all of them counts.
 constexpr std::size_t kLargestEntry = 64 * 1024;
 constexpr std::size_t kLargestEntries = 4 << 20;
+// What a reading without an opener keeps of the recipient entries, for `info` to list: a
+// few times the largest entry, however many there are.
+constexpr std::size_t kListedEntries = 1000;
+constexpr std::size_t kListedBytes = 4 * kLargestEntry;
 // The content-encryption algorithm: an identifier and an IV or GCM's parameters.
 constexpr std::size_t kLargestAlgorithm = 4096;
 // Authenticated attributes name a content type, a time or a label: a few hundred bytes.
@@ -221,12 +225,36 @@ class EnvelopeParser {
             if (total > kLargestEntries) {
                 return Malformed();
             }
-            ASSIGN_OR_RETURN(std::vector<RecipientEntry> entries,
-                             ParseRecipientInfo(info.tag, BerCursor(content)));
-            for (RecipientEntry& entry : entries) {
-                outline_.recipients.push_back(std::move(entry));
-            }
+            RETURN_IF_FAILED(ParseRecipientInfo(info.tag, BerCursor(content),
+                                                [this](RecipientEntry entry) -> Status {
+                                                    Note(std::move(entry));
+                                                    return {};
+                                                }));
         }
+    }
+
+    // An entry to the opener, or to the outline's list while that stays small.
+    void Note(RecipientEntry entry) {
+        ++outline_.recipientCount;
+        if (opener_ != nullptr) {
+            opener_->Consider(std::move(entry));
+            return;
+        }
+        const std::size_t bytes = entry.id.issuer.size() + entry.id.serial.size() +
+                                  entry.id.keyIdentifier.size() + entry.algorithm.size() +
+                                  entry.unusable.size();
+        if (outline_.recipients.size() == kListedEntries || listedBytes_ + bytes > kListedBytes) {
+            listFull_ = true;
+        }
+        if (listFull_) {
+            return;
+        }
+        listedBytes_ += bytes;
+        // What a list shows: the key material stays out of it.
+        entry.encryptedKey = {};
+        entry.oaepLabel = {};
+        entry.agreement.reset();
+        outline_.recipients.push_back(std::move(entry));
     }
 
     // EncryptedContentInfo ::= SEQUENCE { contentType, contentEncryptionAlgorithm,
@@ -389,6 +417,8 @@ class EnvelopeParser {
     std::vector<std::uint8_t> tag_;
     std::vector<std::uint8_t> authenticatedAttributes_;  // with the SET OF header
     std::vector<std::uint8_t> staged_;                   // cipher text only
+    std::size_t listedBytes_ = 0;
+    bool listFull_ = false;
 };
 
 // The first bytes of a stream, to recognise its form; a pipe may give them in several reads.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "support/der_tree.h"
 #include "support/reader_helpers.h"
 
 namespace mirebolt::platform {
@@ -58,13 +59,16 @@ TEST_F(ReaderFailure, EntriesThisProgramCannotUseAreNamed) {
         alices.store());
     EXPECT_TRUE(Contains(kek.text, "shared secret key")) << kek.text;
 
-    // openssl wraps a Triple DES key with a key wrap of its own, which NSS lacks.
-    testing::StoreCopy erins("store-erin");
-    const Failure wrap =
-        ExpectFailure(OpensslMessage(content_, Der({"-des3", "erin.pem"})), erins.store());
-    EXPECT_EQ(wrap.code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
-    EXPECT_TRUE(Contains(wrap.text, "Erin Elliptic")) << wrap.text;
-    EXPECT_TRUE(Contains(wrap.text, "Triple DES key wrap")) << wrap.text;
+    // An entry for the holder's own certificate that cannot be used says so first, and never
+    // that the holder is not a recipient.
+    const Failure own = ExpectFailure(
+        OpensslMessage(content_, Der({"-aes-256-cbc", "-recip", "alice.pem", "-keyopt",
+                                      "rsa_padding_mode:oaep", "-keyopt", "rsa_oaep_md:sha3-256"})),
+        alices.store());
+    EXPECT_EQ(own.code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_EQ(own.text,
+              "The message has an entry for your certificate \"Alice Archer\", but this program "
+              "cannot use RSAES-OAEP with the hash 2.16.840.1.101.3.4.2.8.");
 }
 
 TEST_F(ReaderFailure, NotARecipientNamesFiveRecipientsAndCountsTheRest) {
@@ -213,6 +217,20 @@ TEST_F(ReaderFailure, AnEntryWhoseKeyDoesNotComeOutLetsTheNextOneTry) {
     const Failure failure = ExpectFailure(alone, alices.store());
     EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_BAD_DATA));
     EXPECT_TRUE(Contains(failure.text, "content key meant for you")) << failure.text;
+}
+
+// Anyone may add an entry for Alice carrying a key of their own. From a file, which can be read
+// again, the entry after it is tried when that key does not decrypt the content.
+TEST_F(ReaderFailure, AnEntryWhoseKeyDoesNotDecryptTheContentLetsTheNextOneTry) {
+    const auto gcm = [&] { return OpensslMessage(content_, Der({"-aes-256-gcm", "alice.pem"})); };
+    testing::DerNode message = testing::DerNode::Parse(gcm());
+    const testing::DerNode foreign = testing::DerNode::Parse(gcm())[1][0][1][0];
+    std::vector<testing::DerNode>& entries = message[1][0][1].children;
+    entries.insert(entries.begin(), foreign);
+    testing::StoreCopy alices("store-alice");
+    Result<Bytes> opened = testing::Unseal(message.Encode(), alices.store());
+    ASSERT_TRUE(opened) << testing::Describe(opened.failure());
+    EXPECT_EQ(*opened, content_);
 }
 
 }  // namespace
