@@ -16,6 +16,7 @@
 #include "cms/ecc_shared_info.h"
 #include "cms/open_failures.h"
 #include "cms/recipient_identifier.h"
+#include "cms/triple_des_key_wrap.h"
 #include "nss/card_key_agreement.h"
 #include "nss/error_text.h"
 #include "nss/public_key.h"
@@ -23,9 +24,6 @@
 namespace mirebolt::platform {
 
 namespace {
-
-// Peers wrap Triple DES content keys so; NSS has no mechanism for it.
-constexpr std::string_view kTripleDesWrap = "1.2.840.113549.1.9.16.3.6";
 
 // A wrapped key is the content key and one block: this is far above any content key.
 constexpr std::size_t kLargestEncryptedKey = 8 * 1024;
@@ -220,17 +218,24 @@ Status ReadOriginator(BerCursor choice, RecipientEntry& common, KeyAgreementShar
 }
 
 // The key derivation and the key wrap, and the texts that name them.
-Status ReadScheme(const BerElement& element, RecipientEntry& common) {
+Status ReadScheme(const BerElement& element, RecipientEntry& common, KeyAgreementShared& shared) {
     ASSIGN_OR_RETURN(const Algorithm scheme, ReadAlgorithm(element));
     common.kdf = FindKdfScheme(scheme.oid);
     std::string wrapName = "an unknown key wrap";
     if (scheme.parameters && scheme.parameters->tag() == tag::kSequence) {
         ASSIGN_OR_RETURN(const Algorithm wrap, ReadAlgorithm(*scheme.parameters));
         common.wrap = FindKeyWrap(wrap.oid);
+        // The sender's key derivation had them in DER (NULL for the Triple DES wrap), however
+        // the message writes their length.
+        if (wrap.parameters) {
+            const BerElement& parameters = *wrap.parameters;
+            shared.wrapParameters =
+                parameters.header.constructed() || parameters.header.identifierLength != 1
+                    ? Copy(parameters.whole)
+                    : der::Element(parameters.tag(), parameters.content);
+        }
         if (common.wrap != nullptr) {
             wrapName = std::string(common.wrap->name);
-        } else if (OidMatches(wrap.oid, kTripleDesWrap)) {
-            wrapName = "the Triple DES key wrap (id-alg-CMS3DESwrap)";
         } else {
             wrapName = "the key wrap " + DottedOid(wrap.oid);
         }
@@ -265,7 +270,7 @@ Result<RecipientIdentifier> ReadRecipient(const BerElement& rid) {
 
 // KeyAgreeRecipientInfo ::= SEQUENCE { version, originator [0], ukm [1] OPTIONAL,
 // keyEncryptionAlgorithm, recipientEncryptedKeys SEQUENCE OF { rid, encryptedKey } }
-// The originator's key and the keying material are read once and shared
+// The originator's key, the keying material and the wrap's parameters are read once and shared
 // by every recipient the entry names.
 Status Read(BerCursor fields, const RecipientEntryTaker& take) {
     RecipientEntry common;
@@ -280,7 +285,7 @@ Status Read(BerCursor fields, const RecipientEntryTaker& take) {
         shared->userKeyingMaterial = material.Copy();
     }
     ASSIGN_OR_RETURN(const BerElement scheme, fields.Next());
-    RETURN_IF_FAILED(ReadScheme(scheme, common));
+    RETURN_IF_FAILED(ReadScheme(scheme, common, *shared));
     common.agreement = std::move(shared);
 
     ASSIGN_OR_RETURN(BerCursor keys, fields.Enter(tag::kSequence));
@@ -308,6 +313,12 @@ std::optional<std::string> UnusableKey(const Certificate& mine) {
                                     : "an unnamed curve";
     return "The message was encrypted for your key on " + curve +
            ", which this program cannot use.";
+}
+
+// The AES wraps unwrap with their key-encryption key; the Triple DES wrap is undone here, on a
+// key-encryption key that decrypts.
+CK_ATTRIBUTE_TYPE KekOperation(const KeyWrapFacts& wrap) {
+    return wrap.kekMechanism == CKM_DES3_CBC ? CKA_DECRYPT : CKA_UNWRAP;
 }
 
 // Cards derive ECDH without a KDF only: the raw secret comes from the card, and the X9.63 KDF,
@@ -349,8 +360,9 @@ Result<UniqueSymKey> KekFromCardSecret(SECKEYPrivateKey* key, const RecipientEnt
     }
     UniqueSlot internal(PK11_GetInternalSlot());
     SECItem kekItem{siBuffer, blocks.bytes().data(), static_cast<unsigned>(kekBytes)};
-    UniqueSymKey kek(internal ? PK11_ImportSymKey(internal.get(), CKM_NSS_AES_KEY_WRAP,
-                                                  PK11_OriginUnwrap, CKA_UNWRAP, &kekItem, nullptr)
+    UniqueSymKey kek(internal ? PK11_ImportSymKey(internal.get(), entry.wrap->kekMechanism,
+                                                  PK11_OriginUnwrap, KekOperation(*entry.wrap),
+                                                  &kekItem, nullptr)
                               : nullptr);
     if (!kek) {
         return KeyNotUnwrapped();
@@ -376,18 +388,22 @@ Result<UniqueSymKey> Unwrap(const RecipientEntry& entry, const Certificate& mine
     originator.u.ec.publicValue = {siBuffer,
                                    const_cast<unsigned char*>(shared.originatorKey.data()),
                                    static_cast<unsigned>(shared.originatorKey.size())};
-    der::Bytes sharedInfo = SharedInfo(*entry.wrap, shared.userKeyingMaterial);
+    der::Bytes sharedInfo =
+        SharedInfo(*entry.wrap, shared.userKeyingMaterial, shared.wrapParameters);
     SECItem sharedInfoItem{siBuffer, sharedInfo.data(), static_cast<unsigned>(sharedInfo.size())};
     UniqueSymKey kek(PK11_PubDeriveWithKDF(
         key, &originator, PR_FALSE, nullptr, nullptr,
-        entry.kdf->cofactor ? CKM_ECDH1_COFACTOR_DERIVE : CKM_ECDH1_DERIVE, CKM_NSS_AES_KEY_WRAP,
-        CKA_UNWRAP, static_cast<int>(entry.wrap->kekBytes), entry.kdf->kdf, &sharedInfoItem,
-        &session));
+        entry.kdf->cofactor ? CKM_ECDH1_COFACTOR_DERIVE : CKM_ECDH1_DERIVE,
+        entry.wrap->kekMechanism, KekOperation(*entry.wrap), static_cast<int>(entry.wrap->kekBytes),
+        entry.kdf->kdf, &sharedInfoItem, &session));
     if (!kek && !PK11_IsInternal(key->pkcs11Slot)) {
         ASSIGN_OR_RETURN(kek, KekFromCardSecret(key, entry, sharedInfo));
     }
     if (!kek) {
         return KeyNotUnwrapped();
+    }
+    if (entry.wrap->kekMechanism == CKM_DES3_CBC) {
+        return UnwrapTripleDesKey(kek.get(), entry.encryptedKey, cipher);
     }
     SECItem wrapped{siBuffer, const_cast<unsigned char*>(entry.encryptedKey.data()),
                     static_cast<unsigned>(entry.encryptedKey.size())};

@@ -29,6 +29,9 @@ struct RecipientIdentifier {
 struct KeyAgreementShared {
     std::vector<std::uint8_t> originatorKey;  // the ephemeral public point
     std::optional<std::vector<std::uint8_t>> userKeyingMaterial;
+    // The key wrap's parameters as the entry gives them (their whole element; empty when
+    // absent), which the key derivation repeats.
+    std::vector<std::uint8_t> wrapParameters;
 };
 
 // One recipient entry of a message, as far as this program understands it. An entry for key

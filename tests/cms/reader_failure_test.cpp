@@ -186,6 +186,19 @@ TEST_F(ReaderFailure, UnsupportedTypesAndCiphersAreNamed) {
     EXPECT_EQ(type.text, "The file is a message of type signed data, not an encrypted one.");
 }
 
+// A Triple DES key wrapped for Erin whose checksum does not hold, or one of whose bytes has even
+// parity, is not her content key, even where it would decrypt the content.
+TEST_F(ReaderFailure, ATripleDesWrappedKeyMustPassItsChecksumAndParity) {
+    testing::StoreCopy erins("store-erin");
+    for (const char* fault : {"checksum", "parity"}) {
+        const Bytes message = testing::ReadBytes(std::string(MIREBOLT_PEER_MESSAGES) +
+                                                 "/ec-p256-des3-bad-" + fault + ".der");
+        const Failure failure = ExpectFailure(message, erins.store());
+        EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_BAD_DATA)) << fault;
+        EXPECT_TRUE(Contains(failure.text, "content key meant for you")) << failure.text;
+    }
+}
+
 TEST_F(ReaderFailure, AnEntryForAVeryLargeKeyDoesNotLockTheOthersOut) {
     // 2048 bytes of encrypted key, as a 16384-bit RSA recipient has, in Bob's entry beside
     // Alice's (openssl sorts hers first).

@@ -81,7 +81,8 @@ TEST_P(ReaderInterop, EachHolderAloneOpensEveryForm) {
 }
 
 // Key agreement on each curve with the default (SHA-1) and two other key derivations; the
-// remaining hashes; the cofactor scheme with every hash; user keying material.
+// remaining hashes; the cofactor scheme with every hash; user keying material; the Triple DES
+// key wrap.
 INSTANTIATE_TEST_SUITE_P(
     KeyAgreement, ReaderInterop,
     ::testing::Values(
@@ -94,7 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
         PeerMessage{"ec-p384-cofactor-sha224", {"hana"}},
         PeerMessage{"ec-p256-cofactor-sha256", {"erin"}},
         PeerMessage{"ec-p384-cofactor-sha384", {"hana"}},
-        PeerMessage{"ec-p521-cofactor-sha512", {"ivan"}}, PeerMessage{"ec-p256-ukm", {"erin"}}),
+        PeerMessage{"ec-p521-cofactor-sha512", {"ivan"}}, PeerMessage{"ec-p256-ukm", {"erin"}},
+        PeerMessage{"ec-p256-des3", {"erin"}}),
     [](const auto& info) { return TestName(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
