@@ -333,4 +333,9 @@ Result<bool> BerStream::AtEnd() {
     return got == 0;
 }
 
+Result<std::span<const std::uint8_t>> BerStream::Peek(std::size_t count) {
+    ASSIGN_OR_RETURN(const std::size_t got, Fill(std::min(count, kBufferBytes)));
+    return std::span<const std::uint8_t>(buffer_.data() + begin_, std::min(got, count));
+}
+
 }  // namespace mirebolt::platform

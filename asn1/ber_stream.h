@@ -84,6 +84,8 @@ class BerStream {
 
     // True when the input has nothing more.
     Result<bool> AtEnd();
+    // The next `count` bytes (at most a mebibyte), left unread: fewer only where the input ends.
+    Result<std::span<const std::uint8_t>> Peek(std::size_t count);
 
     Failure Truncated() const;
 

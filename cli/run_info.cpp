@@ -23,7 +23,8 @@ void Print(const platform::EnvelopeDescription& description, const platform::Sta
     std::printf("Content cipher: %s\n", description.cipher.c_str());
     std::printf("Encrypted content: %llu bytes\n",
                 static_cast<unsigned long long>(description.encryptedBytes));
-    std::printf("Recipient entries: %zu\n", description.recipients.size());
+    std::printf("Recipient entries: %llu\n",
+                static_cast<unsigned long long>(description.recipientCount));
     std::size_t number = 0;
     for (const platform::RecipientDescription& recipient : description.recipients) {
         std::printf("  %zu. %s: %s%s\n", ++number, recipient.kind.c_str(),
@@ -41,6 +42,11 @@ void Print(const platform::EnvelopeDescription& description, const platform::Sta
                             recipient.certificate, "; ")
                             .c_str());
         }
+    }
+    if (description.recipientCount > description.recipients.size()) {
+        std::printf("  ... and %llu more, not listed\n",
+                    static_cast<unsigned long long>(description.recipientCount -
+                                                    description.recipients.size()));
     }
 }
 

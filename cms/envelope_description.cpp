@@ -49,6 +49,7 @@ Result<EnvelopeDescription> DescribeEnvelope(ByteSource& message, const Personal
     description.type = outline.authenticated ? "authenticated enveloped data" : "enveloped data";
     description.cipher = std::string(outline.cipher->name);
     description.encryptedBytes = outline.encryptedBytes;
+    description.recipientCount = outline.recipientCount;
     const std::vector<KnownCertificate> known = AllCertificates();
     for (const RecipientEntry& entry : outline.recipients) {
         RecipientDescription recipient;

@@ -27,6 +27,7 @@ struct EnvelopeDescription {
     std::string type;    // "enveloped data", "authenticated enveloped data"
     std::string cipher;  // "AES-256-CBC"
     std::uint64_t encryptedBytes = 0;
+    std::uint64_t recipientCount = 0;  // all of them; only the first ones are described
     std::vector<RecipientDescription> recipients;
 };
 

@@ -16,6 +16,7 @@
 #include "cms/ecc_shared_info.h"
 #include "cms/open_failures.h"
 #include "cms/recipient_identifier.h"
+#include "cms/triple_des_key_wrap.h"
 #include "nss/card_key_agreement.h"
 #include "nss/error_text.h"
 #include "nss/public_key.h"
@@ -23,9 +24,6 @@
 namespace mirebolt::platform {
 
 namespace {
-
-// Peers wrap Triple DES content keys so; NSS has no mechanism for it.
-constexpr std::string_view kTripleDesWrap = "1.2.840.113549.1.9.16.3.6";
 
 // A wrapped key is the content key and one block: this is far above any content key.
 constexpr std::size_t kLargestEncryptedKey = 8 * 1024;
@@ -202,7 +200,7 @@ Result<std::vector<der::Bytes>> Write(const EntryGroup& group, PK11SymKey* conte
 
 // OriginatorIdentifierOrKey ::= CHOICE { issuerAndSerialNumber, [0] subjectKeyIdentifier,
 // [1] originatorKey OriginatorPublicKey }: only a fresh key is ephemeral-static ECDH.
-Status ReadOriginator(BerCursor choice, RecipientEntry& common) {
+Status ReadOriginator(BerCursor choice, RecipientEntry& common, KeyAgreementShared& shared) {
     ASSIGN_OR_RETURN(const BerElement originator, choice.Next());
     if (originator.tag() != kOriginatorKeyTag) {
         common.unusable = "key agreement with a static key of the sender's certificate";
@@ -215,22 +213,29 @@ Status ReadOriginator(BerCursor choice, RecipientEntry& common) {
     if (bits.empty() || bits[0] != 0) {
         return Malformed();
     }
-    common.originatorKey = Copy(bits.subspan(1));
+    shared.originatorKey = Copy(bits.subspan(1));
     return {};
 }
 
 // The key derivation and the key wrap, and the texts that name them.
-Status ReadScheme(const BerElement& element, RecipientEntry& common) {
+Status ReadScheme(const BerElement& element, RecipientEntry& common, KeyAgreementShared& shared) {
     ASSIGN_OR_RETURN(const Algorithm scheme, ReadAlgorithm(element));
     common.kdf = FindKdfScheme(scheme.oid);
     std::string wrapName = "an unknown key wrap";
     if (scheme.parameters && scheme.parameters->tag() == tag::kSequence) {
         ASSIGN_OR_RETURN(const Algorithm wrap, ReadAlgorithm(*scheme.parameters));
         common.wrap = FindKeyWrap(wrap.oid);
+        // The sender's key derivation had them in DER (NULL for the Triple DES wrap), however
+        // the message writes their length.
+        if (wrap.parameters) {
+            const BerElement& parameters = *wrap.parameters;
+            shared.wrapParameters =
+                parameters.header.constructed() || parameters.header.identifierLength != 1
+                    ? Copy(parameters.whole)
+                    : der::Element(parameters.tag(), parameters.content);
+        }
         if (common.wrap != nullptr) {
             wrapName = std::string(common.wrap->name);
-        } else if (OidMatches(wrap.oid, kTripleDesWrap)) {
-            wrapName = "the Triple DES key wrap (id-alg-CMS3DESwrap)";
         } else {
             wrapName = "the key wrap " + DottedOid(wrap.oid);
         }
@@ -265,21 +270,24 @@ Result<RecipientIdentifier> ReadRecipient(const BerElement& rid) {
 
 // KeyAgreeRecipientInfo ::= SEQUENCE { version, originator [0], ukm [1] OPTIONAL,
 // keyEncryptionAlgorithm, recipientEncryptedKeys SEQUENCE OF { rid, encryptedKey } }
-Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
+// The originator's key, the keying material and the wrap's parameters are read once and shared
+// by every recipient the entry names.
+Status Read(BerCursor fields, const RecipientEntryTaker& take) {
     RecipientEntry common;
     common.kind = RecipientKind::KeyAgreement;
+    auto shared = std::make_shared<KeyAgreementShared>();
     RETURN_IF_FAILED(fields.Next(tag::kInteger));
     ASSIGN_OR_RETURN(const BerCursor originator, fields.Enter(kOriginatorTag));
-    RETURN_IF_FAILED(ReadOriginator(originator, common));
+    RETURN_IF_FAILED(ReadOriginator(originator, common, *shared));
     ASSIGN_OR_RETURN(const std::optional<BerElement> ukm, fields.NextIf(kUkmTag));
     if (ukm) {
         ASSIGN_OR_RETURN(const Octets material, BerCursor::Children(*ukm).OctetString());
-        common.userKeyingMaterial = material.Copy();
+        shared->userKeyingMaterial = material.Copy();
     }
     ASSIGN_OR_RETURN(const BerElement scheme, fields.Next());
-    RETURN_IF_FAILED(ReadScheme(scheme, common));
+    RETURN_IF_FAILED(ReadScheme(scheme, common, *shared));
+    common.agreement = std::move(shared);
 
-    std::vector<RecipientEntry> entries;
     ASSIGN_OR_RETURN(BerCursor keys, fields.Enter(tag::kSequence));
     while (!keys.empty()) {
         ASSIGN_OR_RETURN(BerCursor key, keys.Enter(tag::kSequence));
@@ -288,9 +296,9 @@ Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
         ASSIGN_OR_RETURN(entry.id, ReadRecipient(rid));
         ASSIGN_OR_RETURN(const Octets encrypted, key.OctetString(kLargestEncryptedKey));
         entry.encryptedKey = encrypted.Copy();
-        entries.push_back(std::move(entry));
+        RETURN_IF_FAILED(take(std::move(entry)));
     }
-    return entries;
+    return {};
 }
 
 // The curve of an EC certificate's key, when this program cannot use it.
@@ -307,6 +315,12 @@ std::optional<std::string> UnusableKey(const Certificate& mine) {
            ", which this program cannot use.";
 }
 
+// The AES wraps unwrap with their key-encryption key; the Triple DES wrap is undone here, on a
+// key-encryption key that decrypts.
+CK_ATTRIBUTE_TYPE KekOperation(const KeyWrapFacts& wrap) {
+    return wrap.kekMechanism == CKM_DES3_CBC ? CKA_DECRYPT : CKA_UNWRAP;
+}
+
 // Cards derive ECDH without a KDF only: the raw secret comes from the card, and the X9.63 KDF,
 // Hash(Z || counter || SharedInfo) for counter 1, 2, ..., runs here, the key-encryption key
 // made of it living on NSS's own token.
@@ -316,7 +330,8 @@ Result<UniqueSymKey> KekFromCardSecret(SECKEYPrivateKey* key, const RecipientEnt
     if (hash == SEC_OID_UNKNOWN) {
         return KeyNotUnwrapped();
     }
-    Result<PrivateBuffer> secret = CardSharedSecret(key, entry.originatorKey, entry.kdf->cofactor);
+    Result<PrivateBuffer> secret =
+        CardSharedSecret(key, entry.agreement->originatorKey, entry.kdf->cofactor);
     if (!secret) {
         return KeyNotUnwrapped();
     }
@@ -345,8 +360,9 @@ Result<UniqueSymKey> KekFromCardSecret(SECKEYPrivateKey* key, const RecipientEnt
     }
     UniqueSlot internal(PK11_GetInternalSlot());
     SECItem kekItem{siBuffer, blocks.bytes().data(), static_cast<unsigned>(kekBytes)};
-    UniqueSymKey kek(internal ? PK11_ImportSymKey(internal.get(), CKM_NSS_AES_KEY_WRAP,
-                                                  PK11_OriginUnwrap, CKA_UNWRAP, &kekItem, nullptr)
+    UniqueSymKey kek(internal ? PK11_ImportSymKey(internal.get(), entry.wrap->kekMechanism,
+                                                  PK11_OriginUnwrap, KekOperation(*entry.wrap),
+                                                  &kekItem, nullptr)
                               : nullptr);
     if (!kek) {
         return KeyNotUnwrapped();
@@ -368,20 +384,26 @@ Result<UniqueSymKey> Unwrap(const RecipientEntry& entry, const Certificate& mine
     originator.u.ec.DEREncodedParams = own->u.ec.DEREncodedParams;
     originator.u.ec.size = own->u.ec.size;
     originator.u.ec.encoding = ECPoint_Uncompressed;
-    originator.u.ec.publicValue = {siBuffer, const_cast<unsigned char*>(entry.originatorKey.data()),
-                                   static_cast<unsigned>(entry.originatorKey.size())};
-    der::Bytes sharedInfo = SharedInfo(*entry.wrap, entry.userKeyingMaterial);
+    const KeyAgreementShared& shared = *entry.agreement;
+    originator.u.ec.publicValue = {siBuffer,
+                                   const_cast<unsigned char*>(shared.originatorKey.data()),
+                                   static_cast<unsigned>(shared.originatorKey.size())};
+    der::Bytes sharedInfo =
+        SharedInfo(*entry.wrap, shared.userKeyingMaterial, shared.wrapParameters);
     SECItem sharedInfoItem{siBuffer, sharedInfo.data(), static_cast<unsigned>(sharedInfo.size())};
     UniqueSymKey kek(PK11_PubDeriveWithKDF(
         key, &originator, PR_FALSE, nullptr, nullptr,
-        entry.kdf->cofactor ? CKM_ECDH1_COFACTOR_DERIVE : CKM_ECDH1_DERIVE, CKM_NSS_AES_KEY_WRAP,
-        CKA_UNWRAP, static_cast<int>(entry.wrap->kekBytes), entry.kdf->kdf, &sharedInfoItem,
-        &session));
+        entry.kdf->cofactor ? CKM_ECDH1_COFACTOR_DERIVE : CKM_ECDH1_DERIVE,
+        entry.wrap->kekMechanism, KekOperation(*entry.wrap), static_cast<int>(entry.wrap->kekBytes),
+        entry.kdf->kdf, &sharedInfoItem, &session));
     if (!kek && !PK11_IsInternal(key->pkcs11Slot)) {
         ASSIGN_OR_RETURN(kek, KekFromCardSecret(key, entry, sharedInfo));
     }
     if (!kek) {
         return KeyNotUnwrapped();
+    }
+    if (entry.wrap->kekMechanism == CKM_DES3_CBC) {
+        return UnwrapTripleDesKey(kek.get(), entry.encryptedKey, cipher);
     }
     SECItem wrapped{siBuffer, const_cast<unsigned char*>(entry.encryptedKey.data()),
                     static_cast<unsigned>(entry.encryptedKey.size())};

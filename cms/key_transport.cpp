@@ -139,7 +139,7 @@ Result<std::vector<der::Bytes>> Write(const EntryGroup& group, PK11SymKey* conte
     return std::vector<der::Bytes>{std::move(entry)};
 }
 
-// The entry's RSAES-OAEP parameters, or why they cannot be used: this program gives no label.
+// The entry's RSAES-OAEP parameters, or why they cannot be used.
 void ReadOaepChoice(const std::optional<BerElement>& parameters, RecipientEntry& entry) {
     entry.oaepHash = &Sha1Facts();
     entry.mgfHash = &Sha1Facts();
@@ -147,15 +147,14 @@ void ReadOaepChoice(const std::optional<BerElement>& parameters, RecipientEntry&
         ReadOaepParameters(parameters ? parameters->whole : std::span<const std::uint8_t>());
     if (!choice) {
         entry.unusable = choice.failure().text;
-    } else if (!choice->label.empty()) {
-        entry.unusable = "RSAES-OAEP with a label";
-    } else {
-        entry.oaepHash = choice->hash;
-        entry.mgfHash = choice->mgfHash;
+        return;
     }
+    entry.oaepHash = choice->hash;
+    entry.mgfHash = choice->mgfHash;
+    entry.oaepLabel = std::move(choice->label);
 }
 
-Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
+Status Read(BerCursor fields, const RecipientEntryTaker& take) {
     RecipientEntry entry;
     entry.kind = RecipientKind::KeyTransport;
     RETURN_IF_FAILED(fields.Next(tag::kInteger));
@@ -179,7 +178,8 @@ Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
         ReadOaepChoice(algorithm.parameters, entry);
         if (entry.unusable.empty()) {
             entry.algorithm = "RSAES-OAEP with " + std::string(entry.oaepHash->name) +
-                              " and MGF1 with " + std::string(entry.mgfHash->name);
+                              " and MGF1 with " + std::string(entry.mgfHash->name) +
+                              (entry.oaepLabel.empty() ? "" : ", with a label");
         } else {
             entry.algorithm = entry.unusable;
         }
@@ -187,9 +187,7 @@ Result<std::vector<RecipientEntry>> Read(BerCursor fields) {
         entry.algorithm = "the key transport algorithm " + DottedOid(algorithm.oid);
         entry.unusable = entry.algorithm;
     }
-    std::vector<RecipientEntry> entries;
-    entries.push_back(std::move(entry));
-    return entries;
+    return take(std::move(entry));
 }
 
 std::optional<std::string> UnusableKey(const Certificate&) {
@@ -205,8 +203,11 @@ Result<UniqueSymKey> Unwrap(const RecipientEntry& entry, const Certificate&, SEC
         return CheckedContentKey(
             PK11_PubUnwrapSymKey(key, &wrapped, PaddedMechanism(cipher), CKA_DECRYPT, 0), cipher);
     }
-    CK_RSA_PKCS_OAEP_PARAMS parameters{entry.oaepHash->mechanism, entry.mgfHash->mgf1,
-                                       CKZ_DATA_SPECIFIED, nullptr, 0};
+    // The label is the OAEP source data; NSS only reads it.
+    CK_RSA_PKCS_OAEP_PARAMS parameters{
+        entry.oaepHash->mechanism, entry.mgfHash->mgf1, CKZ_DATA_SPECIFIED,
+        entry.oaepLabel.empty() ? nullptr : const_cast<std::uint8_t*>(entry.oaepLabel.data()),
+        entry.oaepLabel.size()};
     SECItem parameterItem{siBuffer, reinterpret_cast<unsigned char*>(&parameters),
                           sizeof parameters};
     return CheckedContentKey(

@@ -2,10 +2,12 @@
 
 #include <secerr.h>
 
+#include <algorithm>
 #include <array>
 
 #include "asn1/asn1_tags.h"
 #include "asn1/ber_cursor.h"
+#include "asn1/ber_header.h"
 #include "asn1/der_writer.h"
 #include "asn1/malformed.h"
 #include "base/replay_stream.h"
@@ -22,12 +24,20 @@ namespace {
 // lists all its recipients, so the bound on all of them counts.
 constexpr std::size_t kLargestEntry = 64 * 1024;
 constexpr std::size_t kLargestEntries = 4 << 20;
+// What a reading without an opener keeps of the recipient entries, for `info` to list: a
+// few times the largest entry, however many there are.
+constexpr std::size_t kListedEntries = 1000;
+constexpr std::size_t kListedBytes = 4 * kLargestEntry;
 // The content-encryption algorithm: an identifier and an IV or GCM's parameters.
 constexpr std::size_t kLargestAlgorithm = 4096;
 // Authenticated attributes name a content type, a time or a label: a few hundred bytes.
 constexpr std::size_t kLargestAttributes = 64 * 1024;
 // Enough of the start to tell DER from PEM and S/MIME whatever headers come first.
 constexpr std::size_t kHeadBytes = 64 * 1024;
+// A ContentInfo's start: its header, its content type's header and that type's identifier.
+constexpr std::size_t kContentTypeBytes = 2 * kLongestBerHeader + 128;
+// The arc of every PKCS #7 and S/MIME message type, 1.2.840.113549.1.
+constexpr std::array<std::uint8_t, 7> kPkcsArc{0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01};
 // Streaming writers put the content in chunks one or two levels deep; deeper is not BER anyone
 // writes, and the frames of the walk are held in a fixed array.
 constexpr int kMaxChunkDepth = 16;
@@ -78,6 +88,43 @@ Status ReadCipher(BerCursor fields, MessageOutline& outline, std::size_t& tagByt
     return {};
 }
 
+// Whether `start`, the input's first bytes (fewer than kContentTypeBytes only where the input
+// ends), can begin ContentInfo ::= SEQUENCE { contentType OBJECT IDENTIFIER, ... }. An input cut
+// short before its type was read can, if what is there belongs to a message type; other bytes
+// are no message at all, rather than a truncated one.
+bool StartsLikeContentInfo(std::span<const std::uint8_t> start) {
+    BerHeader info;
+    if (start.empty() || start[0] != tag::kSequence) {
+        return false;
+    }
+    const HeaderDecoding decoded = DecodeBerHeader(start, info);
+    if (decoded != HeaderDecoding::Complete) {
+        return decoded == HeaderDecoding::TooShort;
+    }
+    const std::span<const std::uint8_t> fields = start.subspan(info.headerLength);
+    if (fields.empty()) {
+        return true;
+    }
+    BerHeader type;
+    if (fields[0] != tag::kObjectIdentifier) {
+        return false;
+    }
+    const HeaderDecoding typeDecoded = DecodeBerHeader(fields, type);
+    if (typeDecoded != HeaderDecoding::Complete) {
+        return typeDecoded == HeaderDecoding::TooShort;
+    }
+    if (type.length == 0 || type.length > 128) {
+        return false;
+    }
+    const std::span<const std::uint8_t> oid = fields.subspan(type.headerLength);
+    if (oid.size() >= type.length) {
+        return true;  // a whole identifier: the type it names is told
+    }
+    const std::size_t compared = std::min(oid.size(), kPkcsArc.size());
+    return std::equal(oid.begin(), oid.begin() + static_cast<std::ptrdiff_t>(compared),
+                      kPkcsArc.begin());
+}
+
 class EnvelopeParser {
   public:
     EnvelopeParser(BerStream& ber, ContentOpener* opener) : ber_(ber), opener_(opener) {}
@@ -94,6 +141,10 @@ class EnvelopeParser {
         ASSIGN_OR_RETURN(const bool empty, ber_.AtEnd());
         if (empty) {
             return Malformed();
+        }
+        ASSIGN_OR_RETURN(const std::span<const std::uint8_t> start, ber_.Peek(kContentTypeBytes));
+        if (!StartsLikeContentInfo(start)) {
+            return NotAMessage();
         }
         ASSIGN_OR_RETURN(BerFrame info, EnterNext(top, tag::kSequence));
         ASSIGN_OR_RETURN(const std::vector<std::uint8_t> type, SmallOid(info));
@@ -174,12 +225,36 @@ class EnvelopeParser {
             if (total > kLargestEntries) {
                 return Malformed();
             }
-            ASSIGN_OR_RETURN(std::vector<RecipientEntry> entries,
-                             ParseRecipientInfo(info.tag, BerCursor(content)));
-            for (RecipientEntry& entry : entries) {
-                outline_.recipients.push_back(std::move(entry));
-            }
+            RETURN_IF_FAILED(ParseRecipientInfo(info.tag, BerCursor(content),
+                                                [this](RecipientEntry entry) -> Status {
+                                                    Note(std::move(entry));
+                                                    return {};
+                                                }));
         }
+    }
+
+    // An entry to the opener, or to the outline's list while that stays small.
+    void Note(RecipientEntry entry) {
+        ++outline_.recipientCount;
+        if (opener_ != nullptr) {
+            opener_->Consider(std::move(entry));
+            return;
+        }
+        const std::size_t bytes = entry.id.issuer.size() + entry.id.serial.size() +
+                                  entry.id.keyIdentifier.size() + entry.algorithm.size() +
+                                  entry.unusable.size();
+        if (outline_.recipients.size() == kListedEntries || listedBytes_ + bytes > kListedBytes) {
+            listFull_ = true;
+        }
+        if (listFull_) {
+            return;
+        }
+        listedBytes_ += bytes;
+        // What a list shows: the key material stays out of it.
+        entry.encryptedKey = {};
+        entry.oaepLabel = {};
+        entry.agreement.reset();
+        outline_.recipients.push_back(std::move(entry));
     }
 
     // EncryptedContentInfo ::= SEQUENCE { contentType, contentEncryptionAlgorithm,
@@ -342,6 +417,8 @@ class EnvelopeParser {
     std::vector<std::uint8_t> tag_;
     std::vector<std::uint8_t> authenticatedAttributes_;  // with the SET OF header
     std::vector<std::uint8_t> staged_;                   // cipher text only
+    std::size_t listedBytes_ = 0;
+    bool listFull_ = false;
 };
 
 // The first bytes of a stream, to recognise its form; a pipe may give them in several reads.

@@ -23,6 +23,9 @@ struct MessageOutline {
     bool authenticated = false;      // authenticated enveloped data (GCM)
     const ContentAlgorithmFacts* cipher = nullptr;
     std::vector<std::uint8_t> cipherParameter;  // the IV or the nonce
+    // The recipient entries, counted; those kept are the first ones, for `info`, as long as
+    // they stay small, and none where an opener takes them.
+    std::uint64_t recipientCount = 0;
     std::vector<RecipientEntry> recipients;
     std::uint64_t encryptedBytes = 0;
 };
@@ -31,6 +34,9 @@ struct MessageOutline {
 class ContentOpener {
   public:
     virtual ~ContentOpener() = default;
+    // Each recipient entry in message order, as it is read: the reader keeps none of them, so
+    // the opener keeps what it needs.
+    virtual void Consider(RecipientEntry entry) = 0;
     virtual Result<std::unique_ptr<ContentDecryptor>> Begin(const MessageOutline& outline) = 0;
 };
 

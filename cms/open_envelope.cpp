@@ -48,14 +48,98 @@ class SinkTarget final : public PlainTextTarget {
     std::uint64_t length_ = 0;
 };
 
-// Finds our entry, recovers the content key and starts decrypting into the target.
+// Takes plaintext and forgets it: for a pass that only tells whether a key decrypts the content.
+class DiscardingTarget final : public PlainTextTarget {
+  public:
+    Result<std::span<std::uint8_t>> Room(std::size_t count) override {
+        if (buffer_.bytes().empty()) {
+            ASSIGN_OR_RETURN(PrivateBuffer allocated, PrivateBuffer::Allocate(kBytes));
+            buffer_ = std::move(allocated);
+        }
+        return buffer_.bytes().first(std::min(count, kBytes));
+    }
+    Status Commit(std::size_t count) override {
+        explicit_bzero(buffer_.bytes().data(), count);
+        return {};
+    }
+
+  private:
+    static constexpr std::size_t kBytes = ContentDecryptor::kLargestPiece;
+    PrivateBuffer buffer_;
+};
+
+// Notes in `contentFailed` whether the content's own check (padding, tag) failed, told apart
+// from every other failure of the reading.
+class NotingDecryptor final : public ContentDecryptor {
+  public:
+    NotingDecryptor(std::unique_ptr<ContentDecryptor> inner, bool& contentFailed)
+        : inner_(std::move(inner)), contentFailed_(contentFailed) {}
+
+    Status Take(std::span<const std::uint8_t> cipherText) override {
+        return inner_->Take(cipherText);
+    }
+    Status Finish(std::span<const std::uint8_t> tag,
+                  std::span<const std::uint8_t> authenticatedAttributes) override {
+        Status finished = inner_->Finish(tag, authenticatedAttributes);
+        contentFailed_ = !finished;
+        return finished;
+    }
+
+  private:
+    std::unique_ptr<ContentDecryptor> inner_;
+    bool& contentFailed_;
+};
+
+// Decrypts with one given key into nothing, entries passed over.
+class TrialOpener final : public ContentOpener {
+  public:
+    explicit TrialOpener(PK11SymKey* key) : key_(key) {}
+
+    void Consider(RecipientEntry) override {}
+    Result<std::unique_ptr<ContentDecryptor>> Begin(const MessageOutline& outline) override {
+        ASSIGN_OR_RETURN(
+            std::unique_ptr<ContentDecryptor> inner,
+            ContentDecryptor::Start(*outline.cipher, key_, outline.cipherParameter, target_));
+        return std::unique_ptr<ContentDecryptor>(
+            std::make_unique<NotingDecryptor>(std::move(inner), contentFailed_));
+    }
+    bool contentFailed() const { return contentFailed_; }
+
+  private:
+    PK11SymKey* key_;
+    DiscardingTarget target_;
+    bool contentFailed_ = false;
+};
+
+// Whether `key` decrypts the content of the message in `source`, read once more from its start.
+Result<std::optional<Failure>> DecryptsContent(ByteSource& source, PK11SymKey* key) {
+    SourceStream again(source);
+    TrialOpener trial(key);
+    Result<MessageOutline> read = ReadMessage(again, &source, &trial);
+    if (read) {
+        return std::optional<Failure>();
+    }
+    if (trial.contentFailed()) {
+        return std::optional<Failure>(read.failure());
+    }
+    return read.failure();
+}
+
+// Gathers our entries as they are read, recovers the content key and starts decrypting into
+// the target.
 class KeyOpener final : public ContentOpener {
   public:
-    KeyOpener(KeyAccessPrompt* prompt, PlainTextTarget& target)
-        : prompt_(prompt), target_(target) {}
+    KeyOpener(KeyAccessPrompt* prompt, ByteSource* randomAccess, PlainTextTarget& target)
+        : prompt_(prompt), randomAccess_(randomAccess), target_(target) {}
+
+    void Consider(RecipientEntry entry) override { search_.Consider(std::move(entry)); }
 
     Result<std::unique_ptr<ContentDecryptor>> Begin(const MessageOutline& outline) override {
-        Result<UniqueSymKey> key = RecoverContentKey(outline.recipients, *outline.cipher, prompt_);
+        ContentKeySearch::ContentCheck decrypts = [this](PK11SymKey* key) {
+            return DecryptsContent(*randomAccess_, key);
+        };
+        Result<UniqueSymKey> key = search_.Recover(*outline.cipher, prompt_,
+                                                   randomAccess_ != nullptr ? &decrypts : nullptr);
         if (prompt_ != nullptr) {
             prompt_->Forget();
         }
@@ -69,7 +153,9 @@ class KeyOpener final : public ContentOpener {
 
   private:
     KeyAccessPrompt* prompt_;
+    ByteSource* randomAccess_;
     PlainTextTarget& target_;
+    ContentKeySearch search_;
     UniqueSymKey key_;
 };
 
@@ -84,7 +170,7 @@ Result<std::uint64_t> OpenEnvelope(ByteStream& message, ByteSource* randomAccess
         return NssFailure(SEC_ERROR_NOT_INITIALIZED);
     }
     SinkTarget target(content);
-    KeyOpener opener(prompt, target);
+    KeyOpener opener(prompt, randomAccess, target);
     Result<MessageOutline> outline = ReadMessage(message, randomAccess, &opener);
     if (!outline) {
         return ArisingFrom(FailureOrigin::Message, outline.failure());

@@ -35,6 +35,11 @@ Failure NotEncryptedMessage(std::string_view typeName) {
         "The file is a message of type " + std::string(typeName) + ", not an encrypted one.");
 }
 
+// Bytes that are no message at all: the code of malformed bytes, which a damaged message has too.
+Failure NotAMessage() {
+    return NssFailure(SEC_ERROR_BAD_DER, "The file is not an encrypted message.");
+}
+
 Failure NotPlainData(std::string_view typeName) {
     return NssFailure(SEC_ERROR_UNSUPPORTED_MESSAGE_TYPE,
                       "The encrypted content is of type " + std::string(typeName) +

@@ -14,6 +14,7 @@ Failure BadPadding();
 Failure TamperedMessage();
 Failure BytesAfterMessage();
 Failure NotEncryptedMessage(std::string_view typeName);
+Failure NotAMessage();
 Failure NotPlainData(std::string_view typeName);
 Failure UnsupportedContentCipher(std::string_view cipherName);
 Failure UnsupportedMessageFeature(std::string_view what);

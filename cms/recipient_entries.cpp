@@ -17,25 +17,22 @@ RecipientEntry OtherKind(RecipientKind kind, std::string algorithm) {
 
 }  // namespace
 
-Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::uint8_t identifier, BerCursor fields) {
+Status ParseRecipientInfo(std::uint8_t identifier, BerCursor fields,
+                          const RecipientEntryTaker& take) {
     for (const RecipientKindUnit* unit : RecipientKindUnits()) {
         if (unit->tag == identifier) {
-            return unit->read(fields);
+            return unit->read(fields, take);
         }
     }
-    std::vector<RecipientEntry> entries;
     switch (identifier) {
         case tag::kContextConstructed2:
-            entries.push_back(OtherKind(RecipientKind::KeyEncryptionKey,
-                                        "a key-encryption key agreed in advance"));
-            return entries;
+            return take(OtherKind(RecipientKind::KeyEncryptionKey,
+                                  "a key-encryption key agreed in advance"));
         case tag::kContextConstructed3:
-            entries.push_back(OtherKind(RecipientKind::Password, "a key derived from a password"));
-            return entries;
+            return take(OtherKind(RecipientKind::Password, "a key derived from a password"));
         default:
-            entries.push_back(
+            return take(
                 OtherKind(RecipientKind::Other, "a kind of entry this program does not know"));
-            return entries;
     }
 }
 

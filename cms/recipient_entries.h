@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,6 +24,16 @@ struct RecipientIdentifier {
     std::vector<std::uint8_t> keyIdentifier;
 };
 
+// What every recipient of one key-agreement entry shares, held once for all of them: a crafted
+// entry may name thousands of recipients beside a large originator key.
+struct KeyAgreementShared {
+    std::vector<std::uint8_t> originatorKey;  // the ephemeral public point
+    std::optional<std::vector<std::uint8_t>> userKeyingMaterial;
+    // The key wrap's parameters as the entry gives them (their whole element; empty when
+    // absent), which the key derivation repeats.
+    std::vector<std::uint8_t> wrapParameters;
+};
+
 // One recipient entry of a message, as far as this program understands it. An entry for key
 // agreement that names several recipients gives one entry each.
 struct RecipientEntry {
@@ -35,18 +47,23 @@ struct RecipientEntry {
     bool oaep = false;
     const HashFacts* oaepHash = nullptr;
     const HashFacts* mgfHash = nullptr;
+    std::vector<std::uint8_t> oaepLabel;
 
     // Key agreement with ECDH.
     const KdfSchemeFacts* kdf = nullptr;
     const KeyWrapFacts* wrap = nullptr;
-    std::vector<std::uint8_t> originatorKey;  // the ephemeral public point
-    std::optional<std::vector<std::uint8_t>> userKeyingMaterial;
+    std::shared_ptr<const KeyAgreementShared> agreement;
 };
 
-// The entries of one RecipientInfo, given by its tag (which tells the kind) and its fields.
-// Kinds this program cannot use come back with `unusable` set rather than as failures, so that
-// they never stop another entry.
-Result<std::vector<RecipientEntry>> ParseRecipientInfo(std::uint8_t identifier, BerCursor fields);
+// Where the entries of a RecipientInfo go, one by one as they are read, so that the many a
+// key-agreement entry may name are never all held at once.
+using RecipientEntryTaker = std::function<Status(RecipientEntry entry)>;
+
+// The entries of one RecipientInfo, given by its tag (which tells the kind) and its fields, to
+// `take`. Kinds this program cannot use come with `unusable` set rather than as failures, so
+// that they never stop another entry.
+Status ParseRecipientInfo(std::uint8_t identifier, BerCursor fields,
+                          const RecipientEntryTaker& take);
 
 // The sentence that says why no entry of this kind can be used.
 std::string UnusableKindText(const RecipientEntry& entry);

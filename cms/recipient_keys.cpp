@@ -68,40 +68,27 @@ bool Names(const KnownCertificate& known, const RecipientIdentifier& id) {
     return issuerAsDer && *issuerAsDer == id.issuer;
 }
 
-Failure NotARecipient(const std::vector<RecipientEntry>& entries,
-                      const std::vector<std::string>& extra) {
-    const std::vector<KnownCertificate> known = AllCertificates();
-    std::vector<std::string> names;
-    std::vector<std::string> reasons = extra;
-    for (const RecipientEntry& entry : entries) {
-        if (entry.kind == RecipientKind::KeyTransport ||
-            entry.kind == RecipientKind::KeyAgreement) {
-            names.push_back(RecipientText(entry.id, known));
-        }
-        if (!entry.unusable.empty()) {
-            reasons.push_back(UnusableKindText(entry));
-        }
+// The not-a-recipient text names this many recipients and counts the rest, and gives this many
+// reasons why entries cannot be used: a crafted message may have a different one in each.
+constexpr std::size_t kNamedRecipients = 5;
+constexpr std::size_t kReasonsGiven = 8;
+
+void AddOnce(std::vector<std::string>& texts, std::string text) {
+    if (texts.size() < kReasonsGiven &&
+        std::find(texts.begin(), texts.end(), text) == texts.end()) {
+        texts.push_back(std::move(text));
     }
-    std::string text = PlatformErrorText(static_cast<std::uint32_t>(SEC_ERROR_NOT_A_RECIPIENT));
-    if (!names.empty()) {
-        constexpr std::size_t kNamed = 5;
-        text += " The message is for: ";
-        for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) {
-            text += (i > 0 ? "; " : "") + names[i];
-        }
-        if (names.size() > kNamed) {
-            text += "; and " + std::to_string(names.size() - kNamed) + " more";
-        }
-        text += ".";
+}
+
+// Why an entry that names the holder's certificate cannot be used: what it was made with, and
+// the part of that which this program lacks.
+std::string UnusableOwnEntry(const RecipientEntry& entry, const Certificate& mine) {
+    std::string text =
+        "The message has an entry for your certificate \"" + SubjectDisplayName(mine) + "\"";
+    if (!entry.algorithm.empty() && entry.algorithm != entry.unusable) {
+        text += ", made with " + entry.algorithm;
     }
-    std::vector<std::string> said;
-    for (const std::string& reason : reasons) {
-        if (std::find(said.begin(), said.end(), reason) == said.end()) {
-            text += " " + reason;
-            said.push_back(reason);
-        }
-    }
-    return NssFailure(SEC_ERROR_NOT_A_RECIPIENT, text);
+    return text + ", but this program cannot use " + entry.unusable + ".";
 }
 
 }  // namespace
@@ -151,53 +138,154 @@ std::string RecipientText(const RecipientIdentifier& id,
            HexText(id.serial);
 }
 
-Result<UniqueSymKey> RecoverContentKey(const std::vector<RecipientEntry>& entries,
-                                       const ContentAlgorithmFacts& cipher,
-                                       KeyAccessPrompt* prompt) {
-    const std::vector<KnownCertificate> own = OwnCertificates();
-    KeyAccessSession session(prompt);
-    std::optional<Failure> unwrapFailure;
-    std::vector<std::string> extra;
-    for (const RecipientEntry& entry : entries) {
+ContentKeySearch::ContentKeySearch() : own_(OwnCertificates()), passedOver_(own_.size(), 0) {}
+
+void ContentKeySearch::Consider(RecipientEntry entry) {
+    const bool named =
+        entry.kind == RecipientKind::KeyTransport || entry.kind == RecipientKind::KeyAgreement;
+    if (named) {
+        if (named_.size() < kNamedRecipients) {
+            named_.push_back(entry.id);
+        }
+        ++namedCount_;
+    }
+    const KnownCertificate* mine = named ? FindNamed(own_, entry.id) : nullptr;
+    if (mine == nullptr) {
         if (!entry.unusable.empty()) {
-            continue;
+            AddOnce(reasons_, UnusableKindText(entry));
         }
-        const KnownCertificate* mine = FindNamed(own, entry.id);
-        if (mine == nullptr) {
-            continue;
-        }
+        return;
+    }
+    if (!entry.unusable.empty()) {
+        AddOnce(ownProblems_, UnusableOwnEntry(entry, mine->certificate));
+        return;
+    }
+    const auto certificate = static_cast<std::size_t>(mine - own_.data());
+    const auto ofCertificate = static_cast<std::size_t>(
+        std::count_if(candidates_.begin(), candidates_.end(),
+                      [&](const Candidate& each) { return each.certificate == certificate; }));
+    if (ofCertificate == kTriesPerCertificate || candidates_.size() == kTriesPerMessage) {
+        ++passedOver_[certificate];
+        return;
+    }
+    candidates_.push_back(Candidate{std::move(entry), certificate});
+}
+
+Result<UniqueSymKey> ContentKeySearch::Recover(const ContentAlgorithmFacts& cipher,
+                                               KeyAccessPrompt* prompt,
+                                               const ContentCheck* decrypts) {
+    KeyAccessSession session(prompt);
+    // Each certificate's private key is looked for once, and asked once whether it answers.
+    std::vector<UniquePrivateKey> keys(own_.size());
+    std::vector<bool> looked(own_.size(), false);
+    std::vector<bool> answers(own_.size(), false);
+    std::optional<Failure> unwrapFailure;
+    std::optional<Failure> contentFailure;
+    std::vector<std::string> ownProblems = ownProblems_;
+    const bool passedOver = std::any_of(passedOver_.begin(), passedOver_.end(),
+                                        [](std::uint64_t count) { return count > 0; });
+    for (std::size_t i = 0; i < candidates_.size(); ++i) {
+        const RecipientEntry& entry = candidates_[i].entry;
+        const std::size_t index = candidates_[i].certificate;
+        const Certificate& mine = own_[index].certificate;
         const RecipientKindUnit* unit = UnitForKind(entry.kind);
         if (unit == nullptr) {
             continue;
         }
-        if (std::optional<std::string> unusable = unit->unusableKey(mine->certificate)) {
-            extra.push_back(std::move(*unusable));
+        if (std::optional<std::string> unusable = unit->unusableKey(mine)) {
+            AddOnce(ownProblems, std::move(*unusable));
             continue;
         }
-        UniquePrivateKey key(PK11_FindKeyByAnyCert(mine->certificate.get(), &session));
-        if (session.cancelled()) {
-            return NssFailure(SEC_ERROR_USER_CANCELLED);
+        if (!looked[index]) {
+            looked[index] = true;
+            keys[index].reset(PK11_FindKeyByAnyCert(mine.get(), &session));
+            if (session.cancelled()) {
+                return NssFailure(SEC_ERROR_USER_CANCELLED);
+            }
+            if (session.exhausted()) {
+                return NssFailure(SEC_ERROR_BAD_PASSWORD);
+            }
         }
-        if (session.exhausted()) {
-            return NssFailure(SEC_ERROR_BAD_PASSWORD);
-        }
-        if (!key) {
+        SECKEYPrivateKey* key = keys[index].get();
+        if (key == nullptr) {
             continue;
         }
-        Result<UniqueSymKey> contentKey =
-            unit->unwrap(entry, mine->certificate, key.get(), cipher, session);
-        if (contentKey) {
+        Result<UniqueSymKey> contentKey = unit->unwrap(entry, mine, key, cipher, session);
+        if (!contentKey) {
+            if (!answers[index]) {
+                if (!StoreKeyAnswers(key, mine)) {
+                    return UnusableStoreKey(mine);
+                }
+                answers[index] = true;
+            }
+            unwrapFailure = contentKey.failure();
+            continue;
+        }
+        // Where the content can be read again and another entry could give another key, this
+        // one must prove itself first: an entry anyone may add can carry any key.
+        const bool others = i + 1 < candidates_.size() || passedOver;
+        if (decrypts == nullptr || !others) {
             return contentKey;
         }
-        if (!StoreKeyAnswers(key.get(), mine->certificate)) {
-            return UnusableStoreKey(mine->certificate);
+        ASSIGN_OR_RETURN(std::optional<Failure> wrong, (*decrypts)(contentKey->get()));
+        if (!wrong) {
+            return contentKey;
         }
-        unwrapFailure = contentKey.failure();
+        contentFailure = std::move(*wrong);
+    }
+    if (passedOver) {
+        return TooManyEntries();
+    }
+    if (contentFailure) {
+        return *contentFailure;
     }
     if (unwrapFailure) {
         return *unwrapFailure;
     }
-    return NotARecipient(entries, extra);
+    if (!ownProblems.empty()) {
+        std::string text;
+        for (const std::string& problem : ownProblems) {
+            text += (text.empty() ? "" : " ") + problem;
+        }
+        return NssFailure(SEC_ERROR_NOT_A_RECIPIENT, text);
+    }
+    return NotARecipient();
+}
+
+Failure ContentKeySearch::TooManyEntries() const {
+    std::size_t index = 0;
+    while (index + 1 < passedOver_.size() && passedOver_[index] == 0) {
+        ++index;
+    }
+    const auto tried = static_cast<std::uint64_t>(
+        std::count_if(candidates_.begin(), candidates_.end(),
+                      [&](const Candidate& each) { return each.certificate == index; }));
+    return NssFailure(SEC_ERROR_BAD_DATA,
+                      "The message holds " + std::to_string(tried + passedOver_[index]) +
+                          " entries for your certificate \"" +
+                          SubjectDisplayName(own_[index].certificate) + "\": the " +
+                          std::to_string(tried) +
+                          " tried gave no key that decrypts it, and no more are tried, since a "
+                          "message made for you needs only one.");
+}
+
+Failure ContentKeySearch::NotARecipient() const {
+    std::string text = PlatformErrorText(static_cast<std::uint32_t>(SEC_ERROR_NOT_A_RECIPIENT));
+    if (!named_.empty()) {
+        const std::vector<KnownCertificate> known = AllCertificates();
+        text += " The message is for: ";
+        for (std::size_t i = 0; i < named_.size(); ++i) {
+            text += (i > 0 ? "; " : "") + RecipientText(named_[i], known);
+        }
+        if (namedCount_ > named_.size()) {
+            text += "; and " + std::to_string(namedCount_ - named_.size()) + " more";
+        }
+        text += ".";
+    }
+    for (const std::string& reason : reasons_) {
+        text += " " + reason;
+    }
+    return NssFailure(SEC_ERROR_NOT_A_RECIPIENT, text);
 }
 
 }  // namespace mirebolt::platform

@@ -38,8 +38,8 @@ struct RecipientKindUnit {
     // exactly as long as the real one, so that sizes are known before any key exists.
     std::vector<der::Bytes> (*placeholders)(const EntryGroup& group);
     Result<std::vector<der::Bytes>> (*write)(const EntryGroup& group, PK11SymKey* contentKey);
-    // The entries of one RecipientInfo of this kind, from its fields.
-    Result<std::vector<RecipientEntry>> (*read)(BerCursor fields);
+    // The entries of one RecipientInfo of this kind, from its fields, each to `take`.
+    Status (*read)(BerCursor fields, const RecipientEntryTaker& take);
     // Why the holder's own certificate cannot take an entry of this kind; nothing when it can.
     std::optional<std::string> (*unusableKey)(const Certificate& mine);
     Result<UniqueSymKey> (*unwrap)(const RecipientEntry& entry, const Certificate& mine,

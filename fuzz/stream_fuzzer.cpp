@@ -67,8 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SourceStream file(message);
     ContentCounter read;
     Result<std::uint64_t> fromFile = OpenEnvelope(file, &message, stores, nullptr, read);
-    if (static_cast<bool>(fromPipe) != static_cast<bool>(fromFile) ||
-        (fromPipe && *fromPipe != *fromFile)) {
+    // A file may open what a pipe cannot: there an entry whose key unwraps but does not decrypt
+    // the content is passed over for the next, since the content can be read again.
+    if ((fromPipe && !fromFile) || (fromPipe && *fromPipe != *fromFile)) {
         std::fprintf(stderr, "from a pipe: %s; from a file: %s\n",
                      fromPipe ? "opened" : fromPipe.failure().text.c_str(),
                      fromFile ? "opened" : fromFile.failure().text.c_str());

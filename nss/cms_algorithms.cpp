@@ -1,6 +1,8 @@
 #include "nss/cms_algorithms.h"
 
 #include <pkcs11t.h>
+// After pkcs11t.h, whose types it uses.
+#include <pkcs11n.h>
 
 #include <array>
 #include <type_traits>
@@ -46,9 +48,10 @@ constexpr std::array kHashes{
 };
 
 constexpr std::array kKeyWraps{
-    KeyWrapFacts{"id-aes128-wrap", "2.16.840.1.101.3.4.1.5", 16},
-    KeyWrapFacts{"id-aes192-wrap", "2.16.840.1.101.3.4.1.25", 24},
-    KeyWrapFacts{"id-aes256-wrap", "2.16.840.1.101.3.4.1.45", 32},
+    KeyWrapFacts{"id-aes128-wrap", "2.16.840.1.101.3.4.1.5", 16, CKM_NSS_AES_KEY_WRAP},
+    KeyWrapFacts{"id-aes192-wrap", "2.16.840.1.101.3.4.1.25", 24, CKM_NSS_AES_KEY_WRAP},
+    KeyWrapFacts{"id-aes256-wrap", "2.16.840.1.101.3.4.1.45", 32, CKM_NSS_AES_KEY_WRAP},
+    KeyWrapFacts{"id-alg-CMS3DESwrap", "1.2.840.113549.1.9.16.3.6", 24, CKM_DES3_CBC},
 };
 
 constexpr std::array kKdfSchemes{

@@ -83,11 +83,14 @@ const HashFacts* FindHash(std::span<const std::uint8_t> oidContent);
 const HashFacts& Sha1Facts();
 const HashFacts& Sha256Facts();
 
-// AES key wraps (RFC 3394) of key agreement.
+// The key wraps of key agreement: AES's (RFC 3394), and the CMS Triple DES wrap (RFC 3217) for
+// Triple DES content keys, which NSS has no mechanism for: its key-encryption key only decrypts,
+// and the unwrap is the reader's own.
 struct KeyWrapFacts {
     std::string_view name;  // "id-aes256-wrap"
     std::string_view oid;
     std::size_t kekBytes;
+    unsigned long kekMechanism;  // CKM_NSS_AES_KEY_WRAP, or CKM_DES3_CBC for the Triple DES wrap
 };
 const KeyWrapFacts* FindKeyWrap(std::span<const std::uint8_t> oidContent);
 // The wrap our key-agreement entries use.

@@ -14,6 +14,7 @@
 
 #include "base/unique_fd.h"
 #include "cli/alices_home.h"
+#include "support/der_tree.h"
 
 extern char** environ;
 
@@ -271,6 +272,59 @@ TEST_F(CliStreams, AGibibyteIsEncryptedAndDecryptedInLittleMemoryAndOpensslAgree
     std::printf("%s MiB: encrypt %.1f s, peak %ld KiB; decrypt %.1f s, peak %ld KiB\n",
                 size.c_str(), encrypted.seconds, encrypted.peakKiB, decrypted.seconds,
                 decrypted.peakKiB);
+}
+
+// Key-agreement entries that each name thousands of recipients beside a large originator key
+// and keying material are read in little memory, by decrypt and by info: what the recipients
+// of one entry share is held once, and no more of them are kept than each command needs.
+TEST_F(CliStreams, ManyKeyAgreementEntriesAreReadInLittleMemory) {
+    using testing::DerNode;
+    const std::string peers = MIREBOLT_PEER_MESSAGES;
+    DerNode parsed = DerNode::Parse(testing::ReadBytes(peers + "/ec-p256-default.der"));
+    std::vector<DerNode>& infos = parsed[1][0][1].children;
+    const DerNode real = infos.front();  // Erin's, with her one encrypted key
+    ASSERT_EQ(real.tag, 0xA1);
+    constexpr std::size_t kLargestEntry = 64 * 1024;
+    for (int i = 0; i < 16; ++i) {
+        DerNode crafted = real;
+        Bytes point{0x00};
+        const Bytes random = testing::RandomBytes(1000);
+        point.insert(point.end(), random.begin(), random.end());
+        crafted[1][0][1].content = point;
+        crafted.children.insert(crafted.children.begin() + 2,
+                                DerNode{0xA1, {}, {DerNode{0x04, testing::RandomBytes(1000), {}}}});
+        // Recipients named by a key identifier no one has, as raw bytes: a tree of thousands of
+        // nodes would swell this process, whose size the child's peak may include.
+        const Bytes other =
+            DerNode{0x30,
+                    {},
+                    {DerNode{0xA0, {}, {DerNode{0x04, {0x01}, {}}}}, DerNode{0x04, {0x02}, {}}}}
+                .Encode();
+        const std::size_t count = (kLargestEntry - crafted.Encode().size() - 100) / other.size();
+        Bytes keys;
+        for (std::size_t k = 0; k < count; ++k) {
+            keys.insert(keys.end(), other.begin(), other.end());
+        }
+        crafted.children.back().children = {DerNode::Raw(keys)};
+        infos.insert(infos.begin(), crafted);
+    }
+    testing::WriteBytes(work_ / "storm.der", parsed.Encode());
+
+    const std::string store = FixturePath("store-erin");
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"decrypt", "storm.der", "-o", "storm.out"},
+          std::vector<std::string>{"info", "storm.der"}}) {
+        std::vector<std::string> arguments{cli_, "-q", "--store", store};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        const Measured run = Measure(arguments, work_.path().string(), home_.path().string());
+        EXPECT_EQ(run.exitCode, 0) << command.front();
+        if (kMeasuresPeakMemory) {
+            EXPECT_LT(run.peakKiB, 64 * 1024) << "peak memory of " << command.front() << ", KiB";
+        }
+        std::printf("%s of %zu bytes of key-agreement entries: %.2f s, peak %ld KiB\n",
+                    command.front().c_str(), parsed.Encode().size(), run.seconds, run.peakKiB);
+    }
+    EXPECT_EQ(testing::ReadBytes(work_ / "storm.out"), testing::ReadBytes(peers + "/plain"));
 }
 
 TEST_F(CliStreams, AnInterruptedOrTruncatedDecryptLeavesNothingUnderTheOutputsName) {

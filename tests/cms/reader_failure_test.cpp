@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "support/der_tree.h"
 #include "support/reader_helpers.h"
 
 namespace mirebolt::platform {
@@ -58,13 +59,16 @@ TEST_F(ReaderFailure, EntriesThisProgramCannotUseAreNamed) {
         alices.store());
     EXPECT_TRUE(Contains(kek.text, "shared secret key")) << kek.text;
 
-    // openssl wraps a Triple DES key with a key wrap of its own, which NSS lacks.
-    testing::StoreCopy erins("store-erin");
-    const Failure wrap =
-        ExpectFailure(OpensslMessage(content_, Der({"-des3", "erin.pem"})), erins.store());
-    EXPECT_EQ(wrap.code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
-    EXPECT_TRUE(Contains(wrap.text, "Erin Elliptic")) << wrap.text;
-    EXPECT_TRUE(Contains(wrap.text, "Triple DES key wrap")) << wrap.text;
+    // An entry for the holder's own certificate that cannot be used says so first, and never
+    // that the holder is not a recipient.
+    const Failure own = ExpectFailure(
+        OpensslMessage(content_, Der({"-aes-256-cbc", "-recip", "alice.pem", "-keyopt",
+                                      "rsa_padding_mode:oaep", "-keyopt", "rsa_oaep_md:sha3-256"})),
+        alices.store());
+    EXPECT_EQ(own.code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
+    EXPECT_EQ(own.text,
+              "The message has an entry for your certificate \"Alice Archer\", but this program "
+              "cannot use RSAES-OAEP with the hash 2.16.840.1.101.3.4.2.8.");
 }
 
 TEST_F(ReaderFailure, NotARecipientNamesFiveRecipientsAndCountsTheRest) {
@@ -133,10 +137,18 @@ TEST_F(ReaderFailure, DamageAfterTruncationAndPaddingEachHaveTheirText) {
     EXPECT_EQ(after.code, testing::NssCode(SEC_ERROR_EXTRA_INPUT));
     EXPECT_TRUE(Contains(after.text, "goes on after the end")) << after.text;
 
-    const Bytes shorter(message.begin(), message.end() - 20);
-    const Failure truncated = ExpectFailure(shorter, alices.store());
-    EXPECT_EQ(truncated.code, testing::NssCode(SEC_ERROR_BAD_DER));
-    EXPECT_TRUE(Contains(truncated.text, "truncated")) << truncated.text;
+    // Cut anywhere, even inside its content type, a message is truncated; what does not begin
+    // as one is none.
+    for (std::size_t kept : {message.size() - 20, std::size_t{8}}) {
+        const Bytes shorter(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(kept));
+        const Failure truncated = ExpectFailure(shorter, alices.store());
+        EXPECT_EQ(truncated.code, testing::NssCode(SEC_ERROR_BAD_DER));
+        EXPECT_TRUE(Contains(truncated.text, "truncated")) << truncated.text;
+    }
+    const std::string text = "not a message at all";
+    const Failure none = ExpectFailure(Bytes(text.begin(), text.end()), alices.store());
+    EXPECT_EQ(none.code, testing::NssCode(SEC_ERROR_BAD_DER));
+    EXPECT_EQ(none.text, "The file is not an encrypted message.");
 
     // The second-last block's last byte flips the last byte of plaintext: the padding.
     Bytes badPadding = message;
@@ -174,17 +186,17 @@ TEST_F(ReaderFailure, UnsupportedTypesAndCiphersAreNamed) {
     EXPECT_EQ(type.text, "The file is a message of type signed data, not an encrypted one.");
 }
 
-TEST_F(ReaderFailure, AnOaepEntryWithALabelIsNamedAsUnusable) {
-    const Bytes message =
-        OpensslMessage(content_, Der({"-aes-256-cbc", "-recip", "alice.pem", "-keyopt",
-                                      "rsa_padding_mode:oaep", "-keyopt", "rsa_oaep_label:6162"}));
-    testing::StoreCopy alices("store-alice");
-    const Failure failure = ExpectFailure(message, alices.store());
-    EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_NOT_A_RECIPIENT));
-    EXPECT_TRUE(Contains(failure.text,
-                         "recipient with RSAES-OAEP with a label, which this program "
-                         "cannot use"))
-        << failure.text;
+// A Triple DES key wrapped for Erin whose checksum does not hold, or one of whose bytes has even
+// parity, is not her content key, even where it would decrypt the content.
+TEST_F(ReaderFailure, ATripleDesWrappedKeyMustPassItsChecksumAndParity) {
+    testing::StoreCopy erins("store-erin");
+    for (const char* fault : {"checksum", "parity"}) {
+        const Bytes message = testing::ReadBytes(std::string(MIREBOLT_PEER_MESSAGES) +
+                                                 "/ec-p256-des3-bad-" + fault + ".der");
+        const Failure failure = ExpectFailure(message, erins.store());
+        EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_BAD_DATA)) << fault;
+        EXPECT_TRUE(Contains(failure.text, "content key meant for you")) << failure.text;
+    }
 }
 
 TEST_F(ReaderFailure, AnEntryForAVeryLargeKeyDoesNotLockTheOthersOut) {
@@ -218,6 +230,20 @@ TEST_F(ReaderFailure, AnEntryWhoseKeyDoesNotComeOutLetsTheNextOneTry) {
     const Failure failure = ExpectFailure(alone, alices.store());
     EXPECT_EQ(failure.code, testing::NssCode(SEC_ERROR_BAD_DATA));
     EXPECT_TRUE(Contains(failure.text, "content key meant for you")) << failure.text;
+}
+
+// Anyone may add an entry for Alice carrying a key of their own. From a file, which can be read
+// again, the entry after it is tried when that key does not decrypt the content.
+TEST_F(ReaderFailure, AnEntryWhoseKeyDoesNotDecryptTheContentLetsTheNextOneTry) {
+    const auto gcm = [&] { return OpensslMessage(content_, Der({"-aes-256-gcm", "alice.pem"})); };
+    testing::DerNode message = testing::DerNode::Parse(gcm());
+    const testing::DerNode foreign = testing::DerNode::Parse(gcm())[1][0][1][0];
+    std::vector<testing::DerNode>& entries = message[1][0][1].children;
+    entries.insert(entries.begin(), foreign);
+    testing::StoreCopy alices("store-alice");
+    Result<Bytes> opened = testing::Unseal(message.Encode(), alices.store());
+    ASSERT_TRUE(opened) << testing::Describe(opened.failure());
+    EXPECT_EQ(*opened, content_);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "support/commands.h"
 #include "support/der_tree.h"
 #include "support/envelope_helpers.h"
+#include "support/reader_helpers.h"
 
 namespace mirebolt::platform {
 namespace {
@@ -219,6 +220,52 @@ TEST_F(ReaderHostile, FiveMillionEmptyPiecesOpenNoSlowerThanOpenssl) {
     if (!kSanitized) {
         // Room for a busy machine; a walk that slows with every piece took four times as long.
         EXPECT_LE(ratio, 2.0) << "our reader took " << ours << " s, openssl " << theirs << " s";
+    }
+}
+
+// Each entry that names one's own certificate costs a private-key operation, and anyone can add
+// any number of them: with hundreds before the real one, as a file and as a pipe, a few are
+// tried, quickly even for a 4096-bit RSA key, and from a file the rest are refused with a text
+// that says so. (A pipe takes the first key that unwraps, and a random RSA entry may give one.)
+TEST_F(ReaderHostile, HundredsOfEntriesForOnesOwnKeyAreRefusedAfterAFew) {
+    constexpr std::size_t kCrafted = 300;
+    constexpr double kBoundedSeconds = kSanitized ? 10.0 : 2.0;
+    const struct {
+        const char* recipient;  // its certificate
+        const char* store;
+    } cases[] = {{"jack.pem", "store-jack"}, {"erin.pem", "store-erin"}};
+    for (const auto& each : cases) {
+        // With GCM a key that is not the content's never decrypts it.
+        DerNode parsed = DerNode::Parse(
+            testing::OpensslMessage(*plain_, {"-aes-256-gcm", "-outform", "DER", each.recipient}));
+        DerNode& info = parsed[1][0][1][0];
+        // Copies of the entry (of each recipient of a key-agreement entry) with other keys of the
+        // same size, before it.
+        std::vector<DerNode>& entries =
+            info.tag == 0x30 ? parsed[1][0][1].children : info.children.back().children;
+        const DerNode real = entries.front();
+        for (std::size_t i = 0; i < kCrafted; ++i) {
+            DerNode crafted = real;
+            Bytes& key = crafted.children.back().content;
+            key = testing::RandomBytes(key.size());
+            key[0] = 0;  // below any modulus
+            entries.insert(entries.begin(), crafted);
+        }
+        const Bytes message = parsed.Encode();
+        testing::StoreCopy store(each.store);
+        for (const bool pipe : {false, true}) {
+            const auto start = Clock::now();
+            Result<Bytes> opened = pipe ? testing::UnsealStream(message, store.store())
+                                        : testing::Unseal(message, store.store());
+            EXPECT_LT(SecondsSince(start), kBoundedSeconds) << each.recipient;
+            ASSERT_FALSE(opened) << each.recipient;
+            if (!pipe) {
+                EXPECT_NE(opened.failure().text.find("The message holds 301 entries for your "
+                                                     "certificate"),
+                          std::string::npos)
+                    << opened.failure().text;
+            }
+        }
     }
 }
 

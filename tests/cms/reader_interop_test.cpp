@@ -81,7 +81,8 @@ TEST_P(ReaderInterop, EachHolderAloneOpensEveryForm) {
 }
 
 // Key agreement on each curve with the default (SHA-1) and two other key derivations; the
-// remaining hashes; the cofactor scheme with every hash; user keying material.
+// remaining hashes; the cofactor scheme with every hash; user keying material; the Triple DES
+// key wrap.
 INSTANTIATE_TEST_SUITE_P(
     KeyAgreement, ReaderInterop,
     ::testing::Values(
@@ -94,14 +95,16 @@ INSTANTIATE_TEST_SUITE_P(
         PeerMessage{"ec-p384-cofactor-sha224", {"hana"}},
         PeerMessage{"ec-p256-cofactor-sha256", {"erin"}},
         PeerMessage{"ec-p384-cofactor-sha384", {"hana"}},
-        PeerMessage{"ec-p521-cofactor-sha512", {"ivan"}}, PeerMessage{"ec-p256-ukm", {"erin"}}),
+        PeerMessage{"ec-p521-cofactor-sha512", {"ivan"}}, PeerMessage{"ec-p256-ukm", {"erin"}},
+        PeerMessage{"ec-p256-des3", {"erin"}}),
     [](const auto& info) { return TestName(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     KeyTransport, ReaderInterop,
     ::testing::Values(PeerMessage{"oaep-sha1", {"alice"}}, PeerMessage{"oaep-sha256", {"alice"}},
-                      PeerMessage{"keyid-rsa", {"alice"}}, PeerMessage{"keyid-ec", {"erin"}},
-                      PeerMessage{"keyid-kira", {"kira"}}, PeerMessage{"rsa-4096", {"jack"}}),
+                      PeerMessage{"oaep-label", {"alice"}}, PeerMessage{"keyid-rsa", {"alice"}},
+                      PeerMessage{"keyid-ec", {"erin"}}, PeerMessage{"keyid-kira", {"kira"}},
+                      PeerMessage{"rsa-4096", {"jack"}}),
     [](const auto& info) { return TestName(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(AuthenticatedContent, ReaderInterop,
