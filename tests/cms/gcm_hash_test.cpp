@@ -1,6 +1,6 @@
-// GHASH on each multiplication the processor may be given, against the hashes of the GCM
-// specification's test cases, with the additional data given after the text as a reader of
-// authenticated attributes gives it.
+// GHASH on each multiplication the processor may be given, against the hashes of the test
+// vectors McGrew and Viega published with GCM, with the additional data given after the text as
+// a reader of authenticated attributes gives it.
 #include "cms/gcm_hash.h"
 
 #include <gtest/gtest.h>
@@ -38,8 +38,8 @@ struct GhashVector {
     const char* hash;
 };
 
-// The GCM specification's test cases 2 (one block, nothing more), 4 and 16 (additional data
-// and text that end in partial blocks, AES-128 and AES-256).
+// McGrew and Viega's GCM test cases 2 (one block, nothing more), 4 and 16 (additional data and
+// text that end in partial blocks, AES-128 and AES-256).
 const GhashVector kVectors[] = {
     {"Case2", "66e94bd4ef8a2c3b884cfa59ca342b2e", "", "0388dace60b6a392f328c2b971b2fe78",
      "f38cbb1ad69223dcc3457ae5b6b0f885"},
