@@ -10,6 +10,7 @@
 
 #include "asn1/der_writer.h"
 #include "base/private_buffer.h"
+#include "cms/cipher_in_place.h"
 #include "cms/gcm_cipher.h"
 #include "cms/recipient_kind.h"
 #include "cms/recipient_plan.h"
@@ -226,19 +227,6 @@ Result<ContentEncryption> StartContentEncryption(const ContentAlgorithmFacts& fa
     return encryption;
 }
 
-// Encrypts whole blocks where they stand.
-Status EncryptInPlace(PK11Context* context, std::span<std::uint8_t> blocks) {
-    int produced = 0;
-    if (PK11_CipherOp(context, blocks.data(), &produced, static_cast<int>(blocks.size()),
-                      blocks.data(), static_cast<int>(blocks.size())) != SECSuccess) {
-        return NssFailure();
-    }
-    if (static_cast<std::size_t>(produced) != blocks.size()) {
-        return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
-    }
-    return {};
-}
-
 // PKCS #7 padding after the last `used` bytes of `bytes`; gives the padded length.
 std::size_t Pad(const ContentAlgorithmFacts& facts, std::span<std::uint8_t> bytes,
                 std::size_t used) {
@@ -278,7 +266,7 @@ Result<std::size_t> EncryptPiece(const ContentAlgorithmFacts& facts, ContentEncr
         return filled;
     }
     const std::size_t length = last ? Pad(facts, buffer, filled) : filled;
-    RETURN_IF_FAILED(EncryptInPlace(encryption.context.get(), buffer.first(length)));
+    RETURN_IF_FAILED(CipherInPlace(encryption.context.get(), buffer.first(length)));
     return length;
 }
 

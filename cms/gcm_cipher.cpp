@@ -6,25 +6,13 @@
 
 #include <algorithm>
 
+#include "cms/cipher_in_place.h"
 #include "cms/open_failures.h"
 #include "nss/error_text.h"
 
 namespace mirebolt::platform {
 
 namespace {
-
-// The block cipher in the encrypting direction over whole blocks, in place.
-Status EncryptBlocks(PK11Context* blockCipher, std::span<std::uint8_t> blocks) {
-    int produced = 0;
-    if (PK11_CipherOp(blockCipher, blocks.data(), &produced, static_cast<int>(blocks.size()),
-                      blocks.data(), static_cast<int>(blocks.size())) != SECSuccess) {
-        return NssFailure();
-    }
-    if (static_cast<std::size_t>(produced) != blocks.size()) {
-        return NssFailure(SEC_ERROR_LIBRARY_FAILURE);
-    }
-    return {};
-}
 
 std::uint32_t LoadCount(const GcmCipher::Block& block) {
     return (std::uint32_t{block[12]} << 24) | (std::uint32_t{block[13]} << 16) |
@@ -67,7 +55,7 @@ Result<std::unique_ptr<GcmCipher>> GcmCipher::Start(PK11SymKey* key,
         return NssFailure();
     }
     Block hashKey{};
-    RETURN_IF_FAILED(EncryptBlocks(blockCipher.get(), hashKey));
+    RETURN_IF_FAILED(CipherInPlace(blockCipher.get(), hashKey));
     // The first counter block: the nonce and a count of 1 for the usual 12 bytes, otherwise
     // GHASH of the nonce.
     Block first{};
@@ -80,7 +68,7 @@ Result<std::unique_ptr<GcmCipher>> GcmCipher::Start(PK11SymKey* key,
         first = nonceHash.Finish();
     }
     Block tagMask = first;
-    RETURN_IF_FAILED(EncryptBlocks(blockCipher.get(), tagMask));
+    RETURN_IF_FAILED(CipherInPlace(blockCipher.get(), tagMask));
     auto cipher =
         std::unique_ptr<GcmCipher>(new GcmCipher(std::move(blockCipher), hashKey, tagMask, first));
     explicit_bzero(hashKey.data(), hashKey.size());
@@ -131,7 +119,7 @@ Status GcmCipher::Apply(std::span<const std::uint8_t> in, std::span<std::uint8_t
             StoreCount(count_++, block);
         }
         RETURN_IF_FAILED(
-            EncryptBlocks(blockCipher_.get(), std::span(keystream_).first(blocks * 16)));
+            CipherInPlace(blockCipher_.get(), std::span(keystream_).first(blocks * 16)));
         if (decrypting) {
             hash_.Update(in.subspan(at, count));
         }

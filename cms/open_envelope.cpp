@@ -49,23 +49,9 @@ class SinkTarget final : public PlainTextTarget {
 };
 
 // Takes plaintext and forgets it: for a pass that only tells whether a key decrypts the content.
-class DiscardingTarget final : public PlainTextTarget {
+class DiscardingSink final : public ByteSink {
   public:
-    Result<std::span<std::uint8_t>> Room(std::size_t count) override {
-        if (buffer_.bytes().empty()) {
-            ASSIGN_OR_RETURN(PrivateBuffer allocated, PrivateBuffer::Allocate(kBytes));
-            buffer_ = std::move(allocated);
-        }
-        return buffer_.bytes().first(std::min(count, kBytes));
-    }
-    Status Commit(std::size_t count) override {
-        explicit_bzero(buffer_.bytes().data(), count);
-        return {};
-    }
-
-  private:
-    static constexpr std::size_t kBytes = ContentDecryptor::kLargestPiece;
-    PrivateBuffer buffer_;
+    Status Write(std::span<const std::uint8_t>) override { return {}; }
 };
 
 // Notes in `contentFailed` whether the content's own check (padding, tag) failed, told apart
@@ -107,7 +93,8 @@ class TrialOpener final : public ContentOpener {
 
   private:
     PK11SymKey* key_;
-    DiscardingTarget target_;
+    DiscardingSink discarded_;
+    SinkTarget target_{discarded_};
     bool contentFailed_ = false;
 };
 
