@@ -19,13 +19,7 @@ namespace {
 
 using testing::Bytes;
 
-Bytes FromHex(std::string_view hex) {
-    Bytes bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), 0, 16)));
-    }
-    return bytes;
-}
+using testing::FromHex;
 
 struct GcmVector {
     const char* name;

@@ -9,19 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "support/test_files.h"
+
 namespace mirebolt::platform {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using testing::Bytes;
+using testing::FromHex;
 using Multiplier = GcmHash::Multiplier;
-
-Bytes FromHex(std::string_view hex) {
-    Bytes bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), 0, 16)));
-    }
-    return bytes;
-}
 
 GcmHash::Block BlockFromHex(std::string_view hex) {
     const Bytes bytes = FromHex(hex);

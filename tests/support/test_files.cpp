@@ -57,6 +57,14 @@ Bytes RandomBytes(std::size_t count) {
     return bytes;
 }
 
+Bytes FromHex(std::string_view hex) {
+    Bytes bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), 0, 16)));
+    }
+    return bytes;
+}
+
 platform::Certificate FixtureCertificate(const std::string& name) {
     auto certificates = platform::ReadCertificateFile(FixturePath(name));
     if (!certificates || certificates->empty()) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "nss/certificate.h"
@@ -38,6 +39,9 @@ std::set<std::string> FolderEntries(const std::filesystem::path& folder);
 
 // Bytes that differ from one call to the next.
 Bytes RandomBytes(std::size_t count);
+
+// The bytes a string of hex digits spells, as published test vectors give them.
+Bytes FromHex(std::string_view hex);
 
 // The first certificate of a fixture file.
 platform::Certificate FixtureCertificate(const std::string& name);
