@@ -25,6 +25,10 @@ class Interruption {
     static void EndIfNoted();
     // The failure of a read or write that stopped for a noted signal.
     static Failure Interrupted();
+    // The failure of a write whose reader went away (EPIPE). Unless the program was started
+    // with SIGPIPE ignored, SIGPIPE is noted as well, so that the program ends by it as any
+    // filter does whose reader left: quietly, once the command has cleaned up.
+    static Failure ReaderGone();
 };
 
 }  // namespace mirebolt::platform

@@ -8,6 +8,7 @@
 #include "base/product_facts.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/interruption_notice.h"
 #include "cli/usage.h"
 #include "nss/nss_runtime.h"
 #include "nss/personal_store.h"
@@ -85,6 +86,7 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     mirebolt::platform::KeepOutOfDumps();
+    mirebolt::cli::SayWhenInterrupted();
     mirebolt::platform::NssSession nss;
     mirebolt::platform::SetSlowModuleNotice(&mirebolt::cli::SayWhichModuleIsAwaited);
     return mirebolt::cli::Run(argc, argv);

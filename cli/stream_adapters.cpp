@@ -20,6 +20,9 @@ Status DescriptorSink::Write(std::span<const std::uint8_t> bytes) {
         if (wrote < 0 && errno == EINTR) {
             continue;
         }
+        if (wrote < 0 && errno == EPIPE) {
+            return platform::Interruption::ReaderGone();
+        }
         if (wrote < 0) {
             return ArisingFrom(FailureOrigin::Output, platform::SystemFailure(errno));
         }

@@ -9,7 +9,8 @@
 
 namespace mirebolt::cli {
 
-// A file descriptor written in pieces: standard output. Its failures are the output's; a
+// A file descriptor written in pieces: standard output, or a device or pipe named as the
+// output. Its failures are the output's; a reader that went away ends the run by SIGPIPE; a
 // signal noted by the running command's Interruption stops it.
 class DescriptorSink : public platform::ByteSink {
   public:
