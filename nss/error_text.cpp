@@ -15,6 +15,10 @@ namespace mirebolt::platform {
 // The parsers below NSS's room give malformed bytes NSS's code as a plain number.
 static_assert(kMalformedCode == static_cast<std::uint32_t>(SEC_ERROR_BAD_DER));
 
+bool NoPasswordGiven(const Failure& failure) {
+    return failure.code == static_cast<std::uint32_t>(SEC_ERROR_USER_CANCELLED);
+}
+
 std::string PlatformErrorText(std::uint32_t code) {
     const auto signedCode = static_cast<std::int32_t>(code);
     if (signedCode < 0) {

@@ -18,4 +18,7 @@ Failure NssFailure();
 Failure NssFailure(int nssError);
 // A failure with the given NSS error number and a text of our own.
 Failure NssFailure(int nssError, std::string text);
+
+// Whether the failure is a password or PIN prompt that got no answer.
+bool NoPasswordGiven(const Failure& failure);
 }  // namespace mirebolt::platform

@@ -117,14 +117,16 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
         feedback.ShowWarning(texts::kNoFileToDecrypt);
         return CommandOutcome::Failed;
     }
+    CommandReports reports(CommandReports::Command::Decrypt, feedback, commandLine, request.path,
+                           request.storeDirectory);
     Result<InputFile> input = OpenCommandInput(request.path, commandLine);
     if (!input) {
-        ReportDecryptionFailure(feedback, input.failure());
+        reports.Failed(input.failure(), request.outputName.value_or(""));
         return CommandOutcome::Failed;
     }
     // A size that cannot be told (a pipe, a device) is not 0; in the window it is too big.
     if (input->knownSize() == 0) {
-        feedback.ShowWarning(texts::kEmptyInput);
+        reports.EmptyInput();
         return CommandOutcome::Failed;
     }
     if (commandLine == nullptr && !FitsLimit(input->knownSize(), DecryptSizeLimit)) {
@@ -146,21 +148,27 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
         }
         // The output replaces only what the name holds when the person is asked about it.
         outputState = NameState::Of(outputName);
-        if (!outputName.empty() && !MayWriteDecrypted(outputName, outputState, feedback)) {
+        if (!outputName.empty() && !reports.MayWrite(outputName, outputState)) {
             outputName.clear();
         }
         if (outputName.empty()) {
             return CommandOutcome::Declined;
         }
-        if (!ProbeWritable(outputName)) {
-            feedback.ReportError(texts::kDecryptedLocationNotWritable);
+        Status writable;
+        {
+            // A signal ends the program only once the probe's file is gone again.
+            const platform::Interruption interruption;
+            writable = ProbeWritable(outputName);
+        }
+        if (!writable) {
+            reports.NotWritable(outputName, writable.failure());
             return CommandOutcome::Failed;
         }
     }
 
     Result<platform::PersonalStore> store = platform::PersonalStore::Open(request.storeDirectory);
     if (!store) {
-        ReportDecryptionFailure(feedback, store.failure());
+        reports.Failed(store.failure(), outputName);
         return CommandOutcome::Failed;
     }
     Status finished;
@@ -170,10 +178,10 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
         finished = OpenInto(*input, outputName, outputState, *store, request, ports);
     }
     if (!finished) {
-        ReportDecryptionFailure(feedback, finished.failure());
+        reports.Failed(finished.failure(), outputName);
         return CommandOutcome::Failed;
     }
-    ReportDecrypted(feedback, toStandardOutput ? commandLine->standardOutputLabel : outputName);
+    reports.Done(toStandardOutput ? commandLine->standardOutputLabel : outputName);
     return CommandOutcome::Succeeded;
 }
 

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "base/interruption.h"
-#include "base/replay_stream.h"
 #include "cms/envelope.h"
 #include "protection/command_input.h"
 #include "protection/command_reports.h"
@@ -75,6 +74,7 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
         feedback.ShowWarning(texts::kNoRecipients);
         return CommandOutcome::Failed;
     }
+    CommandReports reports(CommandReports::Command::Encrypt, feedback, commandLine, request.path);
     std::optional<std::string> outputName;
     if (commandLine == nullptr || commandLine->standardOutput == nullptr) {
         outputName = request.outputName.value_or(request.path + ".enc");
@@ -83,7 +83,7 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
     NameState outputState;
     if (outputName) {
         outputState = NameState::Of(*outputName);
-        if (!MayWriteEncrypted(*outputName, outputState, feedback)) {
+        if (!reports.MayWrite(*outputName, outputState)) {
             return CommandOutcome::Declined;
         }
     }
@@ -92,38 +92,34 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
 
     Result<InputFile> input = OpenCommandInput(request.path, commandLine);
     if (!input) {
-        ReportEncryptionFailure(feedback, input.failure());
+        reports.Failed(input.failure(), outputName.value_or(""));
         return CommandOutcome::Failed;
     }
     const std::optional<std::uint64_t> size = input->knownSize();
-    // A size that cannot be told (a pipe, a device) is not 0; in the window it is too big.
-    if (size == 0) {
-        feedback.ShowWarning(texts::kEmptyInput);
-        return CommandOutcome::Failed;
-    }
-    if (commandLine == nullptr && !FitsLimit(size, EncryptSizeLimit)) {
-        feedback.ShowWarning(texts::kTooBigToEncrypt);
-        return CommandOutcome::Failed;
-    }
-    // Content of unknown size is looked into first, so that an empty pipe is refused before
-    // anything is written; its first byte is handed back first.
-    std::vector<std::uint8_t> first;
-    if (!size) {
-        first.resize(1);
-        Result<std::size_t> got = input->Read(first);
-        if (!got) {
-            ReportEncryptionFailure(feedback, got.failure());
+    // The window's files are never empty; a command line encrypts nothing as any tool does, to
+    // a message that holds nothing. A size that cannot be told (a pipe, a device) is not 0; in
+    // the window it is too big.
+    if (commandLine == nullptr) {
+        if (size == 0) {
+            reports.EmptyInput();
             return CommandOutcome::Failed;
         }
-        if (*got == 0) {
-            feedback.ShowWarning(texts::kEmptyInput);
+        if (!FitsLimit(size, EncryptSizeLimit)) {
+            feedback.ShowWarning(texts::kTooBigToEncrypt);
             return CommandOutcome::Failed;
         }
     }
-    platform::ReplayStream content(std::move(first), 0, *input);
-    if (outputName && !ProbeWritable(*outputName)) {
-        feedback.ShowWarning(texts::kEncryptedLocationNotWritable);
-        return CommandOutcome::Failed;
+    if (outputName) {
+        Status writable;
+        {
+            // A signal ends the program only once the probe's file is gone again.
+            const platform::Interruption interruption;
+            writable = ProbeWritable(*outputName);
+        }
+        if (!writable) {
+            reports.NotWritable(*outputName, writable.failure());
+            return CommandOutcome::Failed;
+        }
     }
 
     feedback::WaitCursor waitCursor(busy);
@@ -137,7 +133,7 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
     if (commandLine == nullptr) {
         Result<std::uint64_t> messageSize = platform::EnvelopeSize(cipher, recipients, *size);
         if (!messageSize) {
-            ReportEncryptionFailure(feedback, messageSize.failure());
+            reports.Failed(messageSize.failure(), *outputName);
             return CommandOutcome::Failed;
         }
         // A file the window makes must be one it can open again: several recipients or a
@@ -152,14 +148,14 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
     {
         // A signal during the work ends the program once the output is discarded.
         const platform::Interruption interruption;
-        finished = WriteMessage(cipher, recipients, content, *input,
+        finished = WriteMessage(cipher, recipients, *input, *input,
                                 MessageTarget{outputName, outputState, commandLine});
     }
     if (!finished) {
-        ReportEncryptionFailure(feedback, finished.failure());
+        reports.Failed(finished.failure(), outputName.value_or(""));
         return CommandOutcome::Failed;
     }
-    ReportEncrypted(feedback, outputName ? *outputName : commandLine->standardOutputLabel);
+    reports.Done(outputName ? *outputName : commandLine->standardOutputLabel);
     return CommandOutcome::Succeeded;
 }
 

@@ -13,8 +13,8 @@ bool FileExists(const std::string& name);
 // Whether the output can be written: `outputName` must be free or hold a regular file, and a
 // probe file whose name starts with the output's full name and ends in ".xxx" is created and
 // deleted again. The probe only ever creates a new file, taking another name when one is in
-// use, and deletes only what it created, so a file that already has a probe's name is left
-// alone.
+// use (a random one once the usual names are all taken or too long for the system), and deletes
+// only what it created, so a file that already has a probe's name is left alone.
 Status ProbeWritable(const std::string& outputName);
 
 // Deletes the file; false when it could not.
