@@ -179,6 +179,7 @@ CommandLine ParseCommandLine(int argc, char** argv, std::string defaultStoreDire
     if (known == nullptr) {
         line.action = CommandLine::Action::BadUsage;
         line.problem = "unknown command " + line.options.command;
+        line.options.command.clear();
         return line;
     }
 
@@ -201,6 +202,11 @@ CommandLine ParseCommandLine(int argc, char** argv, std::string defaultStoreDire
     if (line.options.gcm && line.options.tripleDes) {
         line.action = CommandLine::Action::BadUsage;
         line.problem = "--gcm and --triple-des choose different ciphers";
+    }
+    // An empty name would otherwise reach the system, which names no file by it.
+    if (line.options.output && line.options.output->empty()) {
+        line.action = CommandLine::Action::BadUsage;
+        line.problem = "-o needs the output's name; \"\" names none (- is standard output)";
     }
     return line;
 }

@@ -22,7 +22,7 @@ int RunImport(const Options& options);
 int RunInfo(const Options& options);
 int RunExport(const Options& options);
 
-// Writes the problem and the command's help to standard error; gives kBadUsage.
+// Writes the problem and where help is to standard error; gives kBadUsage.
 int BadUsage(const std::string& problem, const std::string& command);
 
 // The password file's line (nothing inside when no file was named), or nothing at all after

@@ -1,7 +1,6 @@
 #include "cli/password_file.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,42 +12,25 @@
 
 namespace mirebolt::cli {
 
-namespace {
-
-// A named pipe that no one writes to would keep the run waiting with nothing said: this long
-// for its writer to show up, and then it is not a password file.
-constexpr int kPipeWriterWaitMs = 3000;
-
-// Waits until the pipe has something to read or its writer has gone; false when no writer
-// came in time.
-bool WriterCame(int fd) {
-    pollfd wanted{fd, POLLIN, 0};
-    for (;;) {
-        const int ready = ::poll(&wanted, 1, kPipeWriterWaitMs);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        return ready > 0;
-    }
-}
-
-}  // namespace
-
 Result<PasswordLine> ReadPasswordFile(const std::string& path) {
-    // Opened without waiting: opening a named pipe otherwise blocks until someone writes to it.
+    // Opened without waiting: opening a named pipe otherwise blocks until someone writes to it,
+    // and a pipe is refused anyway.
     platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file) {
         return platform::SystemFailure(errno);
     }
-    PasswordLine line;
     struct stat info {};
-    if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
-        line.readableByOthers = (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
+    if (::fstat(file.get(), &info) != 0) {
+        return platform::SystemFailure(errno);
     }
-    if (S_ISFIFO(info.st_mode) && !WriterCame(file.get())) {
-        return Failure{static_cast<std::uint32_t>(ETIMEDOUT),
-                       "it is a named pipe that nothing was written to"};
+    // A pipe or a device may keep the run waiting for ever, with nothing said; a password file
+    // is a file.
+    if (!S_ISREG(info.st_mode)) {
+        return Failure{static_cast<std::uint32_t>(EINVAL),
+                       "it is not a regular file (a pipe, a device or a folder)"};
     }
+    PasswordLine line;
+    line.readableByOthers = (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
     const int flags = ::fcntl(file.get(), F_GETFL);
     if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) < 0) {
         return platform::SystemFailure(errno);

@@ -15,9 +15,8 @@ struct PasswordLine {
     bool readableByOthers = false;  // a regular file whose mode lets group or others read it
 };
 
-// Reads the first line of a password file, without its line ending, and never more than one
-// line of sane length: a device that never ends (/dev/zero) or a file of binary bytes fails at
-// once.
+// Reads the first line of a password file, a regular file, without its line ending, and never
+// more than one line of sane length: a pipe, a device or a file of binary bytes fails at once.
 Result<PasswordLine> ReadPasswordFile(const std::string& path);
 
 }  // namespace mirebolt::cli

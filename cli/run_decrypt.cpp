@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/password_file.h"
 #include "cli/stream_adapters.h"
+#include "cli/stream_target.h"
 #include "cli/terminal_ports.h"
 #include "protection/decrypt_command.h"
 
@@ -41,40 +42,78 @@ namespace {
 
 constexpr char kStandardStream[] = "-";
 
+// One message decrypted with the store's keys: beside it under its name less ".enc" or
+// ".p7m", under -o's name, or to standard output or the device -o names.
+int DecryptOne(const std::string& file, const Options& options,
+               const std::optional<platform::Secret>& password) {
+    std::optional<StreamTarget> stream;
+    const std::string output = options.output.value_or(file == kStandardStream ? "-" : "");
+    if (!output.empty()) {
+        Result<std::optional<StreamTarget>> target = StreamTarget::For(output);
+        if (!target) {
+            std::fprintf(stderr, "%s: error: cannot write \"%s\": %s\n", kProgram, output.c_str(),
+                         target.failure().text.c_str());
+            return kFailed;
+        }
+        stream = std::move(*target);
+    }
+    // Each message gets the password anew: a prompt forgets it once the keys were looked for.
+    TerminalKeyPrompt keyPrompt(
+        password ? std::optional<platform::Secret>(std::in_place, password->view()) : std::nullopt);
+    TerminalFeedback feedback(kProgram, options.answerYes,
+                              options.quiet               ? InformationTo::Nowhere
+                              : output == kStandardStream ? InformationTo::StandardError
+                                                          : InformationTo::StandardOutput);
+    TerminalProgress progress;
+    NoSaveQuestion noQuestion;
+    protection::CommandLineChoices choices;
+    choices.standardInput = file == kStandardStream;
+    if (stream) {
+        choices.standardOutput = &stream->sink();
+        choices.standardOutputLabel = stream->label();
+    }
+    const protection::DecryptRequest request{file, options.storeDirectory,
+                                             stream ? std::nullopt : options.output, &choices};
+    return protection::Decrypt(
+               request, protection::DecryptPorts{feedback, progress, noQuestion, &keyPrompt}) ==
+                   protection::CommandOutcome::Succeeded
+               ? kSucceeded
+               : kFailed;
+}
+
 }  // namespace
 
 int RunDecrypt(const Options& options) {
-    if (options.operands.size() != 1) {
-        return BadUsage("decrypt takes one FILE", options.command);
+    const std::vector<std::string>& files = options.operands;
+    if (files.empty()) {
+        return BadUsage("decrypt needs a FILE (- for standard input)", options.command);
     }
-    const std::string& file = options.operands.front();
-    if (!options.output &&
-        (file == kStandardStream || !protection::NameWithoutMessageSuffix(file))) {
-        return BadUsage(
-            "\"" + file + "\" does not end in .enc or .p7m: name the output with -o OUTPUT",
-            options.command);
+    if (files.size() > 1 && options.output) {
+        return BadUsage("-o names the output of one FILE only", options.command);
+    }
+    for (const std::string& file : files) {
+        if (files.size() > 1 && file == kStandardStream) {
+            return BadUsage("- (standard input) cannot be one of several FILEs", options.command);
+        }
+        if (!options.output && file != kStandardStream &&
+            !protection::NameWithoutMessageSuffix(file)) {
+            return BadUsage(
+                "\"" + file + "\" does not end in .enc or .p7m: name the output with -o OUTPUT",
+                options.command);
+        }
     }
     std::optional<std::optional<platform::Secret>> password = PasswordFromFile(options);
     if (!password) {
         return kFailed;
     }
-    TerminalKeyPrompt keyPrompt(std::move(*password));
-    const bool toStandardOutput = options.output == kStandardStream;
-    TerminalFeedback feedback(kProgram, options.answerYes,
-                              options.quiet      ? InformationTo::Nowhere
-                              : toStandardOutput ? InformationTo::StandardError
-                                                 : InformationTo::StandardOutput);
-    TerminalProgress progress;
-    NoSaveQuestion noQuestion;
-    DescriptorSink standardOutput(STDOUT_FILENO);
-    protection::CommandLineChoices choices;
-    choices.standardInput = file == kStandardStream;
-    choices.standardOutput = toStandardOutput ? &standardOutput : nullptr;
-    const protection::DecryptRequest request{
-        file, options.storeDirectory, toStandardOutput ? std::nullopt : options.output, &choices};
-    const protection::CommandOutcome outcome = protection::Decrypt(
-        request, protection::DecryptPorts{feedback, progress, noQuestion, &keyPrompt});
-    return outcome == protection::CommandOutcome::Succeeded ? kSucceeded : kFailed;
+    // Each file on its own: one that fails does not keep the others from being decrypted.
+    int status = kSucceeded;
+    for (const std::string& file : files) {
+        if (DecryptOne(file, options, *password) != kSucceeded) {
+            status = kFailed;
+        }
+    }
+    return status;
 }
 
 }  // namespace mirebolt::cli

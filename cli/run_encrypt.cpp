@@ -1,11 +1,14 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
+#include "base/system_error.h"
 #include "cli/commands.h"
 #include "cli/store_query_picker.h"
 #include "cli/stream_adapters.h"
+#include "cli/stream_target.h"
 #include "cli/terminal_ports.h"
 #include "nss/personal_store.h"
 #include "protection/encrypt_command.h"
@@ -46,27 +49,88 @@ bool AcceptChecked(const recipients::RecipientList& list, int first, const Recip
     return true;
 }
 
-// Data on standard output leaves the success text to standard error.
-bool WritesStandardOutput(const Options& options) {
-    return options.output == kStandardStream ||
-           (!options.output && options.operands.front() == kStandardStream);
+// A certificate file that gave nothing: why, with the system's reason where it had one.
+void ReportUnreadable(const std::string& path, const Failure& why) {
+    if (!platform::SystemErrorText(why.code).empty()) {
+        std::fprintf(stderr, "%s: error: cannot read the certificate file \"%s\": %s\n", kProgram,
+                     path.c_str(), why.text.c_str());
+    } else {
+        std::fprintf(stderr,
+                     "%s: error: \"%s\" holds no certificate (PEM, DER or PKCS #7; a PKCS #12 "
+                     "file is imported with `mirebolt-cli import`)\n",
+                     kProgram, path.c_str());
+    }
 }
 
-}  // namespace
-
-int RunEncrypt(const Options& options) {
-    if (options.operands.size() != 1) {
-        return BadUsage("encrypt takes one FILE", options.command);
+// One file (or standard input) encrypted for the listed recipients. The result goes beside it,
+// under -o's name, or to standard output or the device -o names.
+int EncryptOne(const std::string& file, const recipients::RecipientList& list,
+               const Options& options) {
+    std::optional<StreamTarget> stream;
+    const std::string output = options.output.value_or(file == kStandardStream ? "-" : "");
+    if (!output.empty()) {
+        Result<std::optional<StreamTarget>> target = StreamTarget::For(output);
+        if (!target) {
+            std::fprintf(stderr, "%s: error: cannot write \"%s\": %s\n", kProgram, output.c_str(),
+                         target.failure().text.c_str());
+            return kFailed;
+        }
+        stream = std::move(*target);
     }
-    const std::string& file = options.operands.front();
-    const bool toStandardOutput = WritesStandardOutput(options);
+    const bool toStandardOutput = output == kStandardStream;
     TerminalFeedback feedback(kProgram, options.answerYes,
                               options.quiet      ? InformationTo::Nowhere
                               : toStandardOutput ? InformationTo::StandardError
                                                  : InformationTo::StandardOutput);
     TerminalProgress progress;
+    protection::CommandLineChoices choices;
+    choices.standardInput = file == kStandardStream;
+    if (stream) {
+        choices.standardOutput = &stream->sink();
+        choices.standardOutputLabel = stream->label();
+    }
+    choices.pem = options.pem;
+    choices.authenticated = options.gcm;
+    const bool tripleDes = options.tripleDes;
+    const protection::EncryptRequest request{
+        file, list, [tripleDes] { return tripleDes; },
+        stream || !options.output ? std::nullopt : options.output, &choices};
+    return protection::Encrypt(request, feedback, progress) == protection::CommandOutcome::Succeeded
+               ? kSucceeded
+               : kFailed;
+}
+
+}  // namespace
+
+int RunEncrypt(const Options& options) {
+    const std::vector<std::string>& files = options.operands;
+    if (files.empty()) {
+        return BadUsage("encrypt needs a FILE (- for standard input)", options.command);
+    }
+    if (files.size() > 1 && options.output) {
+        return BadUsage("-o names the output of one FILE only", options.command);
+    }
+    if (files.size() > 1 && std::find(files.begin(), files.end(), kStandardStream) != files.end()) {
+        return BadUsage("- (standard input) cannot be one of several FILEs", options.command);
+    }
+    if (options.recipients.empty()) {
+        return BadUsage("no recipients: name them with -r FILE or -R NAME", options.command);
+    }
+    // A message on standard output no one asked for would fill a terminal with binary; asked
+    // for with -o -, it goes there all the same.
+    if (!options.output && files.front() == kStandardStream && !options.pem &&
+        ::isatty(STDOUT_FILENO) == 1) {
+        std::fprintf(stderr,
+                     "%s: error: refusing to write a binary message to the terminal; --pem "
+                     "writes text, -o FILE a file, and -o - forces it\n",
+                     kProgram);
+        return kFailed;
+    }
+    TerminalFeedback feedback(kProgram, options.answerYes, InformationTo::StandardError);
+    TerminalProgress progress;
     recipients::RecipientList list;
     recipients::RecipientChecks checks{options.storeDirectory, {options.checkRevocation}};
+    checks.warnsOfUnreadableFile = false;
     // One store judges the certificates of every file named, opened at the first.
     std::optional<platform::PersonalStore> trust;
     for (const RecipientOption& source : options.recipients) {
@@ -79,8 +143,10 @@ int RunEncrypt(const Options& options) {
                     checks.openStore = &*trust;
                 }
             }
-            if (recipients::AddRecipientsFromFile(list, source.name, feedback, progress, checks)
-                    .failed) {
+            const recipients::AddOutcome added =
+                recipients::AddRecipientsFromFile(list, source.name, feedback, progress, checks);
+            if (added.failed) {
+                ReportUnreadable(source.name, added.why);
                 return kFailed;
             }
         } else {
@@ -96,18 +162,19 @@ int RunEncrypt(const Options& options) {
             return kFailed;
         }
     }
-    DescriptorSink standardOutput(STDOUT_FILENO);
-    protection::CommandLineChoices choices;
-    choices.standardInput = file == kStandardStream;
-    choices.standardOutput = toStandardOutput ? &standardOutput : nullptr;
-    choices.pem = options.pem;
-    choices.authenticated = options.gcm;
-    const bool tripleDes = options.tripleDes;
-    const protection::EncryptRequest request{file, list, [tripleDes] { return tripleDes; },
-                                             options.output, &choices};
-    const protection::CommandOutcome outcome = protection::Encrypt(request, feedback, progress);
+    if (list.RecipientCount() == 0) {
+        std::fprintf(stderr, "%s: error: the files named with -r hold no certificate\n", kProgram);
+        return kFailed;
+    }
+    // Each file on its own: one that fails does not keep the others from being encrypted.
+    int status = kSucceeded;
+    for (const std::string& file : files) {
+        if (EncryptOne(file, list, options) != kSucceeded) {
+            status = kFailed;
+        }
+    }
     list.ReleaseRecipients();
-    return outcome == protection::CommandOutcome::Succeeded ? kSucceeded : kFailed;
+    return status;
 }
 
 }  // namespace mirebolt::cli

@@ -4,7 +4,6 @@
 
 #include "cms/envelope_description.h"
 #include "nss/personal_store.h"
-#include "protection/command_texts.h"
 #include "protection/input_file.h"
 #include "recipients/certificate_status_text.h"
 
@@ -13,7 +12,7 @@ namespace mirebolt::cli {
 namespace {
 
 int Fail(const std::string& text) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    std::fprintf(stderr, "%s: error: %s\n", kProgram, text.c_str());
     return kFailed;
 }
 
@@ -58,17 +57,20 @@ int RunInfo(const Options& options) {
         return BadUsage("info takes one FILE", options.command);
     }
     const std::string& file = options.operands.front();
-    Result<protection::InputFile> input = protection::InputFile::Open(file);
+    const std::string named = file == "-" ? "standard input" : "\"" + file + "\"";
+    Result<protection::InputFile> input = file == "-" ? protection::InputFile::StandardInput()
+                                                      : protection::InputFile::Open(file, true);
     if (!input) {
-        return Fail(file + ": " + input.failure().text);
+        return Fail("cannot read " + named + ": " + input.failure().text);
     }
     Result<platform::PersonalStore> store = platform::PersonalStore::Open(options.storeDirectory);
     if (!store) {
-        return Fail(protection::texts::kStoreFailed);
+        return Fail("cannot open the certificate store \"" + options.storeDirectory +
+                    "\": " + store.failure().text);
     }
     Result<platform::EnvelopeDescription> description = platform::DescribeEnvelope(*input, *store);
     if (!description) {
-        return Fail(description.failure().text);
+        return Fail("cannot describe " + named + ": " + description.failure().text);
     }
     Print(*description, {options.checkRevocation});
     return kSucceeded;

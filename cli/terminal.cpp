@@ -152,6 +152,10 @@ std::optional<Line> AskLine(const std::string& prompt, bool echo) {
 
 }  // namespace
 
+bool Terminal::Present() {
+    return platform::UniqueFd(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY)).get() >= 0;
+}
+
 std::optional<std::string> Terminal::Ask(const std::string& prompt) {
     return AskLine<std::string>(prompt, true);
 }

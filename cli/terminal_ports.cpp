@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/commands.h"
 #include "cli/terminal.h"
 
 namespace mirebolt::cli {
@@ -28,13 +29,13 @@ feedback::Answer TerminalFeedback::AskYesNo(const std::string& text, const std::
     if (answerYes_) {
         return feedback::Answer::Yes;
     }
-    const std::string prompt = title + ": " + text + " [y/N] ";
-    std::optional<std::string> answer = Terminal::Ask(prompt);
+    const std::string question = title.empty() ? text : title + ": " + text;
+    std::optional<std::string> answer = Terminal::Ask(program_ + ": " + question + " [y/N] ");
     if (!answer) {
         std::fprintf(
             stderr,
-            "%s: %s\n%s: no terminal to answer on, so the answer is No (--yes answers Yes)\n",
-            program_.c_str(), prompt.c_str(), program_.c_str());
+            "%s: %s [y/N]\n%s: no terminal to answer on, so the answer is No (--yes answers Yes)\n",
+            program_.c_str(), question.c_str(), program_.c_str());
         return feedback::Answer::No;
     }
     return *answer == "y" || *answer == "Y" || *answer == "yes" || *answer == "Yes"
@@ -46,6 +47,13 @@ std::optional<platform::Secret> TerminalKeyPrompt::AskSecret(const std::string& 
                                                              bool retry) {
     if (passwordFromFile_) {
         return platform::Secret(passwordFromFile_->view());
+    }
+    if (!Terminal::Present()) {
+        std::fprintf(stderr,
+                     "%s: the password or PIN of \"%s\" is needed, and there is no terminal to "
+                     "ask for it on; --password-file FILE gives it\n",
+                     kProgram, tokenName.c_str());
+        return std::nullopt;
     }
     const std::string prompt = std::string(retry ? "Wrong password or PIN. " : "") +
                                "Password or PIN for \"" + tokenName + "\": ";

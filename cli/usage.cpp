@@ -171,7 +171,8 @@ const char* UsageOf(const std::string& command) {
 }
 
 int BadUsage(const std::string& problem, const std::string& command) {
-    std::fprintf(stderr, "%s: %s\n%s", kProgram, problem.c_str(), UsageOf(command));
+    std::fprintf(stderr, "%s: %s\nTry '%s%s%s --help' for more information.\n", kProgram,
+                 problem.c_str(), kProgram, command.empty() ? "" : " ", command.c_str());
     return kBadUsage;
 }
 

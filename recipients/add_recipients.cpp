@@ -40,8 +40,11 @@ AddOutcome AddRecipientsFromFile(RecipientTarget& list, const std::string& path,
     Result<std::vector<platform::Certificate>> certificates =
         platform::ReadCertificateFile(path, &skipped);
     if (!certificates) {
-        feedback.ShowWarning("No certificate could be found on the selected file");
+        if (checks.warnsOfUnreadableFile) {
+            feedback.ShowWarning("No certificate could be found on the selected file");
+        }
         outcome.failed = true;
+        outcome.why = certificates.failure();
         return outcome;
     }
     if (skipped != 0) {
@@ -62,6 +65,7 @@ AddOutcome AddRecipientFromStore(RecipientTarget& list, const std::string& store
     if (!store) {
         feedback.ShowWarning("Failed to open the system certificate store");
         outcome.failed = true;
+        outcome.why = store.failure();
         return outcome;
     }
     feedback::WaitCursor waitCursor(busy);

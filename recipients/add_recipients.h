@@ -16,6 +16,7 @@ struct AddOutcome {
     int added = 0;
     int refused = 0;      // already on the list: each one warned about
     bool failed = false;  // no certificates could be read, or the store would not open
+    Failure why;          // why, when failed
 };
 
 // How certificates are checked as they are added: the personal store whose roots and CRLs
@@ -26,6 +27,9 @@ struct RecipientChecks {
     // That store already open, for a caller that adds from many files in a row: opening it
     // anew for each file costs more than checking a certificate. It stays the caller's.
     const platform::PersonalStore* openStore = nullptr;
+    // Whether a file that yields no certificate is warned about here, in the window's words;
+    // the command line names the file and the system's reason itself, from AddOutcome::why.
+    bool warnsOfUnreadableFile = true;
 };
 
 // Adds every certificate the file yields, in the file's order, each with what its check found;
