@@ -127,22 +127,31 @@ class CliStreams : public testing::AlicesHome {
     const std::string cli_ = MIREBOLT_CLI;
 };
 
-TEST_F(CliStreams, PipesRoundTripByteForByteAndEmptyInputIsRefused) {
-    for (std::size_t size : {std::size_t{1}, std::size_t{3} * 1024 * 1024 + 5}) {
+TEST_F(CliStreams, PipesRoundTripByteForByteEmptyInputToo) {
+    const std::string key =
+        " -recip " + FixturePath("alice.pem") + " -inkey " + FixturePath("alice.key");
+    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{3} * 1024 * 1024 + 5}) {
         testing::WriteBytes(work_ / "x", testing::RandomBytes(size));
         const testing::CommandResult piped =
             Shell("cat x | " + cli_ + " encrypt -r " + FixturePath("alice.pem") + " - 2>err | " +
-                  cli_ + " decrypt -o - - 2>>err | cmp - x && cat err");
+                  cli_ + " decrypt - 2>>err | cmp - x && cat err");
         EXPECT_EQ(piped.exitCode, 0) << size << ": " << piped.output;
         // The data went to standard output; the success texts to standard error.
         EXPECT_NE(piped.output.find("File encrypted successfully."), std::string::npos);
         EXPECT_NE(piped.output.find("File decrypted successfully."), std::string::npos);
     }
+    // Nothing to encrypt, from a file or a pipe, is a message that holds nothing, as openssl
+    // reads it too.
+    testing::WriteBytes(work_ / "empty", {});
     const testing::CommandResult empty =
-        Shell(": | " + cli_ + " encrypt -r " + FixturePath("alice.pem") + " - > out");
-    EXPECT_EQ(empty.exitCode, 1);
-    EXPECT_EQ(empty.output, "mirebolt-cli: warning: The selected file is empty\n");
-    EXPECT_EQ(testing::ReadBytes(work_ / "out"), Bytes());
+        Shell(cli_ + " -q encrypt -r " + FixturePath("alice.pem") + " empty && : | " + cli_ +
+              " -q encrypt -r " + FixturePath("alice.pem") + " - > piped.enc && " + cli_ +
+              " -q decrypt -o out empty.enc && cmp out empty && for m in empty.enc "
+              "piped.enc; do openssl cms -decrypt -binary -inform DER -in $m" +
+              key + " | wc -c; done");
+    EXPECT_EQ(empty.exitCode, 0) << empty.output;
+    EXPECT_EQ(empty.output, "0\n0\n");
+    EXPECT_EQ(testing::ReadBytes(work_ / "empty"), Bytes());
 }
 
 TEST_F(CliStreams, EachStepThatFailsHasItsOwnText) {
@@ -150,24 +159,25 @@ TEST_F(CliStreams, EachStepThatFailsHasItsOwnText) {
     const std::string encrypt = cli_ + " encrypt -r " + FixturePath("alice.pem") + " -o - ";
     const std::string decrypt = cli_ + " decrypt -o - ";
     ASSERT_EQ(Shell(encrypt + "x > x.enc").exitCode, 0);
-    const std::string kReadFailed = "Failed to open the select file for reading";
     const struct {
         const char* what;
         std::string script;
         std::string text;
     } cases[] = {
-        {"reading a folder", encrypt + "- < . > out", kReadFailed},
-        {"reading a folder to decrypt", decrypt + "- < . > out", kReadFailed},
+        {"reading a folder", encrypt + "- < . > out", "cannot read standard input: Is a directory"},
+        {"reading a folder to decrypt", decrypt + "- < . > out",
+         "cannot read standard input: Is a directory"},
         {"writing onto a full disk", encrypt + "x > /dev/full",
-         "Failed to write encrypted data to disk. Please ensure that the location of selected "
-         "file is writable"},
+         "cannot write standard output: No space left on device"},
         {"writing decrypted data onto a full disk", decrypt + "x.enc > /dev/full",
-         "Failed to write decrypted data to disk. Please ensure that the location of selected "
-         "file is writable"},
-        {"a message that is none", decrypt + "- < x > out", "Failed to decrypt the selected file"},
+         "cannot write standard output: No space left on device"},
+        {"a message that is none", decrypt + "- < x > out",
+         "cannot decrypt standard input: The file is not an encrypted message."},
         {"a broken store",
          cli_ + " --store=" + FixturePath("store-broken") + " decrypt -o - - < x.enc > out",
-         "Failed to open the system certificate store"},
+         "cannot open the certificate store \"" + FixturePath("store-broken") + "\": "},
+        {"an empty message", ": > e.enc && " + decrypt + "e.enc",
+         "\"e.enc\" is empty: it holds no encrypted message"},
     };
     for (const auto& each : cases) {
         const testing::CommandResult run = Shell(each.script);
@@ -175,6 +185,73 @@ TEST_F(CliStreams, EachStepThatFailsHasItsOwnText) {
         EXPECT_EQ(run.output.rfind("mirebolt-cli: error: " + each.text, 0), 0u)
             << each.what << ": " << run.output;
     }
+}
+
+TEST_F(CliStreams, DevicesPipesAndSeveralFilesAreTakenAsAUnixToolTakesThem) {
+    const std::string encrypt = cli_ + " -q encrypt -r " + FixturePath("alice.pem") + " ";
+    testing::WriteBytes(work_ / "a", testing::RandomBytes(5000));
+    testing::WriteBytes(work_ / "c", testing::RandomBytes(7000));
+    // A device and a pipe are written straight: no probe or temporary file beside them.
+    const testing::CommandResult targets = Shell(
+        encrypt + "-o /dev/null a && mkfifo fifo && (cat fifo > from-fifo &) && " + encrypt +
+        "-o fifo a && sleep 0.2 && " + cli_ + " -q decrypt - < from-fifo | cmp - a && rm fifo " +
+        "from-fifo && " + cli_ + " info - < /dev/null; echo \"info $?\"");
+    EXPECT_NE(targets.output.find("mirebolt-cli: error: cannot describe standard input"),
+              std::string::npos)
+        << targets.output;
+    EXPECT_NE(targets.output.find("info 1\n"), std::string::npos) << targets.output;
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"a", "c"}));
+
+    // Each FILE to its own output; one missing fails alone and is named.
+    const testing::CommandResult several = Shell(encrypt + "a missing c; echo \"status $?\"");
+    EXPECT_EQ(several.output,
+              "mirebolt-cli: error: cannot read \"missing\": No such file or directory\n"
+              "status 1\n");
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"a", "a.enc", "c", "c.enc"}));
+    const testing::CommandResult described = Shell(cli_ + " info - < c.enc");
+    EXPECT_EQ(described.exitCode, 0) << described.output;
+    EXPECT_NE(described.output.find("Alice"), std::string::npos) << described.output;
+    ASSERT_EQ(Shell("rm a c && " + cli_ + " -q decrypt a.enc c.enc").exitCode, 0);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"a", "a.enc", "c", "c.enc"}));
+
+    // The longest name the system takes, and a folder where someone planted the probe's names.
+    const std::string longest(255, 'n');
+    const testing::CommandResult named =
+        Shell("mkdir planted && for i in '' $(seq 1 99); do : > planted/x.enc_$i.xxx; done && " +
+              encrypt + "-o " + longest + " a && " + encrypt +
+              "-o planted/x.enc a && ls planted "
+              "| wc -l");
+    EXPECT_EQ(named.exitCode, 0) << named.output;
+    EXPECT_EQ(named.output, "101\n");
+    EXPECT_TRUE(std::filesystem::exists(work_ / longest));
+}
+
+TEST_F(CliStreams, AReaderThatLeavesEndsTheRunQuietlyBySigpipe) {
+    testing::WriteBytes(work_ / "big", testing::RandomBytes(8 * 1024 * 1024));
+    // The shell starts every command with SIGPIPE as the program's parent had it.
+    const testing::CommandResult cut = Shell(
+        cli_ + " -q encrypt -r " + FixturePath("alice.pem") + " big && (" + cli_ +
+        " decrypt -o - big.enc 2>err; echo $? > status) | head -c 10 > /dev/null; cat status err");
+    EXPECT_EQ(cut.output, "141\n");
+    const testing::CommandResult ignored = Shell("trap '' PIPE; (" + cli_ +
+                                                 " decrypt -o - big.enc; echo $? >&2) | head -c 10 "
+                                                 "> /dev/null");
+    EXPECT_EQ(ignored.output,
+              "mirebolt-cli: error: cannot write standard output: Broken pipe\n1\n");
+}
+
+TEST_F(CliStreams, BinaryIsNotWrittenOntoATerminal) {
+    // script(1) gives the program a pseudo-terminal as standard output.
+    const std::string encrypt = cli_ + " encrypt -r " + FixturePath("alice.pem");
+    const testing::CommandResult refused =
+        Shell("script -qec \"echo hi | " + encrypt + " -; echo status \\$?\" /dev/null");
+    EXPECT_NE(refused.output.find("refusing to write a binary message to the terminal"),
+              std::string::npos)
+        << refused.output;
+    EXPECT_NE(refused.output.find("status 1"), std::string::npos) << refused.output;
+    const testing::CommandResult armoured =
+        Shell("script -qec \"echo hi | " + encrypt + " --pem - 2>/dev/null\" /dev/null");
+    EXPECT_NE(armoured.output.find("-----BEGIN CMS-----"), std::string::npos) << armoured.output;
 }
 
 TEST_F(CliStreams, OpensslReadsOurBerAndPemAndWeReadItsBer) {

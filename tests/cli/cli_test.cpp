@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -71,27 +72,48 @@ TEST_F(Cli, DuplicatesAreWarnedAboutAsInTheWindow) {
     EXPECT_EQ(encrypted.err, std::string(kDuplicate) + kDuplicate);
 }
 
-TEST_F(Cli, FailuresAndRefusalsExitWithOne) {
-    ProgramResult noCertificates = Run({"encrypt", "-r", FixturePath("random.der"), "letter.txt"});
-    EXPECT_EQ(noCertificates.exitCode, 1);
-    EXPECT_EQ(noCertificates.err,
-              "mirebolt-cli: warning: No certificate could be found on the selected file\n");
-    EXPECT_FALSE(std::filesystem::exists(work_ / "letter.txt.enc"));
+TEST_F(Cli, FailuresNameTheirFileAndTheSystemsReasonAndExitWithOne) {
+    const std::string bob = FixturePath("bob.pem");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string err;
+    } cases[] = {
+        {{"encrypt", "-r", bob, "missing.txt"},
+         "mirebolt-cli: error: cannot read \"missing.txt\": No such file or directory\n"},
+        {{"encrypt", "-r", bob, "."}, "mirebolt-cli: error: cannot read \".\": Is a directory\n"},
+        {{"encrypt", "-r", "nonexist.pem", "letter.txt"},
+         "mirebolt-cli: error: cannot read the certificate file \"nonexist.pem\": No such file or "
+         "directory\n"},
+        {{"encrypt", "-r", FixturePath("bob.key"), "letter.txt"},
+         "mirebolt-cli: error: \"" + FixturePath("bob.key") +
+             "\" holds no certificate (PEM, DER or PKCS #7; a PKCS #12 file is imported with "
+             "`mirebolt-cli import`)\n"},
+        {{"encrypt", "-r", bob, "-o", "nodir/x.enc", "letter.txt"},
+         "mirebolt-cli: error: cannot write \"nodir/x.enc\": No such file or directory\n"},
+        {{"encrypt", "-r", bob, "-o", ".", "letter.txt"},
+         "mirebolt-cli: error: cannot write \".\": Is a directory\n"},
+        {{"decrypt", "-o", "x.txt", "letter.txt"},
+         "mirebolt-cli: error: cannot decrypt \"letter.txt\": The file is not an encrypted "
+         "message.\n"},
+    };
+    for (const auto& each : cases) {
+        ProgramResult run = Run(each.arguments);
+        EXPECT_EQ(run.exitCode, 1) << ::testing::PrintToString(each.arguments);
+        EXPECT_EQ(run.err, each.err);
+    }
+    EXPECT_EQ(testing::FolderEntries(work_.path()), (std::set<std::string>{"letter.txt"}));
 
     ProgramResult noRecipients = Run({"encrypt", "letter.txt"});
-    EXPECT_EQ(noRecipients.exitCode, 1);
-    EXPECT_EQ(noRecipients.err,
-              "mirebolt-cli: warning: No encryption certificates added to the recipients list.\n"
-              "Please use the \"+\" button to add at least one certificate\n");
+    EXPECT_EQ(noRecipients.exitCode, 2);
+    EXPECT_EQ(noRecipients.err.rfind(
+                  "mirebolt-cli: no recipients: name them with -r FILE or -R NAME\n", 0),
+              0u);
 
-    ProgramResult notOurs = Run({"encrypt", "-r", FixturePath("bob.pem"), "letter.txt"});
+    ProgramResult notOurs = Run({"encrypt", "-r", bob, "letter.txt"});
     ASSERT_EQ(notOurs.exitCode, 0);
     ProgramResult denied = Run({"decrypt", "-o", "x.txt", "letter.txt.enc"});
     EXPECT_EQ(denied.exitCode, 1);
-    EXPECT_EQ(
-        denied.err.rfind(
-            "mirebolt-cli: error: Failed to decrypt the selected file\n\nError 0xFFFFE02D: ", 0),
-        0u)
+    EXPECT_EQ(denied.err.rfind("mirebolt-cli: error: cannot decrypt \"letter.txt.enc\": ", 0), 0u)
         << denied.err;
     EXPECT_FALSE(std::filesystem::exists(work_ / "x.txt"));
 }
@@ -100,8 +122,10 @@ TEST_F(Cli, OverwritingIsAskedAndWithoutATerminalTheAnswerIsNo) {
     testing::WriteBytes(work_ / "letter.txt.enc", {'o', 'l', 'd'});
     ProgramResult declined = Run({"encrypt", "-r", FixturePath("alice.pem"), "letter.txt"});
     EXPECT_EQ(declined.exitCode, 1);
-    EXPECT_NE(declined.err.find("The encrypted file already exists. Do you want to overwrite it?"),
-              std::string::npos);
+    EXPECT_NE(
+        declined.err.find("mirebolt-cli: \"letter.txt.enc\" already exists; replace it? [y/N]"),
+        std::string::npos)
+        << declined.err;
     EXPECT_EQ(testing::ReadBytes(work_ / "letter.txt.enc"), (Bytes{'o', 'l', 'd'}));
 
     ProgramResult overwritten =
@@ -174,7 +198,10 @@ TEST_F(Cli, TripleDesOnRequestAndPasswordsFromAFile) {
     ProgramResult refused = Run({"--store", carols, "--password-file", "wrong", "decrypt", "-o",
                                  "again.txt", "letter.txt.enc"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.err.find("Error 0xFFFFE00F"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("mirebolt-cli: error: cannot decrypt \"letter.txt.enc\": The "
+                               "security password entered is incorrect.\n"),
+              std::string::npos)
+        << refused.err;
 
     ProgramResult noTerminal =
         Run({"--store", carols, "decrypt", "-o", "again.txt", "letter.txt.enc"});
@@ -220,13 +247,21 @@ TEST_F(Cli, BadUsageExitsWithTwoAndHelpWithZero) {
              {"encrypt", "--fast", "letter.txt"},
              {"encrypt", "--gcm", "--triple-des", "-r", "bob.pem", "letter.txt"},
              {"decrypt", "letter.txt"},
-             {"decrypt", "a.enc", "b.enc"},
+             {"decrypt", "-o", "x", "a.enc", "b.enc"},
+             {"decrypt", "-o", "", "a.enc"},
+             {"encrypt", "-r", "bob.pem", "letter.txt", "-"},
+             {"encrypt", "letter.txt"},
              {"certs"},
              {"store", "extra"},
          }) {
         ProgramResult run = Run(arguments);
         EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(arguments);
-        EXPECT_NE(run.err.find("Usage: mirebolt-cli"), std::string::npos);
+        // The problem in one line, and where the help is.
+        const std::size_t lineEnd = run.err.find('\n');
+        ASSERT_NE(lineEnd, std::string::npos) << run.err;
+        EXPECT_EQ(run.err.rfind("mirebolt-cli: ", 0), 0u) << run.err;
+        EXPECT_EQ(run.err.substr(lineEnd + 1).rfind("Try 'mirebolt-cli", 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
     }
     for (const char* command : {"encrypt", "decrypt", "certs", "store"}) {
         ProgramResult help = Run({command, "--help"});
