@@ -20,6 +20,7 @@ enum LongOnly : int {
     kCheckRevocation,
     kP12PasswordFile,
     kDer,
+    kJson,
 };
 
 // Options every command takes, before or after its name.
@@ -30,6 +31,7 @@ constexpr option kGlobal[] = {
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
+    {"json", no_argument, nullptr, kJson},
 };
 constexpr char kGlobalShort[] = "qh";
 
@@ -41,6 +43,7 @@ struct CommandOptions {
     const char* command;
     const char* shortOptions;
     std::vector<option> longOptions;
+    bool writesJson = false;  // the listings, which a program may want to read
 };
 
 const CommandOptions kCommandOptions[] = {
@@ -55,15 +58,15 @@ const CommandOptions kCommandOptions[] = {
       {"allow-invalid", no_argument, nullptr, kAllowInvalid},
       kCheckRevocationOption}},
     {"decrypt", "o:", {{"output", required_argument, nullptr, 'o'}}},
-    {"certs", "", {kCheckRevocationOption}},
-    {"store", "", {kCheckRevocationOption}},
+    {"certs", "", {kCheckRevocationOption}, true},
+    {"store", "", {kCheckRevocationOption}, true},
     {"import", "", {{"p12-password-file", required_argument, nullptr, kP12PasswordFile}}},
     {"export",
      "R:o:",
      {{"store-recipient", required_argument, nullptr, 'R'},
       {"output", required_argument, nullptr, 'o'},
       {"der", no_argument, nullptr, kDer}}},
-    {"info", "", {kCheckRevocationOption}},
+    {"info", "", {kCheckRevocationOption}, true},
 };
 
 std::string Spelled(int code, const char* word) {
@@ -133,6 +136,9 @@ bool ReadOptions(std::vector<char*>& words, const std::string& shortOptions,
                 break;
             case kDer:
                 options.der = true;
+                break;
+            case kJson:
+                options.json = true;
                 break;
             case ':':
                 line.problem = Spelled(::optopt, words[::optind - 1]) + " needs a value";
@@ -207,6 +213,10 @@ CommandLine ParseCommandLine(int argc, char** argv, std::string defaultStoreDire
     if (line.options.output && line.options.output->empty()) {
         line.action = CommandLine::Action::BadUsage;
         line.problem = "-o needs the output's name; \"\" names none (- is standard output)";
+    }
+    if (line.options.json && !known->writesJson) {
+        line.action = CommandLine::Action::BadUsage;
+        line.problem = "--json is for store, certs and info only";
     }
     return line;
 }

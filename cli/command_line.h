@@ -30,6 +30,7 @@ struct Options {
     std::optional<std::string> output;           // the last -o counts
     std::optional<std::string> p12PasswordFile;  // import: the PKCS #12 file's password
     bool der = false;                            // export: DER instead of PEM
+    bool json = false;                           // the listings: one JSON document instead
     std::vector<std::string> operands;
 };
 

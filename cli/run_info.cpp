@@ -1,5 +1,7 @@
 #include <cstdio>
 
+#include "base/json_writer.h"
+#include "cli/certificate_json.h"
 #include "cli/commands.h"
 
 #include "cms/envelope_description.h"
@@ -49,6 +51,46 @@ void Print(const platform::EnvelopeDescription& description, const platform::Sta
     }
 }
 
+// The same as one JSON document; an entry whose certificate the store does not hold has null
+// for it.
+void PrintJson(const platform::EnvelopeDescription& description,
+               const platform::StatusChecks& checks) {
+    platform::JsonWriter json;
+    json.BeginObject();
+    json.Key("form").String(description.form);
+    json.Key("type").String(description.type);
+    json.Key("content_cipher").String(description.cipher);
+    json.Key("encrypted_bytes").Number(description.encryptedBytes);
+    json.Key("recipient_count").Number(description.recipientCount);
+    json.Key("recipients").BeginArray();
+    for (const platform::RecipientDescription& recipient : description.recipients) {
+        json.BeginObject();
+        json.Key("kind").String(recipient.kind);
+        json.Key("key_algorithm").String(recipient.keyAlgorithm);
+        json.Key("usable").Bool(recipient.usable);
+        json.Key("recipient");
+        if (recipient.identifier.empty()) {
+            json.Null();
+        } else {
+            json.String(recipient.identifier);
+        }
+        json.Key("certificate");
+        if (recipient.certificateName.empty()) {
+            json.Null();
+        } else {
+            json.BeginObject().Key("name").String(recipient.certificateName);
+            WriteStatusMembers(json,
+                               platform::CheckRecipientCertificate(recipient.certificate, checks),
+                               recipient.certificate);
+            json.EndObject();
+        }
+        json.Key("own").Bool(recipient.own);
+        json.EndObject();
+    }
+    json.EndArray().EndObject();
+    std::printf("%s\n", json.text().c_str());
+}
+
 }  // namespace
 
 // Prints the description of the message in the one file named, without decrypting it.
@@ -72,7 +114,11 @@ int RunInfo(const Options& options) {
     if (!description) {
         return Fail("cannot describe " + named + ": " + description.failure().text);
     }
-    Print(*description, {options.checkRevocation});
+    if (options.json) {
+        PrintJson(*description, {options.checkRevocation});
+    } else {
+        Print(*description, {options.checkRevocation});
+    }
     return kSucceeded;
 }
 

@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "cli/certificate_json.h"
 #include "cli/certificate_listing.h"
 #include "cli/commands.h"
 #include "cli/terminal_ports.h"
@@ -26,6 +27,10 @@ int RunCerts(const Options& options) {
     }
     // Open only for the statuses: its trusted roots and CRLs judge the file's certificates.
     auto trust = platform::PersonalStore::Open(options.storeDirectory);
+    if (options.json) {
+        std::printf("%s\n", CertificatesJson(*certificates, {options.checkRevocation}).c_str());
+        return kSucceeded;
+    }
     for (std::size_t i = 0; i < certificates->size(); ++i) {
         std::fputs(i == 0 ? "" : "\n", stdout);
         PrintCertificate(stdout, (*certificates)[i], nullptr, {options.checkRevocation});
@@ -45,6 +50,10 @@ int RunStore(const Options& options) {
     TerminalFeedback feedback(kProgram, false);
     WarnOfUnloadedModules(*store, feedback);
     const std::vector<platform::StoreCertificate> listed = store->PickerCertificates();
+    if (options.json) {
+        std::printf("%s\n", StoreCertificatesJson(listed, {options.checkRevocation}).c_str());
+        return kSucceeded;
+    }
     if (listed.empty()) {
         // A new user's first question: how do my own certificate and key get in there?
         std::fprintf(stderr,

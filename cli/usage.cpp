@@ -18,12 +18,12 @@ constexpr char kUsage[] =
     "          [--check-revocation] [-r CERTFILE]... [-R NAME]... FILE\n"
     "                                                write FILE.enc, or OUTPUT\n"
     "  decrypt [-o OUTPUT] FILE                      write FILE without .enc or .p7m, or OUTPUT\n"
-    "  certs FILE                                    list a file's certificates\n"
-    "  store                                         list the personal store\n"
+    "  certs [--json] FILE                           list a file's certificates\n"
+    "  store [--json]                                list the personal store\n"
     "  import FILE                                   put your certificate and key (PKCS #12),\n"
     "                                                or others' certificates, into the store\n"
     "  export [-R NAME] [--der] [-o OUTPUT]          write your own certificate for others\n"
-    "  info FILE                                     describe an encrypted file\n"
+    "  info [--json] FILE                            describe an encrypted file\n"
     "\n"
     "Options:\n"
     "  --store=DIR           use the NSS database in DIR (default: ~/.pki/nssdb)\n"
@@ -96,18 +96,22 @@ constexpr char kDecryptUsage[] =
     "(exit status 1).\n";
 
 constexpr char kCertsUsage[] =
-    "Usage: mirebolt-cli certs FILE\n"
+    "Usage: mirebolt-cli certs [--json] FILE\n"
     "Lists every certificate FILE holds: subject, issuer, expiry, status as a recipient (checked\n"
     "against the personal store's trusted roots and CRLs), serial number and SHA-256\n"
     "fingerprint. --check-revocation asks each certificate's OCSP responder too.\n"
+    "\n"
+    "  --json   write one JSON document instead (mirebolt-cli(1) names its fields)\n"
     "\n"
     "Example:\n"
     "  mirebolt-cli certs colleagues.p7b\n";
 
 constexpr char kStoreUsage[] =
-    "Usage: mirebolt-cli store\n"
+    "Usage: mirebolt-cli store [--json]\n"
     "Lists the personal store's certificates, your own (with a private key) first, each with\n"
     "its status as a recipient. --check-revocation asks each one's OCSP responder too.\n"
+    "\n"
+    "  --json   write one JSON document instead (mirebolt-cli(1) names its fields)\n"
     "\n"
     "Examples:\n"
     "  mirebolt-cli store\n"
@@ -148,10 +152,12 @@ constexpr char kExportUsage[] =
     "  mirebolt-cli export --der -R alice@example.org -o alice.cer\n";
 
 constexpr char kInfoUsage[] =
-    "Usage: mirebolt-cli info FILE\n"
+    "Usage: mirebolt-cli info [--json] FILE\n"
     "Describes an encrypted file without decrypting it or asking for a password: its form,\n"
     "type, content cipher, the size of its content, and every recipient entry with the\n"
-    "matching certificate of the personal store, if any, with its status.\n";
+    "matching certificate of the personal store, if any, with its status.\n"
+    "\n"
+    "  --json   write one JSON document instead (mirebolt-cli(1) names its fields)\n";
 
 }  // namespace
 

@@ -253,6 +253,8 @@ TEST_F(Cli, BadUsageExitsWithTwoAndHelpWithZero) {
              {"encrypt", "letter.txt"},
              {"certs"},
              {"store", "extra"},
+             {"encrypt", "--json", "-r", "bob.pem", "letter.txt"},
+             {"--json", "export"},
          }) {
         ProgramResult run = Run(arguments);
         EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(arguments);
