@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
 # Completes mirebolt-cli command lines as bash would at a Tab and checks what is offered:
-# commands, each command's options, and file names.
+# commands, each command's options, file names, and for -R the names of the personal store.
+#   check_completion.sh COMPLETION PROGRAM FIXTURES
 set -uo pipefail
-completion=$1
+completion=$1 program=$(realpath "$2") fixtures=$(realpath "$3")
+export LC_ALL=C
 source /usr/share/bash-completion/bash_completion
 source "$completion"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cd "$work"
+mkdir -p "$work/home/.pki" "$work/bin"
+cp -r "$fixtures/store-alice" "$work/home/.pki/nssdb"
+cp -r "$fixtures/store-carol" "$work/carol"
+ln -s "$program" "$work/bin/mirebolt-cli"
+export HOME=$work/home PATH=$work/bin:$PATH
+mkdir "$work/here"
+cd "$work/here" || exit 1
 touch letter.txt letter.txt.enc bob.pem alice.p12 notes.odt
 mkdir folder
 
@@ -47,6 +55,9 @@ expect "folder " mirebolt-cli --store f
 expect "--password-file " mirebolt-cli --pass
 expect "--allow-invalid " mirebolt-cli encrypt --allow
 expect "--check-revocation " mirebolt-cli store --check
+expect "Alice Archer Bob Baker Frank Signer alice bob frank " mirebolt-cli encrypt -R ""
+expect "Bob Baker " mirebolt-cli export --store-recipient=B
+expect "Carol Cooper " mirebolt-cli --store "$work/carol" encrypt -R C
 
 [ $status -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 exit $status

@@ -19,6 +19,8 @@ status=0
 contents=$(dpkg-deb -c "$deb")
 for file in ./usr/bin/mirebolt ./usr/bin/mirebolt-cli ./usr/share/man/man1/mirebolt.1.gz \
     ./usr/share/man/man1/mirebolt-cli.1.gz ./usr/share/bash-completion/completions/mirebolt-cli \
+    ./usr/share/zsh/vendor-completions/_mirebolt-cli \
+    ./usr/share/fish/vendor_completions.d/mirebolt-cli.fish \
     ./usr/share/doc/mirebolt/copyright ./usr/share/doc/mirebolt/changelog.gz \
     ./usr/share/applications/$id.desktop; do
   grep -q " $file\$" <<< "$contents" || { echo "the package lacks $file"; status=1; }
