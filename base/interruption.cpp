@@ -99,6 +99,10 @@ Failure Interruption::ReaderGone() {
     return ArisingFrom(FailureOrigin::Output, SystemFailure(EPIPE));
 }
 
+bool Interruption::PipeIgnoredAtStart() {
+    return pipeIgnoredAtStart;
+}
+
 Failure Interruption::Interrupted() {
     return Failure{static_cast<std::uint32_t>(EINTR), "Interrupted by a signal.",
                    FailureOrigin::Interrupted};

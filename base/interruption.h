@@ -29,6 +29,8 @@ class Interruption {
     // with SIGPIPE ignored, SIGPIPE is noted as well, so that the program ends by it as any
     // filter does whose reader left: quietly, once the command has cleaned up.
     static Failure ReaderGone();
+    // Whether the program was started with SIGPIPE ignored; the libraries ignore it later.
+    static bool PipeIgnoredAtStart();
 };
 
 }  // namespace mirebolt::platform

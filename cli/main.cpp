@@ -2,8 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 
+#include "base/interruption.h"
 #include "base/process_hardening.h"
 #include "base/product_facts.h"
 #include "cli/command_line.h"
@@ -42,6 +46,23 @@ bool UsesStore(const Options& options) {
 bool NotAFolder(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+// What was printed must have reached standard output: a full disk is a failure, not success,
+// and a reader that left ends the program by SIGPIPE, as it would have without the libraries
+// ignoring that signal.
+int FinishStandardOutput(int status) {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+        return status;
+    }
+    const int error = errno;
+    if (error == EPIPE && !platform::Interruption::PipeIgnoredAtStart()) {
+        std::signal(SIGPIPE, SIG_DFL);
+        std::raise(SIGPIPE);
+    }
+    std::fprintf(stderr, "%s: error: cannot write standard output: %s\n", kProgram,
+                 std::strerror(error));
+    return kFailed;
 }
 
 int Run(int argc, char** argv) {
@@ -89,5 +110,5 @@ int main(int argc, char** argv) {
     mirebolt::cli::SayWhenInterrupted();
     mirebolt::platform::NssSession nss;
     mirebolt::platform::SetSlowModuleNotice(&mirebolt::cli::SayWhichModuleIsAwaited);
-    return mirebolt::cli::Run(argc, argv);
+    return mirebolt::cli::FinishStandardOutput(mirebolt::cli::Run(argc, argv));
 }

@@ -238,6 +238,12 @@ TEST_F(CliStreams, AReaderThatLeavesEndsTheRunQuietlyBySigpipe) {
                                                  "> /dev/null");
     EXPECT_EQ(ignored.output,
               "mirebolt-cli: error: cannot write standard output: Broken pipe\n1\n");
+    // A listing that never reached its reader is no success either.
+    const testing::CommandResult full = Shell(cli_ + " store > /dev/full");
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_EQ(full.output,
+              "mirebolt-cli: error: cannot write standard output: No space left on "
+              "device\n");
 }
 
 TEST_F(CliStreams, BinaryIsNotWrittenOntoATerminal) {
