@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
 #include "base/secret.h"
 #include "cli/command_line.h"
 
@@ -21,6 +22,9 @@ int RunStore(const Options& options);
 int RunImport(const Options& options);
 int RunInfo(const Options& options);
 int RunExport(const Options& options);
+
+// Says that the personal store would not open, and why; gives kFailed.
+int StoreFailed(const Options& options, const Failure& why);
 
 // Writes the problem and where help is to standard error; gives kBadUsage.
 int BadUsage(const std::string& problem, const std::string& command);

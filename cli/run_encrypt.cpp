@@ -133,6 +133,18 @@ int RunEncrypt(const Options& options) {
     checks.warnsOfUnreadableFile = false;
     // One store judges the certificates of every file named, opened at the first.
     std::optional<platform::PersonalStore> trust;
+    // A store that -R needs and that does not open is said so in the command line's words.
+    for (const RecipientOption& source : options.recipients) {
+        if (!source.fromFile && !trust) {
+            Result<platform::PersonalStore> store =
+                platform::PersonalStore::Open(options.storeDirectory);
+            if (!store) {
+                return StoreFailed(options, store.failure());
+            }
+            trust.emplace(std::move(*store));
+            checks.openStore = &*trust;
+        }
+    }
     for (const RecipientOption& source : options.recipients) {
         const int first = list.RecipientCount();
         if (source.fromFile) {

@@ -9,7 +9,6 @@
 #include "cli/stream_adapters.h"
 #include "cli/terminal_ports.h"
 #include "nss/personal_store.h"
-#include "protection/command_texts.h"
 #include "protection/name_state.h"
 #include "protection/output_file.h"
 #include "protection/pem_sink.h"
@@ -77,9 +76,7 @@ int RunExport(const Options& options) {
     TerminalFeedback feedback(kProgram, options.answerYes, InformationTo::StandardError);
     Result<platform::PersonalStore> store = platform::PersonalStore::Open(options.storeDirectory);
     if (!store) {
-        feedback.ShowError(std::string(protection::texts::kStoreFailed) + " \"" +
-                           options.storeDirectory + "\": " + store.failure().text);
-        return kFailed;
+        return StoreFailed(options, store.failure());
     }
     WarnOfUnloadedModules(*store, feedback);
     std::optional<platform::Certificate> certificate = OwnCertificate(options, *store, feedback);

@@ -107,8 +107,7 @@ int RunInfo(const Options& options) {
     }
     Result<platform::PersonalStore> store = platform::PersonalStore::Open(options.storeDirectory);
     if (!store) {
-        return Fail("cannot open the certificate store \"" + options.storeDirectory +
-                    "\": " + store.failure().text);
+        return StoreFailed(options, store.failure());
     }
     Result<platform::EnvelopeDescription> description = platform::DescribeEnvelope(*input, *store);
     if (!description) {

@@ -6,7 +6,6 @@
 #include "cli/terminal_ports.h"
 #include "nss/certificate_file.h"
 #include "nss/personal_store.h"
-#include "protection/command_texts.h"
 
 namespace mirebolt::cli {
 
@@ -44,8 +43,7 @@ int RunStore(const Options& options) {
     }
     auto store = platform::PersonalStore::Open(options.storeDirectory);
     if (!store) {
-        TerminalFeedback(kProgram, false).ShowWarning(protection::texts::kStoreFailed);
-        return kFailed;
+        return StoreFailed(options, store.failure());
     }
     TerminalFeedback feedback(kProgram, false);
     WarnOfUnloadedModules(*store, feedback);

@@ -176,6 +176,11 @@ TEST_F(CliStreams, EachStepThatFailsHasItsOwnText) {
         {"a broken store",
          cli_ + " --store=" + FixturePath("store-broken") + " decrypt -o - - < x.enc > out",
          "cannot open the certificate store \"" + FixturePath("store-broken") + "\": "},
+        {"a broken store for -R",
+         cli_ + " --store=" + FixturePath("store-broken") + " encrypt -R alice x",
+         "cannot open the certificate store \"" + FixturePath("store-broken") + "\": "},
+        {"a broken store to list", cli_ + " --store=" + FixturePath("store-broken") + " store",
+         "cannot open the certificate store \"" + FixturePath("store-broken") + "\": "},
         {"an empty message", ": > e.enc && " + decrypt + "e.enc",
          "\"e.enc\" is empty: it holds no encrypted message"},
     };
