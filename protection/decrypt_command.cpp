@@ -154,6 +154,12 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
         if (outputName.empty()) {
             return CommandOutcome::Declined;
         }
+        // A link at the name that leads to the input fails as the write would, before the
+        // probe refuses the link.
+        if (LeadsTo(outputName, input->identity())) {
+            reports.Failed(OutputIsTheInput(), outputName);
+            return CommandOutcome::Failed;
+        }
         Status writable;
         {
             // A signal ends the program only once the probe's file is gone again.

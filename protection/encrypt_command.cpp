@@ -110,6 +110,12 @@ CommandOutcome Encrypt(const EncryptRequest& request, feedback::Feedback& feedba
         }
     }
     if (outputName) {
+        // A link at the name that leads to the input fails as the write would, before the
+        // probe refuses the link.
+        if (LeadsTo(*outputName, input->identity())) {
+            reports.Failed(OutputIsTheInput(), *outputName);
+            return CommandOutcome::Failed;
+        }
         Status writable;
         {
             // A signal ends the program only once the probe's file is gone again.

@@ -119,6 +119,17 @@ Status ProbeWritable(const std::string& outputName) {
     return platform::SystemFailure(EEXIST);
 }
 
+bool LeadsTo(const std::string& name, const FileIdentity& identity) {
+    struct stat info {};
+    return ::stat(name.c_str(), &info) == 0 && FileIdentity{info.st_dev, info.st_ino} == identity;
+}
+
+Failure OutputIsTheInput() {
+    return Failure{static_cast<std::uint32_t>(EINVAL),
+                   "The output would overwrite the file that is being read.",
+                   FailureOrigin::Output};
+}
+
 bool DeleteFile(const std::string& name) {
     return ::unlink(name.c_str()) == 0;
 }

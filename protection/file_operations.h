@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/result.h"
+#include "protection/file_identity.h"
 
 namespace mirebolt::protection {
 
@@ -16,6 +17,13 @@ bool FileExists(const std::string& name);
 // use (a random one once the usual names are all taken or too long for the system), and deletes
 // only what it created, so a file that already has a probe's name is left alone.
 Status ProbeWritable(const std::string& outputName);
+
+// Whether `name`, whatever links it goes through, is the file `identity` names.
+bool LeadsTo(const std::string& name, const FileIdentity& identity);
+
+// The failure of an output that would be written over the command's own input: the write
+// step's.
+Failure OutputIsTheInput();
 
 // Deletes the file; false when it could not.
 bool DeleteFile(const std::string& name);

@@ -11,6 +11,7 @@
 
 #include "base/interruption.h"
 #include "base/system_error.h"
+#include "protection/file_operations.h"
 
 namespace mirebolt::protection {
 
@@ -124,9 +125,7 @@ Result<OutputFile> OutputFile::Open(const std::string& name, Access access, Name
     }
     if (mustNotBe && expected.kind == NameState::Kind::RegularFile &&
         expected.identity == *mustNotBe) {
-        return Failure{static_cast<std::uint32_t>(EINVAL),
-                       "The output would overwrite the file that is being read.",
-                       FailureOrigin::Output};
+        return OutputIsTheInput();
     }
     auto [folderName, lastPart] = SplitName(name);
     if (lastPart.empty() || lastPart == "." || lastPart == "..") {

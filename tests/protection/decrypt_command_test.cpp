@@ -443,6 +443,13 @@ TEST_F(DecryptCommand, ChoosingTheInputAsOutputLeavesItUnchanged) {
     ASSERT_EQ(feedback_.shown.size(), 2u);
     EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
     EXPECT_EQ(testing::ReadBytes(message), before);
+
+    // A link chosen as the output that leads to the message is the message too.
+    std::filesystem::create_symlink(message, dir_ / "link");
+    EXPECT_EQ(Run(message, {Answer::Yes}, {std::string(dir_ / "link")}), CommandOutcome::Failed);
+    ASSERT_EQ(feedback_.shown.size(), 2u);
+    EXPECT_EQ(feedback_.shown[1].text, kWriteFailed);
+    EXPECT_EQ(testing::ReadBytes(message), before);
 }
 
 TEST_F(DecryptCommand, PasswordsAreAskedThroughThePrompt) {
