@@ -175,6 +175,10 @@ void CMainDlg::BuildControls() {
     setFixedSize(units.X(351), units.Y(219));
 }
 
+void CMainDlg::TakeHandedFile(const QString& path) {
+    m_fileEdit->setText(path);
+}
+
 void CMainDlg::OnInitDialog() {
     CentreFrame();
     setWindowIcon(ApplicationIcon());
