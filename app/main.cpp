@@ -1,6 +1,8 @@
 // mirebolt: the desktop program. Its whole life is one run of the main dialog; the exit code is
 // the dialog's result: 1 for OK, 2 for Cancel, 255 when the window cannot be made.
+//   mirebolt [FILE]   FILE, as a file manager hands it over, starts in the path box
 #include <QApplication>
+#include <QFile>
 
 #include <cstdio>
 #include <cstdlib>
@@ -61,7 +63,9 @@ int main(int argc, char** argv) {
     ui::StoreNothingBetweenRuns();
     platform::NssSession nss;
 
-    // The program takes no arguments: none reaches Qt either.
+    // The one argument read is the file a desktop hands over; none reaches Qt, whose own options
+    // would otherwise be taken from a file's name.
+    const QString handedFile = argc > 1 ? QFile::decodeName(argv[1]) : QString();
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication application(qtArgc, argv);
     ReleaseHeldMessages();
@@ -81,6 +85,9 @@ int main(int argc, char** argv) {
         ui::WindowPorts{feedback, busy, files, &keys, picker, files, actionMenu, urls},
         platform::PersonalStore::DefaultDirectory());
     owner.widget = &dialog;
+    if (!handedFile.isEmpty()) {
+        dialog.TakeHandedFile(handedFile);
+    }
     auto* external = new ui::ExternalCommands(dialog);
     external->Register();
     return dialog.exec();

@@ -81,10 +81,14 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
     QDialog dialog(owner_.widget);
     dialog.setWindowTitle(QStringLiteral("Select Certificate"));
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(Text(displayString), &dialog));
+    auto* prompt = new QLabel(Text(displayString), &dialog);
+    layout->addWidget(prompt);
 
     auto* table = new QTreeWidget(&dialog);
     table->setObjectName(QStringLiteral("storeCertificates"));
+    prompt->setBuddy(table);
+    table->setAccessibleName(QStringLiteral("Certificates"));
+    table->setAccessibleDescription(Text(displayString));
     table->setHeaderLabels({QStringLiteral("Issued To"), QStringLiteral("Issued By"),
                             QStringLiteral("Expiration Date"), QStringLiteral("Private Key"),
                             QStringLiteral("Key Type"), QStringLiteral("Note")});
@@ -125,6 +129,7 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
 
     auto* details = new QPlainTextEdit(&dialog);
     details->setObjectName(QStringLiteral("certificateDetails"));
+    details->setAccessibleName(QStringLiteral("Certificate details"));
     details->setReadOnly(true);
     details->setPlaceholderText(QStringLiteral("Select a certificate to see its details."));
     // Every value starts at the same tab stop, past the widest label; long values scroll

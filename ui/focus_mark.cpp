@@ -22,6 +22,17 @@ void CommandLink::paintEvent(QPaintEvent* event) {
     PaintFocusMark(*this, painter, rect().adjusted(2, 2, -2, -2));
 }
 
+FocusMarkedLink::FocusMarkedLink(const QString& url, const QString& shown, QWidget* parent)
+    : QLabel(
+          QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), shown.toHtmlEscaped()),
+          parent),
+      url_(url),
+      shown_(shown) {}
+
+void FocusMarkedLink::Activate() {
+    emit linkActivated(url_);
+}
+
 void FocusMarkedLink::paintEvent(QPaintEvent* event) {
     QLabel::paintEvent(event);
     QPainter painter(this);

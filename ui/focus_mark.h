@@ -29,10 +29,20 @@ class FocusMarkedLink : public QLabel {
     Q_OBJECT
 
   public:
-    using QLabel::QLabel;
+    // Shows `shown` as one link to `url`.
+    FocusMarkedLink(const QString& url, const QString& shown, QWidget* parent);
+
+    const QString& shownText() const { return shown_; }
+
+    // What a click on the link does, for those who reach it another way (a screen reader).
+    void Activate();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString url_;
+    QString shown_;
 };
 
 }  // namespace mirebolt::ui

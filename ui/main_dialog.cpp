@@ -19,6 +19,7 @@
 #include "protection/encrypt_command.h"
 #include "recipients/add_recipients.h"
 #include "ui/about_box.h"
+#include "ui/accessible_link.h"
 #include "ui/centring.h"
 #include "ui/column_widths.h"
 #include "ui/control_ids.h"
@@ -61,6 +62,7 @@ CMainDlg::CMainDlg(WindowPorts ports, std::string storeDirectory, QWidget* paren
       m_storeDirectory(std::move(storeDirectory)),
       m_routes(MakeRoutingTable()) {
     EnsureResources();
+    InstallAccessibleLinks();
     setWindowTitle(QStringLiteral("%1 %2").arg(kProductName, kMakerCredit));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -106,13 +108,18 @@ void CMainDlg::BuildControls() {
         return [this, identifier] { Dispatch(Message{MessageKind::Command, identifier, 0}); };
     };
 
-    // In the template's order, which is also the order of the tab stops.
+    // In the template's order, which is also the order of the tab stops. What a screen reader
+    // says of a control is set beside it; it never changes what the window shows.
     auto* fileLabel = new QLabel(QStringLiteral("File: "), this);
     fileLabel->setGeometry(units.Rect(16, 10, 18, 8));
 
     m_fileEdit = NameAndPosition(new PathEdit(this), "pathBox", units.Rect(34, 7, 250, 14));
+    fileLabel->setBuddy(m_fileEdit);
+    m_fileEdit->setAccessibleName(QStringLiteral("File to encrypt or decrypt"));
     m_browseButton = MakeButton<QPushButton>(this, QStringLiteral("Browser"), "browseButton",
                                              units.Rect(290, 7, 50, 14), command(id::kBrowse));
+    m_browseButton->setAccessibleDescription(
+        QStringLiteral("Choose the file to encrypt or decrypt"));
 
     auto* group =
         new QGroupBox(QStringLiteral("Recipients Certificates (for encryption only):"), this);
@@ -120,13 +127,19 @@ void CMainDlg::BuildControls() {
 
     m_addButton = MakeButton<QPushButton>(this, QStringLiteral("+"), "addButton",
                                           units.Rect(326, 96, 14, 14), command(id::kAdd));
+    m_addButton->setAccessibleName(QStringLiteral("Add recipient"));
+    m_addButton->setAccessibleDescription(
+        QStringLiteral("Add a certificate from a file or from your certificate store"));
     m_removeButton = MakeButton<QPushButton>(this, QStringLiteral("-"), "removeButton",
                                              units.Rect(326, 115, 14, 14), command(id::kRemove));
+    m_removeButton->setAccessibleName(QStringLiteral("Remove recipient"));
+    m_removeButton->setAccessibleDescription(
+        QStringLiteral("Remove the selected certificate from the list"));
 
     m_siteLink = NameAndPosition(
-        new FocusMarkedLink(QStringLiteral("<a href=\"%1\">%2</a>").arg(kSiteUrl, kSiteAddress),
-                            this),
+        new FocusMarkedLink(QString::fromUtf8(kSiteUrl), QString::fromUtf8(kSiteAddress), this),
         "siteLink", units.Rect(283, 207, 67, 11));
+    m_siteLink->setAccessibleDescription(QStringLiteral("Open the maker's web site"));
     // Acted on when clicked only, never on Enter.
     m_siteLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     m_siteLink->setOpenExternalLinks(false);
@@ -137,14 +150,21 @@ void CMainDlg::BuildControls() {
 
     m_encryptButton = MakeButton<CommandLink>(this, QStringLiteral("Encrypt"), "encryptButton",
                                               units.Rect(76, 176, 90, 25), command(id::kEncrypt));
+    m_encryptButton->setAccessibleDescription(
+        QStringLiteral("Encrypt the file for every recipient on the list"));
     m_decryptButton = MakeButton<CommandLink>(this, QStringLiteral("Decrypt"), "decryptButton",
                                               units.Rect(190, 176, 90, 25), command(id::kDecrypt));
+    m_decryptButton->setAccessibleDescription(
+        QStringLiteral("Decrypt the file with a key of your own"));
 
     m_recipients =
         new RecipientModel(RowIcon(), style()->standardIcon(QStyle::SP_MessageBoxWarning), this);
     m_recipientView =
         NameAndPosition(new RecipientView(this), "recipientView", units.Rect(15, 54, 308, 114));
     m_recipientView->setModel(m_recipients);
+    m_recipientView->setAccessibleName(QStringLiteral("Recipients"));
+    m_recipientView->setAccessibleDescription(
+        QStringLiteral("The certificates a file is encrypted for"));
 
     m_legacyCipher = NameAndPosition(
         new QCheckBox(
@@ -153,6 +173,10 @@ void CMainDlg::BuildControls() {
     connect(m_legacyCipher, &QCheckBox::clicked, this, command(id::kLegacyCipher));
 
     setFixedSize(units.X(351), units.Y(219));
+}
+
+void CMainDlg::TakeHandedFile(const QString& path) {
+    m_fileEdit->setText(path);
 }
 
 void CMainDlg::OnInitDialog() {

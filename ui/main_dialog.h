@@ -32,6 +32,10 @@ class CMainDlg : public QDialog {
     // another runs (inside its message boxes or dialogs) runs once that one has finished.
     bool Dispatch(const Message& message);
 
+    // A file the desktop handed over at start (`mirebolt FILE`): it goes in the path box, as if
+    // typed there.
+    void TakeHandedFile(const QString& path);
+
     const recipients::RecipientList& recipientList() const { return m_recipients->list(); }
 
   public slots:

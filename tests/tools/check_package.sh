@@ -22,7 +22,9 @@ for file in ./usr/bin/mirebolt ./usr/bin/mirebolt-cli ./usr/share/man/man1/mireb
     ./usr/share/zsh/vendor-completions/_mirebolt-cli \
     ./usr/share/fish/vendor_completions.d/mirebolt-cli.fish \
     ./usr/share/doc/mirebolt/copyright ./usr/share/doc/mirebolt/changelog.gz \
-    ./usr/share/applications/$id.desktop; do
+    ./usr/share/applications/$id.desktop ./usr/share/mime/packages/$id.xml \
+    ./usr/share/kio/servicemenus/$id.desktop ./usr/share/nemo/actions/$id.nemo_action \
+    ./usr/share/file-manager/actions/$id.desktop; do
   grep -q " $file\$" <<< "$contents" || { echo "the package lacks $file"; status=1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)

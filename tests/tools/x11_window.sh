@@ -18,9 +18,10 @@ send() {
     "$id.MainDialog.Command" "uint32:$1" "uint32:0"
 }
 
-# Starts the window APP in $home and waits until it is shown and answers on the bus.
+# Starts the window APP (with ARGUMENTS) in $home and waits until it is shown and answers on
+# the bus.
 start_window() {
-  (cd "$home" && env -u XDG_RUNTIME_DIR HOME="$home" QT_QPA_PLATFORM=xcb "$1" 2> "$work/stderr") &
+  (cd "$home" && env -u XDG_RUNTIME_DIR HOME="$home" QT_QPA_PLATFORM=xcb "$@" 2> "$work/stderr") &
   program=$!
   # The copy's own process answers on the bus, not the subshell's.
   for _ in $(seq 100); do
@@ -30,4 +31,18 @@ start_window() {
   program=${child:-$program}
   xdotool search --sync --onlyvisible --name "^$name " > /dev/null
   for _ in $(seq 50); do send 0 > /dev/null 2>&1 && break; sleep 0.1; done
+}
+
+# Turns the desktop's accessibility on, as a screen reader does when it starts: programs started
+# afterwards tell AT-SPI about their windows.
+enable_accessibility() {
+  dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+    org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled \
+    variant:boolean:true > /dev/null
+}
+
+# What a screen reader finds in the windows of process PID (titled TITLE), one line per object:
+# indented role, name, description and text, separated by tabs.
+accessible_tree() {
+  /usr/bin/python3 "$source_dir/tests/tools/accessible_tree.py" "$@"
 }
