@@ -21,6 +21,7 @@ int RunStore(const Options& options);
 int RunImport(const Options& options);
 int RunInfo(const Options& options);
 int RunExport(const Options& options);
+int RunLookup(const Options& options);
 
 // Writes the problem and where help is to standard error; gives kBadUsage.
 int BadUsage(const std::string& problem, const std::string& command);
