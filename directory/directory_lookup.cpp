@@ -42,9 +42,11 @@ constexpr const char* kCertificateAttributes[] = {"userCertificate;binary", "use
                                                   "userSMIMECertificate;binary",
                                                   "userSMIMECertificate", nullptr};
 
-Failure DirectoryFailure(const std::string& step, int code, LDAP* connection = nullptr) {
+Failure DirectoryFailure(const std::string& step, int code, LDAP* connection = nullptr,
+                         bool securing = false) {
     // The connection is made at the first step: a server that is not there is no fault of it.
-    if (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR) {
+    // A TLS handshake that fails is a connect error too, but one the server did answer.
+    if (code == LDAP_SERVER_DOWN || (code == LDAP_CONNECT_ERROR && !securing)) {
         return Failure{static_cast<std::uint32_t>(-code),
                        std::string("the server cannot be reached (") + ldap_err2string(code) + ")"};
     }
@@ -122,7 +124,7 @@ Result<Connection> Connect(const DirectorySettings& settings, const ParsedAddres
             return Failure{0, "StartTLS is for ldap:// addresses; ldaps:// is private already"};
         }
         if (const int started = ldap_start_tls_s(raw, nullptr, nullptr); started != LDAP_SUCCESS) {
-            return DirectoryFailure("StartTLS failed", started, raw);
+            return DirectoryFailure("StartTLS failed", started, raw, true);
         }
     }
     if (!settings.bindDn.empty()) {
@@ -139,7 +141,8 @@ Result<Connection> Connect(const DirectorySettings& settings, const ParsedAddres
         const int bound = ldap_sasl_bind_s(raw, settings.bindDn.c_str(), LDAP_SASL_SIMPLE,
                                            &credentials, nullptr, nullptr, nullptr);
         if (bound != LDAP_SUCCESS) {
-            return DirectoryFailure("the bind as \"" + settings.bindDn + "\" failed", bound, raw);
+            return DirectoryFailure("the bind as \"" + settings.bindDn + "\" failed", bound, raw,
+                                    where.secure);
         }
     }
     return connection;
@@ -191,7 +194,7 @@ Result<std::vector<DirectoryEntry>> LookUpAddress(const DirectorySettings& setti
     // What arrived before a size limit was reached still counts.
     if (searched != LDAP_SUCCESS && searched != LDAP_SIZELIMIT_EXCEEDED) {
         return DirectoryFailure("the search under \"" + where.baseDn + "\" failed", searched,
-                                connection.get());
+                                connection.get(), where.secure);
     }
     std::vector<DirectoryEntry> entries;
     for (LDAPMessage* found = ldap_first_entry(connection.get(), results.get()); found != nullptr;

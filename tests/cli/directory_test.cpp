@@ -87,12 +87,17 @@ class Directory {
     Directory() {
         const std::string database = folder_ / "db";
         std::filesystem::create_directory(database);
-        std::ofstream(folder_ / "slapd.conf") << "include /etc/ldap/schema/core.schema\n"
-                                                 "include /etc/ldap/schema/cosine.schema\n"
-                                                 "include /etc/ldap/schema/inetorgperson.schema\n"
-                                                 "modulepath /usr/lib/ldap\nmoduleload back_mdb\n"
-                                                 "database mdb\nmaxsize 10485760\nsuffix \""
-                                              << kBase << "\"\ndirectory " << database << "\n";
+        MakeServerCertificate();
+        std::ofstream(folder_ / "slapd.conf")
+            << "include /etc/ldap/schema/core.schema\n"
+               "include /etc/ldap/schema/cosine.schema\n"
+               "include /etc/ldap/schema/inetorgperson.schema\n"
+               "modulepath /usr/lib/ldap\nmoduleload back_mdb\n"
+            << "TLSCACertificateFile " << CaPath() << "\nTLSCertificateFile "
+            << (folder_ / "server.pem") << "\nTLSCertificateKeyFile " << (folder_ / "server.key")
+            << "\n"
+            << "database mdb\nmaxsize 10485760\nsuffix \"" << kBase << "\"\ndirectory " << database
+            << "\n";
         std::ofstream(folder_ / "entries.ldif")
             << "dn: " << kBase << "\nobjectClass: dcObject\nobjectClass: organization\n"
             << "o: Example\ndc: example\n\n"
@@ -130,6 +135,8 @@ class Directory {
     Directory& operator=(const Directory&) = delete;
 
     bool running() const { return Accepts(port_); }
+    // The authority that issued the server's certificate, for 127.0.0.1.
+    std::string CaPath() const { return folder_ / "ca.pem"; }
     std::string address() const {
         return "ldap://127.0.0.1:" + std::to_string(port_) + "/" + kBase;
     }
@@ -138,6 +145,30 @@ class Directory {
     void Continue() { ::kill(pid_, SIGCONT); }
 
   private:
+    void MakeServerCertificate() {
+        const auto run = [](const std::vector<std::string>& arguments) {
+            const testing::CommandResult made = testing::RunCommand(arguments);
+            EXPECT_EQ(made.exitCode, 0) << made.output;
+        };
+        const std::string ec = "ec_paramgen_curve:prime256v1";
+        run({"openssl", "req",
+             "-x509",   "-newkey",
+             "ec",      "-pkeyopt",
+             ec,        "-nodes",
+             "-keyout", folder_ / "ca.key",
+             "-out",    folder_ / "ca.pem",
+             "-days",   "2",
+             "-subj",   "/CN=Directory Test CA",
+             "-addext", "basicConstraints=critical,CA:TRUE",
+             "-addext", "keyUsage=critical,keyCertSign"});
+        run({"openssl", "req", "-newkey", "ec", "-pkeyopt", ec, "-nodes", "-keyout",
+             folder_ / "server.key", "-out", folder_ / "server.csr", "-subj", "/CN=127.0.0.1"});
+        std::ofstream(folder_ / "server.ext") << "subjectAltName=IP:127.0.0.1\n";
+        run({"openssl", "x509", "-req", "-in", folder_ / "server.csr", "-CA", folder_ / "ca.pem",
+             "-CAkey", folder_ / "ca.key", "-CAcreateserial", "-days", "2", "-extfile",
+             folder_ / "server.ext", "-out", folder_ / "server.pem"});
+    }
+
     testing::TempDir folder_;
     int port_ = 0;
     pid_t pid_ = -1;
@@ -243,6 +274,22 @@ TEST_F(DirectoryRecipients, AServerThatIsStoppedOrGoneFailsWithinFiveSeconds) {
              "bob@example.org"});
     EXPECT_EQ(gone.exitCode, 1);
     EXPECT_NE(gone.err.find("the server cannot be reached"), std::string::npos) << gone.err;
+}
+
+TEST_F(DirectoryRecipients, StartTlsHoldsOnlyWithTheServersAuthority) {
+    const std::vector<std::string> lookup = {MIREBOLT_CLI, "lookup", "--starttls",
+                                             "--directory=" + directory_->address(),
+                                             "bob@example.org"};
+    const std::string home = "HOME=" + home_.path().string();
+    const ProgramResult trusted = testing::RunProgram(
+        lookup, {home, "LDAPTLS_CACERT=" + directory_->CaPath()}, work_.path().string());
+    EXPECT_EQ(trusted.exitCode, 0) << trusted.err;
+    EXPECT_EQ(trusted.out.rfind("Bob Baker\n", 0), 0u) << trusted.out;
+    // The system's authorities know nothing of the test's: the connection is refused.
+    const ProgramResult unknown = testing::RunProgram(lookup, {home}, work_.path().string());
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_NE(unknown.err.find("StartTLS failed"), std::string::npos) << unknown.err;
+    EXPECT_EQ(unknown.out, "");
 }
 
 TEST_F(DirectoryRecipients, LookupAsJsonHasEachCertificateWithItsStatus) {
