@@ -46,9 +46,17 @@ Failure DirectoryFailure(const std::string& step, int code, LDAP* connection = n
                          bool securing = false) {
     // The connection is made at the first step: a server that is not there is no fault of it.
     // A TLS handshake that fails is a connect error too, but one the server did answer.
-    if (code == LDAP_SERVER_DOWN || (code == LDAP_CONNECT_ERROR && !securing)) {
+    if (code == LDAP_CONNECT_ERROR && securing) {
         return Failure{static_cast<std::uint32_t>(-code),
-                       std::string("the server cannot be reached (") + ldap_err2string(code) + ")"};
+                       "the TLS handshake failed: the server's certificate is not one the "
+                       "system's authorities (or LDAPTLS_CACERT) vouch for, or not for this host"};
+    }
+    if (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR) {
+        // libldap says no more than this when an ldaps:// handshake fails.
+        return Failure{static_cast<std::uint32_t>(-code),
+                       std::string("the server cannot be reached") +
+                           (securing ? ", or its TLS certificate is not trusted" : "") + " (" +
+                           ldap_err2string(code) + ")"};
     }
     if (code == LDAP_TIMEOUT) {
         return Failure{
