@@ -26,6 +26,13 @@ std::optional<DirectorySource> DirectorySource::FromOptions(const Options& optio
     if (source.bindDn_.empty()) {
         return source;
     }
+    // A simple bind sends the password as it is: over plain ldap:// anyone on the way reads it.
+    if (!options.startTls && address.rfind("ldaps://", 0) != 0) {
+        std::fprintf(stderr,
+                     "%s: warning: the bind's password goes to the directory unencrypted; "
+                     "--starttls or an ldaps:// address protects it\n",
+                     kProgram);
+    }
     if (options.bindPasswordFile) {
         std::optional<std::optional<platform::Secret>> read =
             PasswordFromFile(options.bindPasswordFile);

@@ -26,6 +26,7 @@ using testing::ProgramResult;
 
 constexpr char kSlapd[] = "/usr/sbin/slapd";
 constexpr char kBase[] = "dc=example,dc=org";
+constexpr char kReaderPassword[] = "read only, please";
 
 std::string Base64(const std::string& path) {
     static constexpr char kDigits[] =
@@ -42,6 +43,13 @@ std::string Base64(const std::string& path) {
         text += left > 2 ? kDigits[group & 63] : '=';
     }
     return text;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream file(path);
+    file << text;
+    std::filesystem::permissions(
+        path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 std::string Person(const std::string& name, const std::string& mail,
@@ -104,7 +112,9 @@ class Directory {
             << Person("Bob Baker", "bob@example.org", {"bob.der"})
             << Person("Carol Cooper", "carol@example.org", {"dave.der", "carol.der", "erin.der"})
             << Person("Dave Expired", "dave@example.org", {"dave.der"})
-            << Person("Nora Nocert", "nora@example.org", {});
+            << Person("Nora Nocert", "nora@example.org", {}) << "dn: cn=Reader," << kBase
+            << "\nobjectClass: person\ncn: Reader\nsn: Reader\n"
+            << "userPassword: " << kReaderPassword << "\n\n";
         const testing::CommandResult loaded = testing::RunCommand(
             {"/usr/sbin/slapadd", "-f", folder_ / "slapd.conf", "-l", folder_ / "entries.ldif"});
         EXPECT_EQ(loaded.exitCode, 0) << loaded.output;
@@ -290,6 +300,26 @@ TEST_F(DirectoryRecipients, StartTlsHoldsOnlyWithTheServersAuthority) {
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_NE(unknown.err.find("the TLS handshake failed"), std::string::npos) << unknown.err;
     EXPECT_EQ(unknown.out, "");
+}
+
+TEST_F(DirectoryRecipients, ABindTakesItsPasswordFromTheFileNamed) {
+    WriteFile(work_ / "right", std::string(kReaderPassword) + "\n");
+    WriteFile(work_ / "wrong", "guessed\n");
+    const auto lookUp = [&](const std::string& passwordFile) {
+        return Run({"lookup", "--directory=" + directory_->address(),
+                    std::string("--bind-dn=cn=Reader,") + kBase, "--bind-password-file",
+                    passwordFile, "bob@example.org"});
+    };
+    const ProgramResult right = lookUp("right");
+    EXPECT_EQ(right.exitCode, 0) << right.err;
+    EXPECT_EQ(right.out.rfind("Bob Baker\n", 0), 0u) << right.out;
+    EXPECT_NE(right.err.find("goes to the directory unencrypted"), std::string::npos);
+    const ProgramResult wrong = lookUp("wrong");
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_NE(wrong.err.find("the bind as \"cn=Reader," + std::string(kBase) +
+                             "\" failed: Invalid credentials"),
+              std::string::npos)
+        << wrong.err;
 }
 
 TEST_F(DirectoryRecipients, LookupAsJsonHasEachCertificateWithItsStatus) {
