@@ -21,7 +21,7 @@ bool StoreAnswersTo(const platform::PersonalStore* store, const std::string& nam
     return false;
 }
 
-bool AddFromDirectory(recipients::RecipientTarget& list, const DirectorySource& source,
+bool AddFromDirectory(recipients::RecipientTarget& list, DirectorySource& source,
                       const std::string& emailAddress, bool allowInvalid, bool quiet,
                       const platform::StatusChecks& checks) {
     std::optional<std::vector<platform::Certificate>> found =

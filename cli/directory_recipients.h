@@ -18,7 +18,7 @@ bool StoreAnswersTo(const platform::PersonalStore* store, const std::string& nam
 // Adds the certificates the directory holds for the address that encrypt may use, and says which
 // it took and which it left out with their reasons. Unfit ones are taken only as --allow-invalid
 // asks. False, after saying why, when none was taken. The trust that judges them must be open.
-bool AddFromDirectory(recipients::RecipientTarget& list, const DirectorySource& source,
+bool AddFromDirectory(recipients::RecipientTarget& list, DirectorySource& source,
                       const std::string& emailAddress, bool allowInvalid, bool quiet,
                       const platform::StatusChecks& checks);
 

@@ -23,48 +23,50 @@ std::optional<DirectorySource> DirectorySource::FromOptions(const Options& optio
     source.address_ = address;
     source.startTls_ = options.startTls;
     source.bindDn_ = options.bindDn.value_or("");
-    if (source.bindDn_.empty()) {
-        return source;
-    }
-    // A simple bind sends the password as it is: over plain ldap:// anyone on the way reads it.
-    if (!options.startTls && address.rfind("ldaps://", 0) != 0) {
-        std::fprintf(stderr,
-                     "%s: warning: the bind's password goes to the directory unencrypted; "
-                     "--starttls or an ldaps:// address protects it\n",
-                     kProgram);
-    }
-    if (options.bindPasswordFile) {
-        std::optional<std::optional<platform::Secret>> read =
-            PasswordFromFile(options.bindPasswordFile);
-        if (!read) {
-            source.failed_ = true;
-            return source;
-        }
-        source.password_ = std::move(**read);
-        return source;
-    }
-    std::optional<platform::Secret> typed =
-        Terminal::AskSecret("Password for \"" + source.bindDn_ + "\" at " + address + ": ");
-    if (!typed) {
-        std::fprintf(stderr,
-                     "%s: error: the directory's bind as \"%s\" needs a password: "
-                     "--bind-password-file FILE, or a terminal to ask on\n",
-                     kProgram, source.bindDn_.c_str());
-        source.failed_ = true;
-        return source;
-    }
-    source.password_ = std::move(*typed);
+    source.passwordFile_ = options.bindPasswordFile;
     return source;
 }
 
-directory::DirectorySettings DirectorySource::settings() const {
-    return {address_, startTls_, bindDn_, bindDn_.empty() ? nullptr : &password_};
+std::optional<directory::DirectorySettings> DirectorySource::Settings() {
+    if (!bindDn_.empty() && !password_) {
+        // A simple bind sends the password as it is: over plain ldap:// anyone on the way reads
+        // it.
+        if (!startTls_ && address_.rfind("ldaps://", 0) != 0) {
+            std::fprintf(stderr,
+                         "%s: warning: the bind's password goes to the directory unencrypted; "
+                         "--starttls or an ldaps:// address protects it\n",
+                         kProgram);
+        }
+        if (passwordFile_) {
+            std::optional<std::optional<platform::Secret>> read = PasswordFromFile(passwordFile_);
+            if (!read) {
+                return std::nullopt;
+            }
+            password_ = std::move(**read);
+        } else {
+            password_ =
+                Terminal::AskSecret("Password for \"" + bindDn_ + "\" at " + address_ + ": ");
+            if (!password_) {
+                std::fprintf(stderr,
+                             "%s: error: the directory's bind as \"%s\" needs a password: "
+                             "--bind-password-file FILE, or a terminal to ask on\n",
+                             kProgram, bindDn_.c_str());
+                return std::nullopt;
+            }
+        }
+    }
+    return directory::DirectorySettings{address_, startTls_, bindDn_,
+                                        password_ ? &*password_ : nullptr};
 }
 
 std::optional<std::vector<platform::Certificate>> DirectoryCertificates(
-    const DirectorySource& source, const std::string& emailAddress) {
+    DirectorySource& source, const std::string& emailAddress) {
+    const std::optional<directory::DirectorySettings> settings = source.Settings();
+    if (!settings) {
+        return std::nullopt;
+    }
     Result<std::vector<directory::DirectoryEntry>> entries =
-        directory::LookUpAddress(source.settings(), emailAddress);
+        directory::LookUpAddress(*settings, emailAddress);
     if (!entries) {
         std::fprintf(stderr, "%s: error: the directory %s could not be asked for \"%s\": %s\n",
                      kProgram, source.address().c_str(), emailAddress.c_str(),

@@ -14,21 +14,21 @@ namespace mirebolt::cli {
 // The environment variable that names a directory when --directory does not.
 inline constexpr char kDirectoryVariable[] = "MIREBOLT_DIRECTORY";
 
-// The directory the command line or the environment names, with the bind's password read once
-// (from --bind-password-file, or asked on the terminal). It owns that password for as long as
-// the lookups made with settings() run.
+// The directory the command line or the environment names. A bind's password is read when the
+// directory is first asked (from --bind-password-file, or on the terminal), so that a run whose
+// names the store answers never asks for it, and is kept for the run's later lookups.
 class DirectorySource {
   public:
-    // Nothing at all when neither names a directory; a failed source (failed() true) after
-    // saying on standard error why, when the bind's password cannot be had.
+    // Nothing when neither names a directory.
     static std::optional<DirectorySource> FromOptions(const Options& options);
 
     DirectorySource(DirectorySource&&) = default;
     DirectorySource& operator=(DirectorySource&&) = default;
 
-    bool failed() const { return failed_; }
     const std::string& address() const { return address_; }
-    directory::DirectorySettings settings() const;
+    // The settings of a lookup, the password read first where a bind needs one; nothing after
+    // saying on standard error why it cannot be had.
+    std::optional<directory::DirectorySettings> Settings();
 
   private:
     DirectorySource() = default;
@@ -36,8 +36,8 @@ class DirectorySource {
     std::string address_;
     bool startTls_ = false;
     std::string bindDn_;
-    platform::Secret password_;
-    bool failed_ = false;
+    std::optional<std::string> passwordFile_;
+    std::optional<platform::Secret> password_;  // once read
 };
 
 // What the directory holds for one address: every certificate of every entry found, in the
@@ -45,6 +45,6 @@ class DirectorySource {
 // "entries without a certificate" it was, naming the address and the directory; a directory
 // that fails is said likewise. Nothing in those cases.
 std::optional<std::vector<platform::Certificate>> DirectoryCertificates(
-    const DirectorySource& source, const std::string& emailAddress);
+    DirectorySource& source, const std::string& emailAddress);
 
 }  // namespace mirebolt::cli

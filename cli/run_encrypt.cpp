@@ -136,9 +136,6 @@ int RunEncrypt(const Options& options) {
     std::optional<platform::PersonalStore> trust;
     // A name the store does not know is looked up in the directory, when one is named.
     std::optional<DirectorySource> directory = DirectorySource::FromOptions(options);
-    if (directory && directory->failed()) {
-        return kFailed;
-    }
     for (const RecipientOption& source : options.recipients) {
         const int first = list.RecipientCount();
         const bool mayAskDirectory = !source.fromFile && directory;

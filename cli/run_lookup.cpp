@@ -19,9 +19,6 @@ int RunLookup(const Options& options) {
                             kDirectoryVariable + " in the environment",
                         options.command);
     }
-    if (source->failed()) {
-        return kFailed;
-    }
     // Open only for the statuses: its trusted roots and CRLs judge the directory's certificates.
     auto trust = platform::PersonalStore::Open(options.storeDirectory);
     std::optional<std::vector<platform::Certificate>> certificates =
