@@ -21,6 +21,10 @@ enum LongOnly : int {
     kP12PasswordFile,
     kDer,
     kJson,
+    kDirectory,
+    kStartTls,
+    kBindDn,
+    kBindPasswordFile,
 };
 
 // Options every command takes, before or after its name.
@@ -39,6 +43,14 @@ constexpr char kGlobalShort[] = "qh";
 constexpr option kCheckRevocationOption = {"check-revocation", no_argument, nullptr,
                                            kCheckRevocation};
 
+// The commands that may ask the organisation's directory.
+constexpr option kDirectoryOptions[] = {
+    {"directory", required_argument, nullptr, kDirectory},
+    {"starttls", no_argument, nullptr, kStartTls},
+    {"bind-dn", required_argument, nullptr, kBindDn},
+    {"bind-password-file", required_argument, nullptr, kBindPasswordFile},
+};
+
 struct CommandOptions {
     const char* command;
     const char* shortOptions;
@@ -56,7 +68,11 @@ const CommandOptions kCommandOptions[] = {
       {"gcm", no_argument, nullptr, kGcm},
       {"pem", no_argument, nullptr, kPem},
       {"allow-invalid", no_argument, nullptr, kAllowInvalid},
-      kCheckRevocationOption}},
+      kCheckRevocationOption,
+      kDirectoryOptions[0],
+      kDirectoryOptions[1],
+      kDirectoryOptions[2],
+      kDirectoryOptions[3]}},
     {"decrypt", "o:", {{"output", required_argument, nullptr, 'o'}}},
     {"certs", "", {kCheckRevocationOption}, true},
     {"store", "", {kCheckRevocationOption}, true},
@@ -67,6 +83,11 @@ const CommandOptions kCommandOptions[] = {
       {"output", required_argument, nullptr, 'o'},
       {"der", no_argument, nullptr, kDer}}},
     {"info", "", {kCheckRevocationOption}, true},
+    {"lookup",
+     "",
+     {kCheckRevocationOption, kDirectoryOptions[0], kDirectoryOptions[1], kDirectoryOptions[2],
+      kDirectoryOptions[3]},
+     true},
 };
 
 std::string Spelled(int code, const char* word) {
@@ -139,6 +160,18 @@ bool ReadOptions(std::vector<char*>& words, const std::string& shortOptions,
                 break;
             case kJson:
                 options.json = true;
+                break;
+            case kDirectory:
+                options.directory = ::optarg;
+                break;
+            case kStartTls:
+                options.startTls = true;
+                break;
+            case kBindDn:
+                options.bindDn = ::optarg;
+                break;
+            case kBindPasswordFile:
+                options.bindPasswordFile = ::optarg;
                 break;
             case ':':
                 line.problem = Spelled(::optopt, words[::optind - 1]) + " needs a value";
@@ -216,7 +249,7 @@ CommandLine ParseCommandLine(int argc, char** argv, std::string defaultStoreDire
     }
     if (line.options.json && !known->writesJson) {
         line.action = CommandLine::Action::BadUsage;
-        line.problem = "--json is for store, certs and info only";
+        line.problem = "--json is for store, certs, info and lookup only";
     }
     return line;
 }

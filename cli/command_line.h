@@ -31,6 +31,10 @@ struct Options {
     std::optional<std::string> p12PasswordFile;  // import: the PKCS #12 file's password
     bool der = false;                            // export: DER instead of PEM
     bool json = false;                           // the listings: one JSON document instead
+    std::optional<std::string> directory;  // ldap://HOST[:PORT]/BASE-DN, over the environment's
+    bool startTls = false;                 // the directory's connection made private first
+    std::optional<std::string> bindDn;     // the directory's bind; none: anonymous
+    std::optional<std::string> bindPasswordFile;  // that bind's password, else the terminal asks
     std::vector<std::string> operands;
 };
 

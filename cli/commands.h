@@ -22,6 +22,7 @@ int RunStore(const Options& options);
 int RunImport(const Options& options);
 int RunInfo(const Options& options);
 int RunExport(const Options& options);
+int RunLookup(const Options& options);
 
 // Says that the personal store would not open, and why; gives kFailed.
 int StoreFailed(const Options& options, const Failure& why);

@@ -39,7 +39,7 @@ bool UsesStore(const Options& options) {
         }
         return false;
     }
-    return options.command != "certs";
+    return options.command != "certs" && options.command != "lookup";
 }
 
 // A file, a device or a pipe given as the store is a mistake to name, not an empty store.
@@ -92,7 +92,7 @@ int Run(int argc, char** argv) {
     static constexpr Command kCommands[] = {
         {"encrypt", &RunEncrypt}, {"decrypt", &RunDecrypt}, {"certs", &RunCerts},
         {"store", &RunStore},     {"import", &RunImport},   {"info", &RunInfo},
-        {"export", &RunExport},
+        {"export", &RunExport},   {"lookup", &RunLookup},
     };
     for (const Command& command : kCommands) {
         if (line.options.command == command.name) {

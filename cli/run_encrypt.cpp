@@ -6,6 +6,7 @@
 
 #include "base/system_error.h"
 #include "cli/commands.h"
+#include "cli/directory_recipients.h"
 #include "cli/store_query_picker.h"
 #include "cli/stream_adapters.h"
 #include "cli/stream_target.h"
@@ -145,9 +146,12 @@ int RunEncrypt(const Options& options) {
             checks.openStore = &*trust;
         }
     }
+    // A name the store does not know is looked up in the directory, when one is named.
+    std::optional<DirectorySource> directory = DirectorySource::FromOptions(options);
     for (const RecipientOption& source : options.recipients) {
         const int first = list.RecipientCount();
-        if (source.fromFile) {
+        const bool mayAskDirectory = !source.fromFile && directory;
+        if (source.fromFile || mayAskDirectory) {
             if (!trust && !options.storeDirectory.empty()) {
                 if (Result<platform::PersonalStore> store =
                         platform::PersonalStore::Open(options.storeDirectory)) {
@@ -155,6 +159,16 @@ int RunEncrypt(const Options& options) {
                     checks.openStore = &*trust;
                 }
             }
+        }
+        if (mayAskDirectory && !StoreAnswersTo(trust ? &*trust : nullptr, source.name)) {
+            // Its own checks say what was taken and what was left out, and why.
+            if (!AddFromDirectory(list, *directory, source.name, options.allowInvalid,
+                                  options.quiet, checks.status)) {
+                return kFailed;
+            }
+            continue;
+        }
+        if (source.fromFile) {
             const recipients::AddOutcome added =
                 recipients::AddRecipientsFromFile(list, source.name, feedback, progress, checks);
             if (added.failed) {

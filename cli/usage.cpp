@@ -24,6 +24,8 @@ constexpr char kUsage[] =
     "                                                or others' certificates, into the store\n"
     "  export [-R NAME] [--der] [-o OUTPUT]          write your own certificate for others\n"
     "  info [--json] FILE                            describe an encrypted file\n"
+    "  lookup [--json] [--directory=URL] ADDRESS     list the directory's certificates for\n"
+    "                                                ADDRESS\n"
     "\n"
     "Options:\n"
     "  --store=DIR           use the NSS database in DIR (default: ~/.pki/nssdb)\n"
@@ -63,8 +65,14 @@ constexpr char kEncryptUsage[] =
     "  --check-revocation           ask each certificate's OCSP responder whether it was\n"
     "                               revoked (a network request; CRLs in the store always count)\n"
     "\n"
+    "  --directory=URL              where -R looks for a NAME the store does not know:\n"
+    "                               ldap://HOST[:PORT]/BASE-DN or ldaps://... (default:\n"
+    "                               $MIREBOLT_DIRECTORY); see lookup --help\n"
+    "\n"
     "Every certificate is checked before use: an unfit one is refused with its reason, one\n"
-    "without a path to a root the personal store trusts for e-mail is only warned about.\n"
+    "without a path to a root the personal store trusts for e-mail is only warned about. Of\n"
+    "a directory's certificates for one address the usable ones are taken, each named; they\n"
+    "are not put into the store.\n"
     "\n"
     "Examples:\n"
     "  mirebolt-cli encrypt -r bob.pem -r carol.pem minutes.odt    writes minutes.odt.enc\n"
@@ -162,6 +170,26 @@ constexpr char kInfoUsage[] =
     "\n"
     "  --json   write one JSON document instead (mirebolt-cli(1) names its fields)\n";
 
+constexpr char kLookupUsage[] =
+    "Usage: mirebolt-cli lookup [--json] [--directory=URL] ADDRESS\n"
+    "Lists the certificates an LDAP directory holds for ADDRESS (entries whose mail,\n"
+    "userPrincipalName or cn is ADDRESS; their userCertificate and userSMIMECertificate), as\n"
+    "certs lists a file's. Nothing is stored. encrypt -R takes the same options.\n"
+    "\n"
+    "  --directory=URL            ldap://HOST[:PORT]/BASE-DN or ldaps://HOST[:PORT]/BASE-DN\n"
+    "                             (default: the environment's MIREBOLT_DIRECTORY)\n"
+    "  --starttls                 make an ldap:// connection private before anything is sent\n"
+    "  --bind-dn=DN               bind as DN (simple bind) instead of searching anonymously\n"
+    "  --bind-password-file=FILE  take DN's password from FILE's first line; without it the\n"
+    "                             terminal asks\n"
+    "  --json                     write one JSON document instead, as certs --json does\n"
+    "\n"
+    "Each step (connecting, StartTLS, the bind, the search) has 4 seconds: a directory that\n"
+    "does not answer is a failure, never a wait. At most 20 entries are taken.\n"
+    "\n"
+    "Example:\n"
+    "  mirebolt-cli lookup --directory=ldap://ldap.example.org/dc=example,dc=org bob@example.org\n";
+
 }  // namespace
 
 const char* UsageOf(const std::string& command) {
@@ -170,7 +198,7 @@ const char* UsageOf(const std::string& command) {
         const char* usage;
     } kCommands[] = {{"encrypt", kEncryptUsage}, {"decrypt", kDecryptUsage}, {"certs", kCertsUsage},
                      {"store", kStoreUsage},     {"import", kImportUsage},   {"info", kInfoUsage},
-                     {"export", kExportUsage}};
+                     {"export", kExportUsage},   {"lookup", kLookupUsage}};
     for (const auto& each : kCommands) {
         if (command == each.command) {
             return each.usage;

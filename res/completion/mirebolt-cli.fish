@@ -68,6 +68,7 @@ complete -c mirebolt-cli -n "not __mirebolt_cli_command" -a store -d 'List the c
 complete -c mirebolt-cli -n "not __mirebolt_cli_command" -a import -d 'Put a PKCS #12 file or certificates into the store'
 complete -c mirebolt-cli -n "not __mirebolt_cli_command" -a export -d 'Write your own certificate for others'
 complete -c mirebolt-cli -n "not __mirebolt_cli_command" -a info -d 'Describe an encrypted file'
+complete -c mirebolt-cli -n "not __mirebolt_cli_command" -a lookup -d 'List the certificates a directory holds for an address'
 
 # Files are the operands of every command but store and export.
 complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt decrypt certs import info" -F
@@ -79,7 +80,11 @@ complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt" -l pem -d 'Write a PE
 complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt" -l gcm -d 'Use AES-256-GCM (authenticated enveloped data)'
 complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt" -l triple-des -d 'Use Triple DES instead of AES-256'
 complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt" -l allow-invalid -d 'Encrypt also for an unfit certificate'
-complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt certs store info" -l check-revocation -d "Ask each certificate's OCSP responder"
-complete -c mirebolt-cli -n "__mirebolt_cli_using certs store info" -l json -d 'Write one JSON document'
+complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt certs store info lookup" -l check-revocation -d "Ask each certificate's OCSP responder"
+complete -c mirebolt-cli -n "__mirebolt_cli_using certs store info lookup" -l json -d 'Write one JSON document'
 complete -c mirebolt-cli -n "__mirebolt_cli_using import" -l p12-password-file -r -F -d "Take the PKCS #12 file's password from FILE"
 complete -c mirebolt-cli -n "__mirebolt_cli_using export" -l der -d 'Write DER instead of PEM'
+complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt lookup" -l directory -x -d 'The LDAP directory to ask (ldap://HOST[:PORT]/BASE-DN)'
+complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt lookup" -l starttls -d 'Make the ldap:// connection private with StartTLS'
+complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt lookup" -l bind-dn -x -d 'Bind to the directory as DN'
+complete -c mirebolt-cli -n "__mirebolt_cli_using encrypt lookup" -l bind-password-file -r -F -d "Take the bind's password from FILE"

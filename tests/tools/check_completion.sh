@@ -42,7 +42,8 @@ expect() {
 }
 
 expect "encrypt " mirebolt-cli enc
-expect "certs decrypt encrypt export import info store " mirebolt-cli ""
+expect "certs decrypt encrypt export import info lookup store " mirebolt-cli ""
+expect "--bind-dn= --bind-password-file= " mirebolt-cli lookup --bi
 expect "--triple-des " mirebolt-cli encrypt --tr
 expect "--gcm " mirebolt-cli encrypt --g
 expect "--output= " mirebolt-cli decrypt --out

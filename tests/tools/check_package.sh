@@ -28,7 +28,7 @@ for file in ./usr/bin/mirebolt ./usr/bin/mirebolt-cli ./usr/share/man/man1/mireb
   grep -q " $file\$" <<< "$contents" || { echo "the package lacks $file"; status=1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libnss3 libqt6widgets6; do
+for library in libnss3 libqt6widgets6 libldap-2.5-0; do
   grep -q "$library" <<< "$depends" || { echo "Depends lacks $library: $depends"; status=1; }
 done
 grep -q libqt6svg6 <<< "$(dpkg-deb -f "$deb" Recommends)" || { echo "Recommends lacks libqt6svg6"; status=1; }

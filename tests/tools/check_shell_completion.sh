@@ -58,7 +58,8 @@ expect() {
 # zsh shows a name as it is to be typed, fish as it is: fish quotes it when it inserts it.
 if [ "$shell" = zsh ]; then space='\ '; else space=' '; fi
 
-expect "mirebolt-cli " "certs|decrypt|encrypt|export|import|info|store"
+expect "mirebolt-cli " "certs|decrypt|encrypt|export|import|info|lookup|store"
+expect "mirebolt-cli encrypt --dir" "--directory"
 expect "mirebolt-cli --yes encrypt --g" "--gcm"
 expect "mirebolt-cli store --j" "--json"
 expect "mirebolt-cli decrypt let" "letter.txt|letter.txt.enc"
