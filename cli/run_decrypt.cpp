@@ -47,31 +47,16 @@ constexpr char kStandardStream[] = "-";
 int DecryptOne(const std::string& file, const Options& options,
                const std::optional<platform::Secret>& password) {
     std::optional<StreamTarget> stream;
-    const std::string output = options.output.value_or(file == kStandardStream ? "-" : "");
-    if (!output.empty()) {
-        Result<std::optional<StreamTarget>> target = StreamTarget::For(output);
-        if (!target) {
-            std::fprintf(stderr, "%s: error: cannot write \"%s\": %s\n", kProgram, output.c_str(),
-                         target.failure().text.c_str());
-            return kFailed;
-        }
-        stream = std::move(*target);
+    protection::CommandLineChoices choices;
+    if (!ChooseStreams(file, options, stream, choices)) {
+        return kFailed;
     }
     // Each message gets the password anew: a prompt forgets it once the keys were looked for.
     TerminalKeyPrompt keyPrompt(
         password ? std::optional<platform::Secret>(std::in_place, password->view()) : std::nullopt);
-    TerminalFeedback feedback(kProgram, options.answerYes,
-                              options.quiet               ? InformationTo::Nowhere
-                              : output == kStandardStream ? InformationTo::StandardError
-                                                          : InformationTo::StandardOutput);
+    TerminalFeedback feedback(kProgram, options.answerYes, InformationFor(options, stream));
     TerminalProgress progress;
     NoSaveQuestion noQuestion;
-    protection::CommandLineChoices choices;
-    choices.standardInput = file == kStandardStream;
-    if (stream) {
-        choices.standardOutput = &stream->sink();
-        choices.standardOutputLabel = stream->label();
-    }
     const protection::DecryptRequest request{file, options.storeDirectory,
                                              stream ? std::nullopt : options.output, &choices};
     return protection::Decrypt(

@@ -68,28 +68,12 @@ void ReportUnreadable(const std::string& path, const Failure& why) {
 int EncryptOne(const std::string& file, const recipients::RecipientList& list,
                const Options& options) {
     std::optional<StreamTarget> stream;
-    const std::string output = options.output.value_or(file == kStandardStream ? "-" : "");
-    if (!output.empty()) {
-        Result<std::optional<StreamTarget>> target = StreamTarget::For(output);
-        if (!target) {
-            std::fprintf(stderr, "%s: error: cannot write \"%s\": %s\n", kProgram, output.c_str(),
-                         target.failure().text.c_str());
-            return kFailed;
-        }
-        stream = std::move(*target);
-    }
-    const bool toStandardOutput = output == kStandardStream;
-    TerminalFeedback feedback(kProgram, options.answerYes,
-                              options.quiet      ? InformationTo::Nowhere
-                              : toStandardOutput ? InformationTo::StandardError
-                                                 : InformationTo::StandardOutput);
-    TerminalProgress progress;
     protection::CommandLineChoices choices;
-    choices.standardInput = file == kStandardStream;
-    if (stream) {
-        choices.standardOutput = &stream->sink();
-        choices.standardOutputLabel = stream->label();
+    if (!ChooseStreams(file, options, stream, choices)) {
+        return kFailed;
     }
+    TerminalFeedback feedback(kProgram, options.answerYes, InformationFor(options, stream));
+    TerminalProgress progress;
     choices.pem = options.pem;
     choices.authenticated = options.gcm;
     const bool tripleDes = options.tripleDes;

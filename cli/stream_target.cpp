@@ -5,9 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "base/system_error.h"
-#include "protection/command_line_choices.h"
+#include "cli/commands.h"
 
 namespace mirebolt::cli {
 
@@ -45,6 +46,36 @@ Result<std::optional<StreamTarget>> StreamTarget::For(const std::string& output)
     }
     const int written = fd.get();
     return std::optional<StreamTarget>(StreamTarget(std::move(fd), written, output));
+}
+
+bool ChooseStreams(const std::string& file, const Options& options,
+                   std::optional<StreamTarget>& stream, protection::CommandLineChoices& choices) {
+    choices.standardInput = file == "-";
+    const std::string output = options.output.value_or(choices.standardInput ? "-" : "");
+    if (output.empty()) {
+        return true;
+    }
+    Result<std::optional<StreamTarget>> target = StreamTarget::For(output);
+    if (!target) {
+        std::fprintf(stderr, "%s: error: cannot write \"%s\": %s\n", kProgram, output.c_str(),
+                     target.failure().text.c_str());
+        return false;
+    }
+    stream = std::move(*target);
+    if (stream) {
+        choices.standardOutput = &stream->sink();
+        choices.standardOutputLabel = stream->label();
+    }
+    return true;
+}
+
+InformationTo InformationFor(const Options& options, const std::optional<StreamTarget>& stream) {
+    if (options.quiet) {
+        return InformationTo::Nowhere;
+    }
+    return stream && stream->label() == protection::CommandLineChoices().standardOutputLabel
+               ? InformationTo::StandardError
+               : InformationTo::StandardOutput;
 }
 
 }  // namespace mirebolt::cli

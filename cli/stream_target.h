@@ -5,7 +5,10 @@
 
 #include "base/result.h"
 #include "base/unique_fd.h"
+#include "cli/command_line.h"
 #include "cli/stream_adapters.h"
+#include "cli/terminal_ports.h"
+#include "protection/command_line_choices.h"
 
 namespace mirebolt::cli {
 
@@ -31,5 +34,14 @@ class StreamTarget {
     DescriptorSink sink_;
     std::string label_;
 };
+
+// Sets up where the result for `file` goes: the stream -o names (or standard output, for "-" as
+// the input with no -o) into `stream`, and the choices' input and output. False after saying on
+// standard error why the stream cannot be written.
+bool ChooseStreams(const std::string& file, const Options& options,
+                   std::optional<StreamTarget>& stream, protection::CommandLineChoices& choices);
+
+// Where the success text goes: standard error when the data goes to standard output.
+InformationTo InformationFor(const Options& options, const std::optional<StreamTarget>& stream);
 
 }  // namespace mirebolt::cli
