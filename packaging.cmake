@@ -22,10 +22,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Found at run time, so dpkg-shlibdeps cannot see them: Qt's SVG image plug-in draws the icons
-# sharp on screens scaled above 1 (without it they are blurry upscales). NSS's certutil,
+# sharp on screens scaled above 1 (without it they are blurry upscales); Qt's own translations
+# put its dialogs and buttons in the language of the window's texts. NSS's certutil,
 # pk12util and modutil, which the manual pages point to, are how a person looks after the same
 # store by hand; the programs themselves never run them.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libnss3-tools")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)

@@ -3,6 +3,7 @@
 //   mirebolt [FILE]   FILE, as a file manager hands it over, starts in the path box
 #include <QApplication>
 #include <QFile>
+#include <QLocale>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "ui/main_dialog.h"
 #include "ui/qt_ports.h"
 #include "ui/stored_nothing.h"
+#include "ui/translation.h"
 
 namespace {
 
@@ -72,6 +74,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QString::fromUtf8(product::kName));
     QApplication::setApplicationVersion(QString::fromUtf8(product::kVersion));
     QApplication::setDesktopFileName(QString::fromUtf8(product::kApplicationId));
+    ui::InstallTranslations(application, QLocale());
 
     ui::OwnerWindow owner;
     ui::MessageBoxFeedback feedback(owner);

@@ -9,17 +9,18 @@
 #include "ui/icons.h"
 #include "ui/product.h"
 #include "ui/resources.h"
+#include "ui/translation.h"
 
 namespace mirebolt::ui {
 
 AboutBox::AboutBox(QWidget* owner) : QDialog(owner) {
     EnsureResources();
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(Texts::tr("About"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     const DialogUnits units(font());
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(Texts::tr("OK"), this);
     ok->setGeometry(units.Rect(130, 81, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, [this] { done(1); });

@@ -1,6 +1,9 @@
 #include "ui/certificate_caution.h"
 
+#include <QStringList>
+
 #include "recipients/certificate_status_text.h"
+#include "ui/translation.h"
 
 namespace mirebolt::ui {
 
@@ -9,7 +12,7 @@ QString CertificateCaution(const platform::CertificateStatus& status,
     if (status.fine()) {
         return QString();
     }
-    return QString::fromStdString(recipients::ProblemText(status.problems.front(), certificate));
+    return ShownText(recipients::ProblemText(status.problems.front(), certificate));
 }
 
 QString CautionDetails(const platform::CertificateStatus& status,
@@ -17,7 +20,11 @@ QString CautionDetails(const platform::CertificateStatus& status,
     if (status.fine()) {
         return QString();
     }
-    return QString::fromStdString(recipients::StatusText(status, certificate, "\n"));
+    QStringList lines;
+    for (const platform::CertificateProblem problem : status.problems) {
+        lines << ShownText(recipients::ProblemText(problem, certificate));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace mirebolt::ui

@@ -18,6 +18,7 @@
 #include "feedback/date_text.h"
 #include "recipients/recipient_list.h"
 #include "ui/certificate_caution.h"
+#include "ui/translation.h"
 
 namespace mirebolt::ui {
 
@@ -37,7 +38,9 @@ constexpr int kCautionColumn = 5;
 
 // The labels of the particulars, each followed by a tab and its value.
 const char* const kDetailLabels[] = {
-    "Subject:", "Issuer:", "Serial number:", "Valid from:", "Key usage:", "SHA-256:"};
+    QT_TRANSLATE_NOOP("Mirebolt", "Subject:"),       QT_TRANSLATE_NOOP("Mirebolt", "Issuer:"),
+    QT_TRANSLATE_NOOP("Mirebolt", "Serial number:"), QT_TRANSLATE_NOOP("Mirebolt", "Valid from:"),
+    QT_TRANSLATE_NOOP("Mirebolt", "Key usage:"),     QT_TRANSLATE_NOOP("Mirebolt", "SHA-256:")};
 
 QString CertificateDetails(const platform::Certificate& certificate) {
     const std::string usage = platform::KeyUsageText(certificate);
@@ -45,16 +48,16 @@ QString CertificateDetails(const platform::Certificate& certificate) {
         Text(platform::SubjectText(certificate)),
         Text(platform::IssuerText(certificate)),
         Text(platform::SerialNumberText(certificate)),
-        QStringLiteral("%1 to %2 (UTC)")
+        Texts::tr("%1 to %2 (UTC)")
             .arg(DateText(platform::NotBeforeDate(certificate)),
                  DateText(platform::NotAfterDate(certificate))),
-        usage.empty() ? QStringLiteral("any") : Text(usage),
+        usage.empty() ? Texts::tr("any") : Text(usage),
         Text(platform::Sha256Fingerprint(certificate)),
     };
     static_assert(std::size(values) == std::size(kDetailLabels));
     QStringList lines;
     for (std::size_t i = 0; i < std::size(values); ++i) {
-        lines << QString::fromLatin1(kDetailLabels[i]) + QLatin1Char('\t') + values[i];
+        lines << Texts::tr(kDetailLabels[i]) + QLatin1Char('\t') + values[i];
     }
     return lines.join(QLatin1Char('\n'));
 }
@@ -67,9 +70,9 @@ QString OwnKeyText(const platform::StoreCertificate& entry) {
         return QString();
     }
     if (entry.tokenName.empty()) {
-        return QStringLiteral("Yours");
+        return Texts::tr("Yours");
     }
-    return QStringLiteral("Yours, on %1").arg(Text(entry.tokenName));
+    return Texts::tr("Yours, on %1").arg(Text(entry.tokenName));
 }
 
 }  // namespace
@@ -79,19 +82,19 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
     std::vector<platform::StoreCertificate> listed = store.PickerCertificates();
 
     QDialog dialog(owner_.widget);
-    dialog.setWindowTitle(QStringLiteral("Select Certificate"));
+    dialog.setWindowTitle(Texts::tr("Select Certificate"));
     auto* layout = new QVBoxLayout(&dialog);
-    auto* prompt = new QLabel(Text(displayString), &dialog);
+    auto* prompt = new QLabel(ShownText(displayString), &dialog);
     layout->addWidget(prompt);
 
     auto* table = new QTreeWidget(&dialog);
     table->setObjectName(QStringLiteral("storeCertificates"));
     prompt->setBuddy(table);
-    table->setAccessibleName(QStringLiteral("Certificates"));
-    table->setAccessibleDescription(Text(displayString));
-    table->setHeaderLabels({QStringLiteral("Issued To"), QStringLiteral("Issued By"),
-                            QStringLiteral("Expiration Date"), QStringLiteral("Private Key"),
-                            QStringLiteral("Key Type"), QStringLiteral("Note")});
+    table->setAccessibleName(Texts::tr("Certificates"));
+    table->setAccessibleDescription(prompt->text());
+    table->setHeaderLabels({Texts::tr("Issued To"), Texts::tr("Issued By"),
+                            Texts::tr("Expiration Date"), Texts::tr("Private Key"),
+                            Texts::tr("Key Type"), Texts::tr("Note")});
     table->setRootIsDecorated(false);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     const QColor greyed = dialog.palette().color(QPalette::Disabled, QPalette::Text);
@@ -107,7 +110,7 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
             QFont bold = item->font(0);
             bold.setBold(true);
             item->setFont(0, bold);
-            item->setToolTip(0, QStringLiteral("You hold the private key of this certificate"));
+            item->setToolTip(0, Texts::tr("You hold the private key of this certificate"));
         }
         // Still a choice, as the person may know better, but never the one offered first.
         const platform::CertificateStatus status =
@@ -129,15 +132,15 @@ std::optional<platform::Certificate> CertificatePickerDialog::Pick(
 
     auto* details = new QPlainTextEdit(&dialog);
     details->setObjectName(QStringLiteral("certificateDetails"));
-    details->setAccessibleName(QStringLiteral("Certificate details"));
+    details->setAccessibleName(Texts::tr("Certificate details"));
     details->setReadOnly(true);
-    details->setPlaceholderText(QStringLiteral("Select a certificate to see its details."));
+    details->setPlaceholderText(Texts::tr("Select a certificate to see its details."));
     // Every value starts at the same tab stop, past the widest label; long values scroll
     // rather than wrap back under the labels.
     int widestLabel = 0;
     for (const char* label : kDetailLabels) {
-        widestLabel = std::max(
-            widestLabel, details->fontMetrics().horizontalAdvance(QString::fromLatin1(label)));
+        widestLabel =
+            std::max(widestLabel, details->fontMetrics().horizontalAdvance(Texts::tr(label)));
     }
     details->setTabStopDistance(widestLabel + details->fontMetrics().averageCharWidth() * 2);
     details->setLineWrapMode(QPlainTextEdit::NoWrap);

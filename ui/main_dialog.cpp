@@ -1,5 +1,6 @@
 #include "ui/main_dialog.h"
 
+#include <algorithm>
 #include <functional>
 
 #include <QCheckBox>
@@ -30,6 +31,7 @@
 #include "ui/product.h"
 #include "ui/recipient_view.h"
 #include "ui/resources.h"
+#include "ui/translation.h"
 
 namespace mirebolt::ui {
 
@@ -110,36 +112,41 @@ void CMainDlg::BuildControls() {
 
     // In the template's order, which is also the order of the tab stops. What a screen reader
     // says of a control is set beside it; it never changes what the window shows.
-    auto* fileLabel = new QLabel(QStringLiteral("File: "), this);
-    fileLabel->setGeometry(units.Rect(16, 10, 18, 8));
+    auto* fileLabel = new QLabel(Texts::tr("File: "), this);
+    // A translation longer than the template's room grows to the left, towards the margin, so
+    // that the path box never covers it.
+    QRect labelPlace = units.Rect(16, 10, 18, 8);
+    const int labelWidth = fileLabel->sizeHint().width();
+    if (labelWidth > labelPlace.width()) {
+        labelPlace.setLeft(std::max(units.X(4), labelPlace.right() + 1 - labelWidth));
+    }
+    fileLabel->setGeometry(labelPlace);
 
     m_fileEdit = NameAndPosition(new PathEdit(this), "pathBox", units.Rect(34, 7, 250, 14));
     fileLabel->setBuddy(m_fileEdit);
-    m_fileEdit->setAccessibleName(QStringLiteral("File to encrypt or decrypt"));
-    m_browseButton = MakeButton<QPushButton>(this, QStringLiteral("Browser"), "browseButton",
+    m_fileEdit->setAccessibleName(Texts::tr("File to encrypt or decrypt"));
+    m_browseButton = MakeButton<QPushButton>(this, Texts::tr("Browser"), "browseButton",
                                              units.Rect(290, 7, 50, 14), command(id::kBrowse));
-    m_browseButton->setAccessibleDescription(
-        QStringLiteral("Choose the file to encrypt or decrypt"));
+    m_browseButton->setAccessibleDescription(Texts::tr("Choose the file to encrypt or decrypt"));
 
-    auto* group =
-        new QGroupBox(QStringLiteral("Recipients Certificates (for encryption only):"), this);
+    auto* group = new QGroupBox(Texts::tr("Recipients Certificates (for encryption only):"), this);
     group->setGeometry(units.Rect(10, 44, 334, 128));
 
     m_addButton = MakeButton<QPushButton>(this, QStringLiteral("+"), "addButton",
                                           units.Rect(326, 96, 14, 14), command(id::kAdd));
-    m_addButton->setAccessibleName(QStringLiteral("Add recipient"));
+    m_addButton->setAccessibleName(Texts::tr("Add recipient"));
     m_addButton->setAccessibleDescription(
-        QStringLiteral("Add a certificate from a file or from your certificate store"));
+        Texts::tr("Add a certificate from a file or from your certificate store"));
     m_removeButton = MakeButton<QPushButton>(this, QStringLiteral("-"), "removeButton",
                                              units.Rect(326, 115, 14, 14), command(id::kRemove));
-    m_removeButton->setAccessibleName(QStringLiteral("Remove recipient"));
+    m_removeButton->setAccessibleName(Texts::tr("Remove recipient"));
     m_removeButton->setAccessibleDescription(
-        QStringLiteral("Remove the selected certificate from the list"));
+        Texts::tr("Remove the selected certificate from the list"));
 
     m_siteLink = NameAndPosition(
         new FocusMarkedLink(QString::fromUtf8(kSiteUrl), QString::fromUtf8(kSiteAddress), this),
         "siteLink", units.Rect(283, 207, 67, 11));
-    m_siteLink->setAccessibleDescription(QStringLiteral("Open the maker's web site"));
+    m_siteLink->setAccessibleDescription(Texts::tr("Open the maker's web site"));
     // Acted on when clicked only, never on Enter.
     m_siteLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     m_siteLink->setOpenExternalLinks(false);
@@ -148,27 +155,26 @@ void CMainDlg::BuildControls() {
         Dispatch(Message{MessageKind::Notify, id::kSiteLink, kLinkClicked});
     });
 
-    m_encryptButton = MakeButton<CommandLink>(this, QStringLiteral("Encrypt"), "encryptButton",
+    m_encryptButton = MakeButton<CommandLink>(this, Texts::tr("Encrypt"), "encryptButton",
                                               units.Rect(76, 176, 90, 25), command(id::kEncrypt));
     m_encryptButton->setAccessibleDescription(
-        QStringLiteral("Encrypt the file for every recipient on the list"));
-    m_decryptButton = MakeButton<CommandLink>(this, QStringLiteral("Decrypt"), "decryptButton",
+        Texts::tr("Encrypt the file for every recipient on the list"));
+    m_decryptButton = MakeButton<CommandLink>(this, Texts::tr("Decrypt"), "decryptButton",
                                               units.Rect(190, 176, 90, 25), command(id::kDecrypt));
-    m_decryptButton->setAccessibleDescription(
-        QStringLiteral("Decrypt the file with a key of your own"));
+    m_decryptButton->setAccessibleDescription(Texts::tr("Decrypt the file with a key of your own"));
 
     m_recipients =
         new RecipientModel(RowIcon(), style()->standardIcon(QStyle::SP_MessageBoxWarning), this);
     m_recipientView =
         NameAndPosition(new RecipientView(this), "recipientView", units.Rect(15, 54, 308, 114));
     m_recipientView->setModel(m_recipients);
-    m_recipientView->setAccessibleName(QStringLiteral("Recipients"));
+    m_recipientView->setAccessibleName(Texts::tr("Recipients"));
     m_recipientView->setAccessibleDescription(
-        QStringLiteral("The certificates a file is encrypted for"));
+        Texts::tr("The certificates a file is encrypted for"));
 
     m_legacyCipher = NameAndPosition(
-        new QCheckBox(
-            QStringLiteral("Use legacy Triple DES algorithm for encryption instead of AES"), this),
+        new QCheckBox(Texts::tr("Use legacy Triple DES algorithm for encryption instead of AES"),
+                      this),
         "legacyCipher", units.Rect(34, 26, 301, 10));
     connect(m_legacyCipher, &QCheckBox::clicked, this, command(id::kLegacyCipher));
 

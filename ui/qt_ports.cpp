@@ -12,14 +12,15 @@
 
 #include "ui/control_ids.h"
 #include "ui/message_box.h"
+#include "ui/translation.h"
 
 namespace mirebolt::ui {
 
 namespace {
 
-void ShowBox(QWidget* owner, QMessageBox::Icon icon, const char* title, const std::string& text) {
-    MessageBox box(icon, QString::fromLatin1(title), QString::fromStdString(text), QMessageBox::Ok,
-                   owner);
+void ShowBox(QWidget* owner, QMessageBox::Icon icon, const QString& title,
+             const std::string& text) {
+    MessageBox box(icon, title, ShownText(text), QMessageBox::Ok, owner);
     box.exec();
 }
 
@@ -45,23 +46,22 @@ std::optional<QString> OpenFile(QWidget* owner, const QString& label, const QStr
 }  // namespace
 
 void MessageBoxFeedback::ShowWarning(const std::string& text) {
-    ShowBox(owner_.widget, QMessageBox::Warning, "Warning", text);
+    ShowBox(owner_.widget, QMessageBox::Warning, Texts::tr("Warning"), text);
 }
 
 void MessageBoxFeedback::ShowInformation(const std::string& text) {
-    ShowBox(owner_.widget, QMessageBox::Information, "Information", text);
+    ShowBox(owner_.widget, QMessageBox::Information, Texts::tr("Information"), text);
 }
 
 void MessageBoxFeedback::ShowError(const std::string& message) {
-    ShowBox(owner_.widget, QMessageBox::Critical, "Error", message);
+    ShowBox(owner_.widget, QMessageBox::Critical, Texts::tr("Error"), message);
 }
 
 feedback::Answer MessageBoxFeedback::AskYesNo(const std::string& text, const std::string& title,
                                               feedback::QuestionIcon icon) {
     MessageBox box(
         icon == feedback::QuestionIcon::Warning ? QMessageBox::Warning : QMessageBox::Question,
-        QString::fromStdString(title), QString::fromStdString(text),
-        QMessageBox::Yes | QMessageBox::No, owner_.widget);
+        ShownText(title), ShownText(text), QMessageBox::Yes | QMessageBox::No, owner_.widget);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::No ? feedback::Answer::No : feedback::Answer::Yes;
 }
@@ -117,11 +117,11 @@ std::optional<std::string> FileDialogs::AskSaveFileName() {
 std::optional<platform::Secret> PasswordDialogPrompt::AskSecret(const std::string& tokenName,
                                                                 bool retry) {
     const QString label =
-        QStringLiteral("%1Enter the password or PIN for \"%2\":")
-            .arg(retry ? QStringLiteral("The password or PIN was not accepted.\n") : QString(),
+        Texts::tr("%1Enter the password or PIN for \"%2\":")
+            .arg(retry ? Texts::tr("The password or PIN was not accepted.\n") : QString(),
                  QString::fromStdString(tokenName));
     bool confirmed = false;
-    QString typed = QInputDialog::getText(owner_.widget, QStringLiteral("Password Required"), label,
+    QString typed = QInputDialog::getText(owner_.widget, Texts::tr("Password Required"), label,
                                           QLineEdit::Password, QString(), &confirmed);
     QByteArray encoded = typed.toUtf8();
     std::optional<platform::Secret> secret;
@@ -137,9 +137,9 @@ std::optional<platform::Secret> PasswordDialogPrompt::AskSecret(const std::strin
 }
 
 int PopupActionMenu::Choose(const QPoint& at) {
-    QMenu menu(QStringLiteral("Action"), owner_.widget);
-    QAction* fromFile = menu.addAction(QStringLiteral("Add From File"));
-    QAction* fromStore = menu.addAction(QStringLiteral("Add From Certificate Store"));
+    QMenu menu(Texts::tr("Action"), owner_.widget);
+    QAction* fromFile = menu.addAction(Texts::tr("Add From File"));
+    QAction* fromStore = menu.addAction(Texts::tr("Add From Certificate Store"));
     QAction* chosen = menu.exec(at);
     if (chosen == fromFile) {
         return id::kAddFromFile;

@@ -4,12 +4,15 @@
 #include <QPalette>
 
 #include "ui/certificate_caution.h"
+#include "ui/translation.h"
 
 namespace mirebolt::ui {
 
 namespace {
 
-const char* const kTitles[] = {"Issued To", "Issued By", "Expiration Data"};
+const char* const kTitles[] = {QT_TRANSLATE_NOOP("Mirebolt", "Issued To"),
+                               QT_TRANSLATE_NOOP("Mirebolt", "Issued By"),
+                               QT_TRANSLATE_NOOP("Mirebolt", "Expiration Data")};
 constexpr int kExpiryColumn = 2;
 
 }  // namespace
@@ -80,7 +83,7 @@ QVariant RecipientModel::data(const QModelIndex& index, int role) const {
 
 QVariant RecipientModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 3) {
-        return QString::fromLatin1(kTitles[section]);
+        return Texts::tr(kTitles[section]);
     }
     return {};
 }
