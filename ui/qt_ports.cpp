@@ -3,7 +3,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileSystemModel>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -23,19 +23,19 @@ void ShowBox(QWidget* owner, QMessageBox::Icon icon, const char* title, const st
     box.exec();
 }
 
-// An Open dialog whose filter shows `label` but lets through the files that `patterns` match:
-// Qt reads a label's parenthesised patterns itself, split at spaces only.
-std::optional<QString> OpenFile(QWidget* owner, const QString& label, const QStringList& patterns) {
+// An Open dialog with one filter: the platform theme's own dialog (GTK's, the portal's, KDE's)
+// where it offers one, Qt's otherwise. Every theme takes the patterns from the filter's last
+// parenthesised group, split at spaces, so `filter` ends in "(PATTERNS)" after the label that the
+// dialog shows: Qt's own dialog (told to hide the details) and the portal show all before that
+// group, GTK all before the first parenthesis.
+std::optional<QString> OpenFile(QWidget* owner, const QString& filter) {
     QFileDialog dialog(owner);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(label);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters({filter});
     dialog.setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden |
                      QDir::System);
-    if (auto* model = dialog.findChild<QFileSystemModel*>()) {
-        model->setNameFilters(patterns);
-    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -93,21 +93,24 @@ void WindowWaitCursor::ShowIdle() {
     window_ = nullptr;
 }
 
+// "*", not "*.*": a glob of GTK or the portal would hide names without a dot, such as README.
 std::optional<QString> FileDialogs::ChooseAnyFile() {
-    return OpenFile(owner_.widget, QStringLiteral("All files (*.*)"), {QStringLiteral("*")});
+    return OpenFile(owner_.widget, QStringLiteral("All files (*.*) (*)"));
 }
 
 std::optional<QString> FileDialogs::ChooseCertificateFile() {
-    return OpenFile(owner_.widget, QStringLiteral("Certificate File (*.cer;*.crt;*.der;*.pem)"),
-                    {QStringLiteral("*.cer"), QStringLiteral("*.crt"), QStringLiteral("*.der"),
-                     QStringLiteral("*.pem")});
+    return OpenFile(
+        owner_.widget,
+        QStringLiteral("Certificate File (*.cer;*.crt;*.der;*.pem) (*.cer *.crt *.der *.pem)"));
 }
 
-std::optional<std::string> FileDialogs::AskSaveFileName() {
+std::optional<std::string> FileDialogs::AskSaveFileName(const std::string& besides) {
     QFileDialog dialog(owner_.widget);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    // In the folder a person looks for the file next to; the name stays empty to be typed.
+    dialog.setDirectory(
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(besides))).absolutePath());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
