@@ -1,6 +1,7 @@
 #include "ui/qt_ports.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 
 #include "ui/control_ids.h"
 #include "ui/message_box.h"
+#include "ui/stored_nothing.h"
 
 namespace mirebolt::ui {
 
@@ -23,12 +25,50 @@ void ShowBox(QWidget* owner, QMessageBox::Icon icon, const char* title, const st
     box.exec();
 }
 
+// GTK's file dialog makes its folders in the home folder as it opens (the one of its bookmarks and
+// the one of the recently used files), even when it leaves nothing in them. Those that were not
+// there before the dialog and stayed empty go again when it closes; the person's own, and any
+// that now hold something, stay.
+class FoldersTheDialogMakes {
+  public:
+    FoldersTheDialogMakes() {
+        const QString home = QDir::homePath();
+        const QString config = BaseFolder("XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
+        const QString data = BaseFolder("XDG_DATA_HOME", home + QStringLiteral("/.local/share"));
+        const QString cache = BaseFolder("XDG_CACHE_HOME", home + QStringLiteral("/.cache"));
+        // Deepest first, so that a parent is empty by the time it is removed.
+        for (const QString& folder :
+             {config + QStringLiteral("/gtk-3.0"), config, data, home + QStringLiteral("/.local"),
+              cache + QStringLiteral("/dconf"), cache}) {
+            if (!QFileInfo::exists(folder)) {
+                absent_ << folder;
+            }
+        }
+    }
+    FoldersTheDialogMakes(const FoldersTheDialogMakes&) = delete;
+    FoldersTheDialogMakes& operator=(const FoldersTheDialogMakes&) = delete;
+    ~FoldersTheDialogMakes() {
+        for (const QString& folder : absent_) {
+            QDir().rmdir(folder);  // only an empty folder goes
+        }
+    }
+
+  private:
+    static QString BaseFolder(const char* variable, const QString& otherwise) {
+        const QString set = qEnvironmentVariable(variable);
+        return QDir::isAbsolutePath(set) ? set : otherwise;
+    }
+
+    QStringList absent_;
+};
+
 // An Open dialog with one filter: the platform theme's own dialog (GTK's, the portal's, KDE's)
 // where it offers one, Qt's otherwise. Every theme takes the patterns from the filter's last
 // parenthesised group, split at spaces, so `filter` ends in "(PATTERNS)" after the label that the
 // dialog shows: Qt's own dialog (told to hide the details) and the portal show all before that
 // group, GTK all before the first parenthesis.
 std::optional<QString> OpenFile(QWidget* owner, const QString& filter) {
+    const FoldersTheDialogMakes leftBehind;  // outlives the dialog, which makes them
     QFileDialog dialog(owner);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -105,6 +145,7 @@ std::optional<QString> FileDialogs::ChooseCertificateFile() {
 }
 
 std::optional<std::string> FileDialogs::AskSaveFileName(const std::string& besides) {
+    const FoldersTheDialogMakes leftBehind;
     QFileDialog dialog(owner_.widget);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -154,6 +195,7 @@ int PopupActionMenu::Choose(const QPoint& at) {
 }
 
 void DesktopUrlOpener::Open(const QUrl& address) {
+    const DesktopSettingsForChildren browserSettings;
     QDesktopServices::openUrl(address);
 }
 
