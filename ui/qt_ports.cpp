@@ -138,10 +138,11 @@ std::optional<QString> FileDialogs::ChooseAnyFile() {
     return OpenFile(owner_.widget, QStringLiteral("All files (*.*) (*)"));
 }
 
+// The endings in either case, as people name their files: GTK's globs tell the case apart.
 std::optional<QString> FileDialogs::ChooseCertificateFile() {
-    return OpenFile(
-        owner_.widget,
-        QStringLiteral("Certificate File (*.cer;*.crt;*.der;*.pem) (*.cer *.crt *.der *.pem)"));
+    return OpenFile(owner_.widget, QStringLiteral("Certificate File (*.cer;*.crt;*.der;*.pem) "
+                                                  "(*.[cC][eE][rR] *.[cC][rR][tT] "
+                                                  "*.[dD][eE][rR] *.[pP][eE][mM])"));
 }
 
 std::optional<std::string> FileDialogs::AskSaveFileName(const std::string& besides) {

@@ -188,8 +188,9 @@ TEST_F(QtPorts, CertificateFilesAreFilteredByTheirFourEndings) {
         auto* model = dialog->findChild<QFileSystemModel*>();
         ASSERT_NE(model, nullptr);
         EXPECT_EQ(model->nameFilters(),
-                  (QStringList{QStringLiteral("*.cer"), QStringLiteral("*.crt"),
-                               QStringLiteral("*.der"), QStringLiteral("*.pem")}));
+                  (QStringList{QStringLiteral("*.[cC][eE][rR]"), QStringLiteral("*.[cC][rR][tT]"),
+                               QStringLiteral("*.[dD][eE][rR]"), QStringLiteral("*.[pP][eE][mM]")}))
+            << "the four endings in either case, and only those";
         dialog->reject();
     });
     EXPECT_FALSE(dialogs.ChooseCertificateFile());
