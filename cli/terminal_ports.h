@@ -37,7 +37,7 @@ class TerminalFeedback : public feedback::Feedback {
 // The command line names the output beforehand, so there is nothing to ask.
 class NoSaveQuestion : public feedback::SaveFileQuestion {
   public:
-    std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
+    std::optional<std::string> AskSaveFileName(const std::string&) override { return std::nullopt; }
 };
 
 // Passwords and PINs from a file (its first line), or asked on the terminal without echo.

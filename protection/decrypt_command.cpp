@@ -144,7 +144,7 @@ CommandOutcome Decrypt(const DecryptRequest& request, const DecryptPorts& ports)
         } else if (std::optional<std::string> derived = NameWithoutMessageSuffix(request.path)) {
             outputName = *derived;
         } else {
-            outputName = ports.saveQuestion.AskSaveFileName().value_or(std::string());
+            outputName = ports.saveQuestion.AskSaveFileName(request.path).value_or(std::string());
         }
         // The output replaces only what the name holds when the person is asked about it.
         outputState = NameState::Of(outputName);

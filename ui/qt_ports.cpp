@@ -1,9 +1,10 @@
 #include "ui/qt_ports.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileSystemModel>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -12,6 +13,7 @@
 
 #include "ui/control_ids.h"
 #include "ui/message_box.h"
+#include "ui/stored_nothing.h"
 #include "ui/translation.h"
 
 namespace mirebolt::ui {
@@ -24,19 +26,57 @@ void ShowBox(QWidget* owner, QMessageBox::Icon icon, const QString& title,
     box.exec();
 }
 
-// An Open dialog whose filter shows `label` but lets through the files that `patterns` match:
-// Qt reads a label's parenthesised patterns itself, split at spaces only.
-std::optional<QString> OpenFile(QWidget* owner, const QString& label, const QStringList& patterns) {
+// GTK's file dialog makes its folders in the home folder as it opens (the one of its bookmarks and
+// the one of the recently used files), even when it leaves nothing in them. Those that were not
+// there before the dialog and stayed empty go again when it closes; the person's own, and any
+// that now hold something, stay.
+class FoldersTheDialogMakes {
+  public:
+    FoldersTheDialogMakes() {
+        const QString home = QDir::homePath();
+        const QString config = BaseFolder("XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
+        const QString data = BaseFolder("XDG_DATA_HOME", home + QStringLiteral("/.local/share"));
+        const QString cache = BaseFolder("XDG_CACHE_HOME", home + QStringLiteral("/.cache"));
+        // Deepest first, so that a parent is empty by the time it is removed.
+        for (const QString& folder :
+             {config + QStringLiteral("/gtk-3.0"), config, data, home + QStringLiteral("/.local"),
+              cache + QStringLiteral("/dconf"), cache}) {
+            if (!QFileInfo::exists(folder)) {
+                absent_ << folder;
+            }
+        }
+    }
+    FoldersTheDialogMakes(const FoldersTheDialogMakes&) = delete;
+    FoldersTheDialogMakes& operator=(const FoldersTheDialogMakes&) = delete;
+    ~FoldersTheDialogMakes() {
+        for (const QString& folder : absent_) {
+            QDir().rmdir(folder);  // only an empty folder goes
+        }
+    }
+
+  private:
+    static QString BaseFolder(const char* variable, const QString& otherwise) {
+        const QString set = qEnvironmentVariable(variable);
+        return QDir::isAbsolutePath(set) ? set : otherwise;
+    }
+
+    QStringList absent_;
+};
+
+// An Open dialog with one filter: the platform theme's own dialog (GTK's, the portal's, KDE's)
+// where it offers one, Qt's otherwise. Every theme takes the patterns from the filter's last
+// parenthesised group, split at spaces, so `filter` ends in "(PATTERNS)" after the label that the
+// dialog shows: Qt's own dialog (told to hide the details) and the portal show all before that
+// group, GTK all before the first parenthesis.
+std::optional<QString> OpenFile(QWidget* owner, const QString& filter) {
+    const FoldersTheDialogMakes leftBehind;  // outlives the dialog, which makes them
     QFileDialog dialog(owner);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(label);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters({filter});
     dialog.setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden |
                      QDir::System);
-    if (auto* model = dialog.findChild<QFileSystemModel*>()) {
-        model->setNameFilters(patterns);
-    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -93,21 +133,26 @@ void WindowWaitCursor::ShowIdle() {
     window_ = nullptr;
 }
 
+// "*", not "*.*": a glob of GTK or the portal would hide names without a dot, such as README.
 std::optional<QString> FileDialogs::ChooseAnyFile() {
-    return OpenFile(owner_.widget, QStringLiteral("All files (*.*)"), {QStringLiteral("*")});
+    return OpenFile(owner_.widget, Texts::tr("All files (*.*)") + QStringLiteral(" (*)"));
 }
 
+// The endings in either case, as people name their files: GTK's globs tell the case apart.
 std::optional<QString> FileDialogs::ChooseCertificateFile() {
-    return OpenFile(owner_.widget, QStringLiteral("Certificate File (*.cer;*.crt;*.der;*.pem)"),
-                    {QStringLiteral("*.cer"), QStringLiteral("*.crt"), QStringLiteral("*.der"),
-                     QStringLiteral("*.pem")});
+    return OpenFile(owner_.widget, Texts::tr("Certificate File (*.cer;*.crt;*.der;*.pem)") +
+                                       QStringLiteral(" (*.[cC][eE][rR] *.[cC][rR][tT] "
+                                                      "*.[dD][eE][rR] *.[pP][eE][mM])"));
 }
 
-std::optional<std::string> FileDialogs::AskSaveFileName() {
+std::optional<std::string> FileDialogs::AskSaveFileName(const std::string& besides) {
+    const FoldersTheDialogMakes leftBehind;
     QFileDialog dialog(owner_.widget);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    // In the folder a person looks for the file next to; the name stays empty to be typed.
+    dialog.setDirectory(
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(besides))).absolutePath());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -151,6 +196,7 @@ int PopupActionMenu::Choose(const QPoint& at) {
 }
 
 void DesktopUrlOpener::Open(const QUrl& address) {
+    const DesktopSettingsForChildren browserSettings;
     QDesktopServices::openUrl(address);
 }
 

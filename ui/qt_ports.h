@@ -55,7 +55,7 @@ class FileDialogs : public FileChooser, public feedback::SaveFileQuestion {
     explicit FileDialogs(const OwnerWindow& owner) : owner_(owner) {}
     std::optional<QString> ChooseAnyFile() override;
     std::optional<QString> ChooseCertificateFile() override;
-    std::optional<std::string> AskSaveFileName() override;
+    std::optional<std::string> AskSaveFileName(const std::string& besides) override;
 
   private:
     const OwnerWindow& owner_;

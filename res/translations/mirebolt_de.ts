@@ -353,5 +353,13 @@ Entschlüsselte Daten gespeichert in </translation>
         <source>The file holds more than %1 certificates: the first %1 were taken and %2 more were skipped</source>
         <translation>Die Datei enthält mehr als %1 Zertifikate: Die ersten %1 wurden übernommen, %2 weitere übersprungen</translation>
     </message>
+    <message>
+        <source>All files (*.*)</source>
+        <translation>Alle Dateien (*.*)</translation>
+    </message>
+    <message>
+        <source>Certificate File (*.cer;*.crt;*.der;*.pem)</source>
+        <translation>Zertifikatdatei (*.cer;*.crt;*.der;*.pem)</translation>
+    </message>
 </context>
 </TS>

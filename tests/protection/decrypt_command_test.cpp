@@ -137,6 +137,7 @@ TEST_F(DecryptCommand, OtherNamesAskWhereToSave) {
     EXPECT_EQ(Run(message, {}, {std::nullopt}), CommandOutcome::Declined);
     EXPECT_TRUE(feedback_.shown.empty());
     EXPECT_EQ(save_.asked, 1);
+    EXPECT_EQ(save_.askedBesides, message) << "the dialog opens beside the message";
     EXPECT_EQ(EntriesInFolder(), 1u);
 
     EXPECT_EQ(Run(message, {}, {dir_ / "chosen.txt"}), CommandOutcome::Succeeded);

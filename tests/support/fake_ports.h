@@ -102,8 +102,9 @@ class ScriptedSaveQuestion : public feedback::SaveFileQuestion {
     explicit ScriptedSaveQuestion(std::deque<std::optional<std::string>> answers = {})
         : answers_(std::move(answers)) {}
 
-    std::optional<std::string> AskSaveFileName() override {
+    std::optional<std::string> AskSaveFileName(const std::string& besides) override {
         ++asked;
+        askedBesides = besides;
         if (answers_.empty()) {
             ADD_FAILURE() << "unexpected Save question";
             return std::nullopt;
@@ -113,6 +114,7 @@ class ScriptedSaveQuestion : public feedback::SaveFileQuestion {
         return answer;
     }
     int asked = 0;
+    std::string askedBesides;
 
   private:
     std::deque<std::optional<std::string>> answers_;

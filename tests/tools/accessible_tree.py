@@ -14,12 +14,11 @@ import time
 import pyatspi
 
 
-def application_of(pid):
+def applications_of(pid):
+    """A Qt program that has shown GTK's file dialog is two applications: Qt's and GTK's."""
     desktop = pyatspi.Registry.getDesktop(0)
-    for application in desktop:
-        if application is not None and application.get_process_id() == pid:
-            return application
-    return None
+    return [application for application in desktop
+            if application is not None and application.get_process_id() == pid]
 
 
 def text_of(accessible):
@@ -47,10 +46,7 @@ def dump(accessible, depth, out):
 
 
 def windows(pid, title):
-    application = application_of(pid)
-    if application is None:
-        return []
-    return [window for window in application
+    return [window for application in applications_of(pid) for window in application
             if window is not None and window.getState().contains(pyatspi.STATE_SHOWING)
             and (title is None or window.name == title)]
 

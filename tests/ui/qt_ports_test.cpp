@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QInputDialog>
@@ -37,6 +38,17 @@ class QtPorts : public ::testing::Test {
     QWidget owner_;
     ui::OwnerWindow ownerWindow_{&owner_};
 };
+
+// The entries of a widget dialog's file type box, as a person reads them.
+QStringList ShownFilters(QFileDialog* dialog) {
+    QStringList shown;
+    if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        for (int i = 0; i < types->count(); ++i) {
+            shown << types->itemText(i);
+        }
+    }
+    return shown;
+}
 
 TEST_F(QtPorts, MessageBoxesCarryTheirTitlesIconsAndButtons) {
     ui::MessageBoxFeedback feedback(ownerWindow_);
@@ -145,7 +157,7 @@ TEST_F(QtPorts, BrowsingOffersOneFilterThatMatchesEveryFileHiddenOnesToo) {
     WriteBytes(dir / "README", {1});
     ui::FileDialogs dialogs(ownerWindow_);
     OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
-        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("All files (*.*)")});
+        EXPECT_EQ(ShownFilters(dialog), QStringList{QStringLiteral("All files (*.*)")});
         EXPECT_TRUE(dialog->selectedFiles().isEmpty() ||
                     dialog->selectedFiles().front().isEmpty() ||
                     QFileInfo(dialog->selectedFiles().front()).isDir())
@@ -171,30 +183,35 @@ TEST_F(QtPorts, BrowsingOffersOneFilterThatMatchesEveryFileHiddenOnesToo) {
 TEST_F(QtPorts, CertificateFilesAreFilteredByTheirFourEndings) {
     ui::FileDialogs dialogs(ownerWindow_);
     OnNextModal<QFileDialog>([](QFileDialog* dialog) {
-        EXPECT_EQ(dialog->nameFilters(),
+        EXPECT_EQ(ShownFilters(dialog),
                   QStringList{QStringLiteral("Certificate File (*.cer;*.crt;*.der;*.pem)")});
         auto* model = dialog->findChild<QFileSystemModel*>();
         ASSERT_NE(model, nullptr);
         EXPECT_EQ(model->nameFilters(),
-                  (QStringList{QStringLiteral("*.cer"), QStringLiteral("*.crt"),
-                               QStringLiteral("*.der"), QStringLiteral("*.pem")}));
+                  (QStringList{QStringLiteral("*.[cC][eE][rR]"), QStringLiteral("*.[cC][rR][tT]"),
+                               QStringLiteral("*.[dD][eE][rR]"), QStringLiteral("*.[pP][eE][mM]")}))
+            << "the four endings in either case, and only those";
         dialog->reject();
     });
     EXPECT_FALSE(dialogs.ChooseCertificateFile());
 }
 
-TEST_F(QtPorts, TheSaveDialogAsksForAnyNameAndMayBeCancelled) {
+TEST_F(QtPorts, TheSaveDialogAsksForAnyNameBesideTheInputAndMayBeCancelled) {
     TempDir dir;
     ui::FileDialogs dialogs(ownerWindow_);
     OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(dialog->directory().absolutePath().toStdString(), dir.path().string());
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        EXPECT_TRUE(name->text().isEmpty()) << "the name starts empty";
         dialog->setDirectory(QString::fromStdString(dir.path().string()));
         dialog->selectFile(QStringLiteral("opened.txt"));
         static_cast<QDialog*>(dialog)->accept();  // as the Save button does
     });
-    EXPECT_EQ(dialogs.AskSaveFileName(), dir / "opened.txt");
+    EXPECT_EQ(dialogs.AskSaveFileName(dir / "letter.p7"), dir / "opened.txt");
     OnNextModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
-    EXPECT_EQ(dialogs.AskSaveFileName(), std::nullopt);
+    EXPECT_EQ(dialogs.AskSaveFileName(dir / "letter.p7"), std::nullopt);
 }
 
 TEST_F(QtPorts, ThePasswordPromptNamesTheTokenAndMasksTheInput) {
