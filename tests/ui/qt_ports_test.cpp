@@ -400,8 +400,9 @@ TEST_F(FiftyInThePicker, FitsTheScreenShowsTheKeyColumnsAndFilters) {
     OnNextModal<QDialog>([](QDialog* dialog) {
         const QRect area = dialog->screen()->availableGeometry();
         EXPECT_TRUE(area.contains(dialog->frameGeometry()))
-            << "frame " << dialog->frameGeometry().x() << "," << dialog->frameGeometry().y() << " " << dialog->frameGeometry().width() << "x"
-            << dialog->frameGeometry().height() << " on " << area.width() << "x" << area.height();
+            << "frame " << dialog->frameGeometry().x() << "," << dialog->frameGeometry().y() << " "
+            << dialog->frameGeometry().width() << "x" << dialog->frameGeometry().height() << " on "
+            << area.width() << "x" << area.height();
         auto* buttons = dialog->findChild<QDialogButtonBox*>();
         ASSERT_NE(buttons, nullptr);
         for (QAbstractButton* button : buttons->buttons()) {
