@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
+#include "ui/icons.h"
+
 namespace mirebolt::ui {
 
 void PaintFocusMark(QWidget& widget, QPainter& painter, QRect area) {
@@ -14,6 +16,10 @@ void PaintFocusMark(QWidget& widget, QPainter& painter, QRect area) {
     focus.rect = area;
     focus.backgroundColor = widget.palette().color(widget.backgroundRole());
     widget.style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, &widget);
+}
+
+CommandLink::CommandLink(const QString& text, QWidget* parent) : QCommandLinkButton(text, parent) {
+    setIcon(CommandLinkIcon(iconSize().width()));
 }
 
 void CommandLink::paintEvent(QPaintEvent* event) {

@@ -12,12 +12,12 @@ namespace mirebolt::ui {
 void PaintFocusMark(QWidget& widget, QPainter& painter, QRect area);
 
 // A command link that shows where the keyboard is; the style draws command links flat, with
-// no focus of their own.
+// no focus of their own. Its arrow stays sharp on a scaled screen.
 class CommandLink : public QCommandLinkButton {
     Q_OBJECT
 
   public:
-    using QCommandLinkButton::QCommandLinkButton;
+    CommandLink(const QString& text, QWidget* parent);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

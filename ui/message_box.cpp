@@ -2,8 +2,11 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QStyle>
 #include <QTextLayout>
 #include <QtMath>
+
+#include "ui/icons.h"
 
 namespace mirebolt::ui {
 
@@ -56,6 +59,15 @@ class AnywhereWrap : public QObject {
 }  // namespace
 
 void MessageBox::showEvent(QShowEvent* event) {
+    // The style's icons are 32 px bitmaps, blown up on a scaled screen; the kind of box (what a
+    // screen reader announces) stays as it was set.
+    if (icon() != QMessageBox::NoIcon) {
+        if (auto* iconLabel = findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"))) {
+            const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+            iconLabel->setPixmap(
+                MessageIcon(icon(), size).pixmap(QSize(size, size), devicePixelRatio()));
+        }
+    }
     QMessageBox::showEvent(event);  // Qt sets the box's size here
     auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
     if (label == nullptr || wrapsAnywhere_) {

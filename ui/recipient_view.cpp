@@ -4,6 +4,7 @@
 #include <QItemSelectionModel>
 #include <QPainter>
 
+#include "ui/elided_tips.h"
 #include "ui/focus_mark.h"
 
 namespace mirebolt::ui {
@@ -42,9 +43,10 @@ RecipientView::RecipientView(QWidget* parent) : QTreeView(parent) {
     setIconSize(QSize(16, 16));
     setUniformRowHeights(true);
     setAllColumnsShowFocus(false);
-    // The columns share out the whole width; a scroll bar for the frame's two pixels would only
-    // hide the last row.
+    // The columns share out the whole outer width; a scroll bar for the frame's two pixels
+    // would only hide the last row. One shows once the columns are widened past that.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setItemDelegate(new ElidedTextTips(this));
     header()->setSectionsClickable(false);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
@@ -67,6 +69,21 @@ std::optional<int> RecipientView::SelectedRow() const {
 
 void RecipientView::ForgetSelection() {
     selectionModel()->clearSelection();
+}
+
+void RecipientView::updateGeometries() {
+    QTreeView::updateGeometries();
+    if (header() == nullptr || fittingScrollBar_) {
+        return;
+    }
+    // Laying the view out again with or without the bar comes back here.
+    fittingScrollBar_ = true;
+    const bool beyondFrame = header()->length() > viewport()->width() + 2 * frameWidth();
+    const Qt::ScrollBarPolicy wanted = beyondFrame ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+    if (horizontalScrollBarPolicy() != wanted) {
+        setHorizontalScrollBarPolicy(wanted);
+    }
+    fittingScrollBar_ = false;
 }
 
 void RecipientView::paintEvent(QPaintEvent* event) {

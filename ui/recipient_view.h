@@ -25,6 +25,12 @@ class RecipientView : public QTreeView {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    // Shows the horizontal scroll bar while the columns reach past the view's frame, so that
+    // no column can be pushed out of reach.
+    void updateGeometries() override;
+
+  private:
+    bool fittingScrollBar_ = false;
 };
 
 }  // namespace mirebolt::ui

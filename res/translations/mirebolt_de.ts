@@ -361,5 +361,17 @@ Entschlüsselte Daten gespeichert in </translation>
         <source>Certificate File (*.cer;*.crt;*.der;*.pem)</source>
         <translation>Zertifikatdatei (*.cer;*.crt;*.der;*.pem)</translation>
     </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filtern</translation>
+    </message>
+    <message>
+        <source>Filter the certificates</source>
+        <translation>Die Zertifikate filtern</translation>
+    </message>
+    <message>
+        <source>Shows only the certificates with this text in one of their columns</source>
+        <translation>Zeigt nur die Zertifikate, die diesen Text in einer ihrer Spalten haben</translation>
+    </message>
 </context>
 </TS>

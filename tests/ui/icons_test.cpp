@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
+#include <QStyle>
 
+#include "ui/focus_mark.h"
 #include "ui/icons.h"
+#include "ui/message_box.h"
 #include "ui/resources.h"
 
 namespace mirebolt::testing {
@@ -36,6 +40,33 @@ TEST(Icons, AtScaleTwoTheRowTakesItsLargerImageAndTheAboutIconItsSource) {
     const QImage blownUp = Resource(":/icons/mirebolt-48.png")
                                .scaled(96, 96, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     EXPECT_NE(Image(about), blownUp) << "rendered from the SVG source, not the 48 px image";
+}
+
+// The command links' arrow and the message boxes' icons, as the widgets show them: drawn for
+// twice their size at a scale factor of 2 (the style's own are 16 and 32 px bitmaps). On a
+// screen scaled by 2 the pixmap the box shows is checked as well.
+TEST(Icons, CommandLinksAndMessageBoxesAreDrawnForTheScreensScale) {
+    ui::CommandLink link(QStringLiteral("Encrypt"), nullptr);
+    const QSize linkSize = link.iconSize();
+    const QPixmap arrow = link.icon().pixmap(linkSize, 2.0);
+    EXPECT_EQ(arrow.size(), 2 * linkSize);
+    EXPECT_NE(Image(arrow),
+              Image(link.icon().pixmap(linkSize, 1.0))
+                  .scaled(2 * linkSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
+        << "the small image blown up";
+
+    for (QMessageBox::Icon kind : {QMessageBox::Information, QMessageBox::Warning,
+                                   QMessageBox::Critical, QMessageBox::Question}) {
+        ui::MessageBox box(kind, QStringLiteral("Title"), QStringLiteral("Text"), QMessageBox::Ok);
+        box.show();
+        auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"));
+        ASSERT_NE(label, nullptr);
+        const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+        const QPixmap shown = label->pixmap();
+        EXPECT_EQ(shown.size(), QSize(size, size) * box.devicePixelRatio()) << kind;
+        EXPECT_EQ(box.icon(), kind) << "the kind a screen reader announces";
+        box.hide();
+    }
 }
 
 }  // namespace

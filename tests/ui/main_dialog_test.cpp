@@ -1,8 +1,12 @@
 // The window used as a person uses it: real widgets clicked, scripted dialogs and boxes.
 #include <QDropEvent>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 #include <filesystem>
 
@@ -188,6 +192,32 @@ TEST_F(MainDialog, TheColumnsTakeTheirSharesOfTheViewsWidth) {
     EXPECT_EQ(view->columnWidth(2), widths.expires);
     EXPECT_FALSE(view->isSortingEnabled());
     EXPECT_EQ(view->selectionMode(), QAbstractItemView::SingleSelection);
+}
+
+TEST_F(MainDialog, CutNamesTellThemselvesAndAWidenedColumnCanBeScrolledTo) {
+    AddThreeFromAFile();
+    auto* view = Control<QTreeView>("recipientView");
+    QApplication::processEvents();
+    EXPECT_FALSE(view->horizontalScrollBar()->isVisible()) << "the shares fit within the frame";
+
+    auto tip = [view](int row, int column) -> std::optional<QString> {
+        const QPoint at = view->visualRect(view->model()->index(row, column)).center();
+        QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &help);
+        return help.isAccepted() ? std::optional(QToolTip::text()) : std::nullopt;
+    };
+    EXPECT_FALSE(tip(0, 0)) << "a name shown whole";
+    view->header()->resizeSection(0, 40);
+    EXPECT_EQ(tip(0, 0), QStringLiteral("Alice Archer"));
+    EXPECT_FALSE(tip(0, 1));
+
+    view->header()->resizeSection(0, 3 * view->width() / 4);
+    QApplication::processEvents();
+    QScrollBar* across = view->horizontalScrollBar();
+    ASSERT_TRUE(across->isVisible()) << "the expiry column was pushed out of reach";
+    across->setValue(across->maximum());
+    EXPECT_LE(view->header()->sectionViewportPosition(2) + view->columnWidth(2),
+              view->viewport()->width());
 }
 
 TEST_F(MainDialog, CancellingTheDialogsChangesNothing) {

@@ -3,8 +3,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,10 +20,12 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QtMath>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "support/commands.h"
@@ -356,6 +361,137 @@ TEST_F(QtPorts, ThePickersParticularsStandInOneColumnPastTheirLabels) {
         dialog->reject();
     });
     EXPECT_FALSE(picker.Pick(alices.store(), "text"));
+}
+
+// Fifty certificates of one's own, every tenth with a name too long for its column.
+class FiftyInThePicker : public QtPorts {
+  protected:
+    static std::string Name(int i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%02d", i);
+        return i % 10 == 0 ? "Maximiliane Aurelia Bartholomew-Fitzgerald of the Northern Office " +
+                                 std::string(number)
+                           : "Person " + std::string(number);
+    }
+
+    void SetUp() override {
+        const std::string database = "sql:" + (folder_.path() / "db").string();
+        std::filesystem::create_directory(folder_.path() / "db");
+        ASSERT_EQ(RunCommand({"certutil", "-N", "-d", database, "--empty-password"}).exitCode, 0);
+        WriteBytes(folder_ / "noise", RandomBytes(64));
+        {
+            std::ofstream batch(folder_ / "batch");
+            for (int i = 1; i <= 50; ++i) {
+                batch << "-S -n c" << i << " -s \"CN=" << Name(i) << "\" -x -t ,, -k ec -q "
+                      << "secp256r1 -v 24 -m " << i << " -z " << (folder_ / "noise") << "\n";
+            }
+        }
+        ASSERT_EQ(RunCommand({"certutil", "-B", "-i", folder_ / "batch", "-d", database}).exitCode,
+                  0);
+        Result<platform::PersonalStore> store =
+            platform::PersonalStore::Open((folder_.path() / "db").string());
+        ASSERT_TRUE(store);
+        store_.emplace(std::move(*store));
+    }
+
+    // Whether a tooltip shows for the cell, and the text it shows.
+    static std::optional<QString> TipOf(QTreeView& table, const QModelIndex& index) {
+        table.scrollTo(index);
+        const QPoint at = table.visualRect(index).center();
+        QHelpEvent help(QEvent::ToolTip, at, table.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(table.viewport(), &help);
+        if (!help.isAccepted()) {
+            return std::nullopt;
+        }
+        return QToolTip::text();
+    }
+
+    TempDir folder_;
+    std::optional<platform::PersonalStore> store_;
+};
+
+// Run on a screen of 1280 by 800 pixels scaled by 2 as well as on the usual one.
+TEST_F(FiftyInThePicker, FitsTheScreenShowsTheKeyColumnsAndFilters) {
+    owner_.show();
+    ui::CertificatePickerDialog picker(ownerWindow_);
+    OnNextModal<QDialog>([](QDialog* dialog) {
+        const QRect area = dialog->screen()->availableGeometry();
+        EXPECT_TRUE(area.contains(dialog->frameGeometry()))
+            << "frame " << dialog->frameGeometry().x() << "," << dialog->frameGeometry().y() << " "
+            << dialog->frameGeometry().width() << "x" << dialog->frameGeometry().height() << " on "
+            << area.width() << "x" << area.height();
+        auto* buttons = dialog->findChild<QDialogButtonBox*>();
+        ASSERT_NE(buttons, nullptr);
+        for (QAbstractButton* button : buttons->buttons()) {
+            const QRect place(button->mapTo(dialog, QPoint(0, 0)), button->size());
+            EXPECT_TRUE(dialog->rect().contains(place)) << button->text().toStdString();
+        }
+
+        auto* table = dialog->findChild<QTreeWidget*>(QStringLiteral("storeCertificates"));
+        ASSERT_NE(table, nullptr);
+        ASSERT_EQ(table->topLevelItemCount(), 50);
+        const int rowHeight = table->visualRect(table->model()->index(0, 0)).height();
+        EXPECT_GE(table->viewport()->height() / rowHeight, area.height() >= 600 ? 14 : 5)
+            << "rows shown";
+        // Issued To, Issued By, Expiration Date, Private Key and Key Type in sight at once.
+        const QHeaderView* header = table->header();
+        for (int column = 0; column < 5; ++column) {
+            EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column),
+                      table->viewport()->width())
+                << column;
+            const int least =
+                column < 2 ? header->sectionSizeHint(column)
+                           : static_cast<QAbstractItemView*>(table)->sizeHintForColumn(column);
+            EXPECT_GE(header->sectionSize(column), least) << column << " cut short";
+        }
+
+        QTreeWidgetItem* longName = nullptr;
+        QTreeWidgetItem* seventh = nullptr;
+        for (int row = 0; row < 50; ++row) {
+            QTreeWidgetItem* item = table->topLevelItem(row);
+            if (item->text(0).endsWith(QStringLiteral("Office 20"))) {
+                longName = item;
+            } else if (item->text(0) == QStringLiteral("Person 07")) {
+                seventh = item;
+            }
+        }
+        ASSERT_NE(longName, nullptr);
+        ASSERT_NE(seventh, nullptr);
+        const std::optional<QString> cut = TipOf(*table, table->indexFromItem(longName, 0));
+        ASSERT_TRUE(cut) << "a cut name tells itself";
+        EXPECT_TRUE(cut->startsWith(longName->text(0))) << cut->toStdString();
+        const std::optional<QString> whole = TipOf(*table, table->indexFromItem(seventh, 4));
+        EXPECT_EQ(whole.value_or(QString()), seventh->toolTip(4))
+            << "a key type shown whole has no tooltip but its own";
+
+        // A selection the filter hides is no longer chosen; Down goes on into what is left.
+        auto* filter = dialog->findChild<QLineEdit*>(QStringLiteral("certificateFilter"));
+        ASSERT_NE(filter, nullptr);
+        EXPECT_FALSE(filter->placeholderText().isEmpty());
+        EXPECT_FALSE(filter->accessibleName().isEmpty());
+        EXPECT_TRUE(filter->isClearButtonEnabled());
+        QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+        table->setCurrentItem(longName);
+        EXPECT_TRUE(ok->isEnabled());
+        filter->setFocus();
+        QTest::keyClicks(filter, QStringLiteral("PERSON 0"));
+        int shown = 0;
+        for (int row = 0; row < 50; ++row) {
+            shown += table->topLevelItem(row)->isHidden() ? 0 : 1;
+        }
+        EXPECT_EQ(shown, 9) << "Person 01 to Person 09";
+        EXPECT_TRUE(table->selectedItems().isEmpty());
+        EXPECT_FALSE(ok->isEnabled());
+        QTest::keyClicks(filter, QStringLiteral("7"));
+        QTest::keyClick(filter, Qt::Key_Down);
+        EXPECT_EQ(dialog->focusWidget(), table);
+        EXPECT_EQ(table->selectedItems(), QList<QTreeWidgetItem*>{seventh});
+        EXPECT_TRUE(ok->isEnabled());
+        ok->click();
+    });
+    std::optional<platform::Certificate> picked = picker.Pick(*store_, "text");
+    ASSERT_TRUE(picked);
+    EXPECT_EQ(platform::SubjectDisplayName(*picked), "Person 07");
 }
 
 }  // namespace
