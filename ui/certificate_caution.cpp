@@ -1,7 +1,5 @@
 #include "ui/certificate_caution.h"
 
-#include <QStringList>
-
 #include "recipients/certificate_status_text.h"
 #include "ui/translation.h"
 
@@ -20,11 +18,7 @@ QString CautionDetails(const platform::CertificateStatus& status,
     if (status.fine()) {
         return QString();
     }
-    QStringList lines;
-    for (const platform::CertificateProblem problem : status.problems) {
-        lines << ShownText(recipients::ProblemText(problem, certificate));
-    }
-    return lines.join(QLatin1Char('\n'));
+    return ShownText(recipients::StatusText(status, certificate, "\n"));
 }
 
 }  // namespace mirebolt::ui

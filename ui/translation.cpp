@@ -2,6 +2,7 @@
 
 #include <QLibraryInfo>
 #include <QRegularExpression>
+#include <QStringList>
 #include <QTranslator>
 
 #include <array>
@@ -11,8 +12,8 @@ namespace mirebolt::ui {
 
 namespace {
 
-// The texts that reach the window from below, listed here for lupdate, which only reads ui/.
-// A test checks that each of them still has its translation.
+// The texts that reach the window from below, listed here for lupdate, which only reads ui/
+// (the leads below are listed there). A test checks that each of them still has its translation.
 [[maybe_unused]] constexpr std::array kTextsFromBelow = {
     QT_TRANSLATE_NOOP("Mirebolt", "Failed to open the select file for reading"),
     QT_TRANSLATE_NOOP("Mirebolt", "The selected file is empty"),
@@ -32,7 +33,6 @@ namespace {
     QT_TRANSLATE_NOOP("Mirebolt",
                       "Failed to write encrypted data to disk. Please ensure that the location of "
                       "selected file is writable"),
-    QT_TRANSLATE_NOOP("Mirebolt", "File encrypted successfully.\nEncrypted data written to "),
     QT_TRANSLATE_NOOP("Mirebolt", "Please select a file to decrypt"),
     QT_TRANSLATE_NOOP("Mirebolt", "The file is too big for decryption by this program"),
     QT_TRANSLATE_NOOP("Mirebolt",
@@ -47,14 +47,11 @@ namespace {
     QT_TRANSLATE_NOOP("Mirebolt",
                       "Failed to write decrypted data to disk. Please ensure that the location of "
                       "selected file is writable"),
-    QT_TRANSLATE_NOOP("Mirebolt", "File decrypted successfully.\nDecrypted data written to "),
     QT_TRANSLATE_NOOP("Mirebolt", "The certificate is already present on the list"),
     QT_TRANSLATE_NOOP("Mirebolt", "No certificate could be found on the selected file"),
     QT_TRANSLATE_NOOP("Mirebolt",
                       "Select a certificate to add to the recipients list for encryption"),
     QT_TRANSLATE_NOOP("Mirebolt", "Revoked"),
-    QT_TRANSLATE_NOOP("Mirebolt", "Expired "),
-    QT_TRANSLATE_NOOP("Mirebolt", "Not valid before "),
     QT_TRANSLATE_NOOP("Mirebolt", "Signing only"),
     QT_TRANSLATE_NOOP("Mirebolt", "A certificate authority's certificate"),
     QT_TRANSLATE_NOOP("Mirebolt", "Not trusted"),
@@ -63,17 +60,15 @@ namespace {
     QT_TRANSLATE_NOOP("Mirebolt", "No certificate selected on the list"),
 };
 
-// The texts that end in what they name: the words before it are translated.
+// The texts that end in what they name, on their last line: the words before it are
+// translated. An error report's last line is "Error 0x…: " and the system's own text.
 constexpr std::array kLeads = {
     QT_TRANSLATE_NOOP("Mirebolt", "File encrypted successfully.\nEncrypted data written to "),
     QT_TRANSLATE_NOOP("Mirebolt", "File decrypted successfully.\nDecrypted data written to "),
     QT_TRANSLATE_NOOP("Mirebolt", "Expired "),
     QT_TRANSLATE_NOOP("Mirebolt", "Not valid before "),
+    QT_TRANSLATE_NOOP("Mirebolt", "Error "),
 };
-
-// An error report's code and the system's text follow a blank line; only the word "Error" of
-// that line is the program's.
-constexpr char kErrorLine[] = "\n\nError ";
 
 QString Translated(const QString& text) {
     return Texts::tr(text.toUtf8().constData());
@@ -86,7 +81,7 @@ QString TranslatedForm(const QString& text) {
     }
     for (const char* lead : kLeads) {
         const QString english = QString::fromUtf8(lead);
-        if (text.startsWith(english)) {
+        if (text.startsWith(english) && !text.mid(english.size()).contains(QLatin1Char('\n'))) {
             return Texts::tr(lead) + text.mid(english.size());
         }
     }
@@ -118,15 +113,18 @@ void Install(QCoreApplication& application, const QLocale& locale, const QString
 
 QString ShownText(const std::string& text) {
     const QString shown = QString::fromStdString(text);
-    const qsizetype errorLine = shown.indexOf(QLatin1String(kErrorLine));
-    if (errorLine < 0) {
-        return TranslatedForm(shown);
+    const QString whole = TranslatedForm(shown);
+    if (whole != shown || !shown.contains(QLatin1Char('\n'))) {
+        return whole;
     }
-    const qsizetype rest = errorLine + qsizetype(sizeof kErrorLine) - 1;
-    return TranslatedForm(shown.left(errorLine)) + QStringLiteral("\n\n") + Texts::tr("Error") +
-           QLatin1Char(' ') + shown.mid(rest);
+    // Lines put together below (a certificate's problems, an error report and the system's
+    // reason) are translated one by one.
+    QStringList lines = shown.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        line = TranslatedForm(line);
+    }
+    return lines.join(QLatin1Char('\n'));
 }
-
 void InstallTranslations(QCoreApplication& application, const QLocale& locale) {
     // Qt's own texts first: the one installed last is asked first, so the program's own win
     // where both have a text.

@@ -373,5 +373,9 @@ Entschlüsselte Daten gespeichert in </translation>
         <source>Shows only the certificates with this text in one of their columns</source>
         <translation>Zeigt nur die Zertifikate, die diesen Text in einer ihrer Spalten haben</translation>
     </message>
+    <message>
+        <source>Error </source>
+        <translation>Fehler </translation>
+    </message>
 </context>
 </TS>

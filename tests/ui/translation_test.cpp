@@ -78,6 +78,9 @@ TEST_F(InGerman, WhatATextNamesIsKeptAsItIs) {
                   .toStdString(),
               "Die Datei enthält mehr als 100 Zertifikate: Die ersten 100 wurden übernommen, 7 "
               "weitere übersprungen");
+    EXPECT_EQ(ui::ShownText("Expired 2021-01-01\nSigning only").toStdString(),
+              "Abgelaufen am 2021-01-01\nNur zum Signieren")
+        << "each line of a certificate's problems on its own";
     EXPECT_EQ(ui::ShownText("a text of no one's").toStdString(), "a text of no one's");
 }
 
